@@ -1,0 +1,21 @@
+// Replacing a file so that a crash, a full disk or an I/O error at any point
+// leaves either the old file whole or the new one whole, never a mix.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace keyloft {
+
+// Writes content to a new file in the same folder, flushes it to disk and renames
+// it over path. A link at path is followed, so the file it names is replaced.
+// An existing file keeps its permissions; a new one gets 0666 less the umask.
+// The folder must exist. On failure nothing at path changes and false is returned.
+bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view content);
+
+// The whole file, or nothing when it cannot be read.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
+
+}  // namespace keyloft

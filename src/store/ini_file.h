@@ -1,0 +1,53 @@
+// INI files read and written one value at a time, the way the Windows
+// private-profile calls behave, so that language, skin, scheme and settings files
+// written for the original program read the same here.
+//
+// - Section and key names compare without regard to ASCII case; the first match wins.
+// - Spaces and tabs around names and values are ignored; a value wrapped in a
+//   matching pair of double or single quotes loses them.
+// - Lines that start with ';', lines without '=' and lines before the first
+//   section are kept but never match.
+// - A UTF-8 byte-order mark and CR LF line ends read the same as plain UTF-8 with LF.
+// - A write changes or adds exactly one line and keeps every other byte, the
+//   file's line ends and its byte-order mark, and replaces the file atomically.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace keyloft {
+
+// The character buffer of the original calls: a value is cut to 259 characters.
+inline constexpr size_t kIniBufferChars = 260;
+
+// The value of section/key in INI text, or nothing when the section or key is missing.
+std::optional<std::string> FindIniValue(std::string_view text, std::string_view section, std::string_view key);
+
+// The text with section/key set to value: the existing line changed, or the key
+// added at the end of its section, or the section added at the end. Nothing when
+// the names or the value cannot be stored in an INI line (line breaks, '=' in a
+// key, ']' in a section, an empty key, names with blanks at either end).
+// A value that the reader would trim or unquote is written in double quotes, so
+// every storable value reads back exactly.
+std::optional<std::string> SetIniValue(std::string_view text, std::string_view section, std::string_view key,
+                                       std::string_view value);
+
+// The value in the file, whole, or nothing when the file, section or key is missing.
+std::optional<std::string> ReadIniValue(const std::filesystem::path& file, std::string_view section,
+                                        std::string_view key);
+
+// The value, or defaultValue when the file, section or key is missing; either is
+// cut to capacity - 1 characters (code points), as the fixed buffer would.
+std::string ReadIniString(const std::filesystem::path& file, std::string_view section, std::string_view key,
+                          std::string_view defaultValue, size_t capacity = kIniBufferChars);
+
+// Sets one value and puts the file on disk at once. Creates the file when missing
+// (its folder must exist). Returns false, with the file untouched, when the value
+// cannot be stored, the file exists but cannot be read, or the write fails.
+bool WriteIniString(const std::filesystem::path& file, std::string_view section, std::string_view key,
+                    std::string_view value);
+
+}  // namespace keyloft
