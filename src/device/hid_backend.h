@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,9 +52,13 @@ struct HidTransportConfig {
   std::filesystem::path vhidDir;     // when it names an existing folder, vhid is used instead of hidraw
   std::filesystem::path sysfsRoot = "/sys";
   std::filesystem::path devRoot = "/dev";
+  // When set, makes the backend instead (tests put a backend of their own here).
+  std::function<std::unique_ptr<HidBackend>()> makeBackend;
 
   // KEYLOFT_VHID_DIR names the vhid folder.
   static HidTransportConfig FromEnvironment();
+  static HidTransportConfig Vhid(std::filesystem::path folder);
+  static HidTransportConfig Hidraw(std::filesystem::path sysfsRoot, std::filesystem::path devRoot);
 };
 
 std::unique_ptr<HidBackend> MakeHidBackend(const HidTransportConfig& config);

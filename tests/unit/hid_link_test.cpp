@@ -75,7 +75,7 @@ class FakeHidraw {
     if (!std::filesystem::exists(node)) ::mkfifo(node.c_str(), 0600);
   }
 
-  HidTransportConfig Config() const { return {{}, root_ / "sys", root_ / "dev"}; }
+  HidTransportConfig Config() const { return HidTransportConfig::Hidraw(root_ / "sys", root_ / "dev"); }
   std::string Node(int n) const { return (root_ / "dev" / ("hidraw" + std::to_string(n))).string(); }
 
  private:
@@ -228,7 +228,7 @@ TEST_F(HidrawLink, PresenceMeansTheSameDevice) {
 // A vhid folder with fake devices.
 class VhidLink : public ::testing::Test {
  protected:
-  VhidLink() : link_(HidTransportConfig{dir_.Path(), "/nonexistent", "/nonexistent"}) { EXPECT_TRUE(link_.Init()); }
+  VhidLink() : link_(HidTransportConfig::Vhid(dir_.Path())) { EXPECT_TRUE(link_.Init()); }
 
   std::unique_ptr<FakeVhidDevice> Device(const std::string& name, uint16_t iface, std::vector<uint8_t> descriptor) {
     return std::make_unique<FakeVhidDevice>(dir_ / name, VhidHello{0x0C45, 0x652F, 0x0100, iface, std::move(descriptor)});

@@ -1,0 +1,502 @@
+#include "emu/server.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <vector>
+
+#include "emu/bytes.h"
+#include "emu/control.h"
+#include "platform/atomic_file.h"
+
+namespace keyloft::emu {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kListenBacklog = 16;
+// Longer than any report: a longer message still reads as too long, never as 64 bytes.
+constexpr size_t kReceiveBytes = 4096;
+constexpr size_t kControlReceiveBytes = 1024;
+
+std::string Errno(std::string_view what) { return std::string(what) + ": " + std::strerror(errno); }
+
+bool FillAddress(const std::filesystem::path& path, sockaddr_un& address, std::string& error) {
+  const std::string text = path.string();
+  if (text.size() >= sizeof(address.sun_path)) {
+    error = "socket path too long for a Unix socket (" + std::to_string(text.size()) + " bytes, at most " +
+            std::to_string(sizeof(address.sun_path) - 1) + "): " + text;
+    return false;
+  }
+  address = sockaddr_un{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
+  return true;
+}
+
+// Binds under a temporary name and renames into place once listening, so a
+// client that sees the file can connect at once.
+int Listen(const std::filesystem::path& path, const std::filesystem::path& temporary, std::string& error) {
+  sockaddr_un final{}, temp{};
+  if (!FillAddress(path, final, error) || !FillAddress(temporary, temp, error)) return -1;
+  int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    error = Errno("cannot create a socket");
+    return -1;
+  }
+  ::unlink(temporary.c_str());  // left by a crashed run with the same pid
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&temp), sizeof(temp)) != 0 || ::listen(fd, kListenBacklog) != 0 ||
+      ::rename(temporary.c_str(), path.c_str()) != 0) {
+    error = Errno("cannot listen on " + path.string());
+    ::unlink(temporary.c_str());
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+struct Server::Impl {
+  struct Endpoint {
+    int number = 0;
+    std::vector<uint8_t> hello;
+    std::filesystem::path path;
+    int listenFd = -1;
+  };
+  struct Host {
+    int fd = -1;
+    size_t endpoint = 0;
+    bool dead = false;
+  };
+  struct ControlClient {
+    int fd = -1;
+    std::string pendingAnswer;  // waiting for room in the socket
+    bool dead = false;
+  };
+  struct HeldReply {
+    Clock::time_point due;
+    std::array<uint8_t, kCommandReportBytes> report;
+  };
+  enum class Target { kStop, kWake, kControlListener, kListener, kHost, kControl };
+  struct PollTarget {
+    Target kind;
+    size_t index = 0;
+    int fd = -1;
+  };
+
+  Impl(Firmware fw, ServerOptions opt)
+      : firmware(std::move(fw)), options(std::move(opt)), name("vkb-" + std::to_string(::getpid())),
+        latencyMs(options.latencyMs), wakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+  ~Impl() {
+    CloseAll();
+    if (wakeFd >= 0) ::close(wakeFd);
+  }
+
+  Firmware firmware;
+  ServerOptions options;
+  std::string name;
+  std::vector<Endpoint> endpoints;
+  size_t commandEndpoint = 0;
+  size_t consumerEndpoint = 0;
+  std::vector<Host> hosts;
+  std::vector<ControlClient> controls;
+  std::filesystem::path controlPath;
+  int controlFd = -1;
+  FILE* trace = nullptr;
+  bool traceFailed = false;
+  bool plugged = false;
+  bool silent = false;
+  bool quitting = false;
+  int unplugAfter = 0;  // 0: off
+  int latencyMs = 0;
+  const int wakeFd;  // Stop() writes it from another thread: set once, closed last
+  std::deque<HeldReply> held;  // due times never decrease, so replies keep their order
+  std::vector<uint8_t> buffer = std::vector<uint8_t>(kReceiveBytes);
+
+  void Log(const std::string& line) const {
+    if (options.log) options.log(line);
+  }
+
+  // ---- files and sockets ----
+
+  bool Start(std::string& error) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(options.folder, ec)) {
+      error = "no such folder: " + options.folder.string();
+      return false;
+    }
+    for (int number : InterfacesOf(options.layout)) {
+      Endpoint e;
+      e.number = number;
+      char suffix[16];
+      std::snprintf(suffix, sizeof(suffix), "-mi_%02x.sock", number);
+      e.path = options.folder / (name + suffix);
+      e.hello = HelloMessage(firmware.Model(), number, ReportDescriptor(number, options.layout));
+      if (number == CommandInterface(options.layout)) commandEndpoint = endpoints.size();
+      if (number == kConsumerInterface) consumerEndpoint = endpoints.size();
+      endpoints.push_back(std::move(e));
+    }
+    controlPath = options.folder / (name + std::string(kControlSuffix));
+
+    if (options.tracePath) {
+      trace = std::fopen(options.tracePath->c_str(), "a");
+      if (trace == nullptr) {
+        error = Errno("cannot open the trace file " + options.tracePath->string());
+        return false;
+      }
+    }
+    if (wakeFd < 0) {
+      error = Errno("cannot create an eventfd");
+      return false;
+    }
+    if (!Plug(error)) return false;
+    controlFd = Listen(controlPath, options.folder / ("." + name + ".ctl.tmp"), error);
+    if (controlFd < 0) {
+      Unplug();
+      return false;
+    }
+    return true;
+  }
+
+  bool Plug(std::string& error) {
+    if (plugged) return true;
+    for (Endpoint& e : endpoints) {
+      e.listenFd = Listen(e.path, options.folder / ("." + e.path.filename().string() + ".tmp"), error);
+      if (e.listenFd < 0) {
+        plugged = true;  // so that Unplug removes the ones already made
+        Unplug();
+        return false;
+      }
+    }
+    plugged = true;
+    return true;
+  }
+
+  void Unplug() {
+    if (!plugged) return;
+    plugged = false;
+    // The files go first: a host that sees its connection end finds the device gone.
+    for (Endpoint& e : endpoints) {
+      if (e.listenFd < 0) continue;
+      ::unlink(e.path.c_str());
+      ::close(e.listenFd);
+      e.listenFd = -1;
+    }
+    for (Host& h : hosts) h.dead = true;  // closed by the loop's next Reap
+    held.clear();
+    firmware.PowerCycle();
+  }
+
+  // Closes what was marked dead; only between two rounds of events, so no
+  // descriptor number is reused while a poll result still names it.
+  void Reap() {
+    for (Host& h : hosts)
+      if (h.dead) ::close(h.fd);
+    std::erase_if(hosts, [](const Host& h) { return h.dead; });
+    for (ControlClient& c : controls)
+      if (c.dead) ::close(c.fd);
+    std::erase_if(controls, [](const ControlClient& c) { return c.dead; });
+  }
+
+  void CloseAll() {
+    Unplug();
+    for (Host& h : hosts) ::close(h.fd);
+    hosts.clear();
+    for (ControlClient& c : controls) ::close(c.fd);
+    controls.clear();
+    if (controlFd >= 0) {
+      ::unlink(controlPath.c_str());
+      ::close(controlFd);
+      controlFd = -1;
+    }
+    if (trace != nullptr) std::fclose(trace);
+    trace = nullptr;
+  }
+
+  bool Save() {
+    if (!options.statePath) return true;
+    if (!ReplaceFileAtomically(*options.statePath, firmware.ToJson())) {
+      Log("cannot save the state to " + options.statePath->string());
+      return false;
+    }
+    firmware.MarkSaved();
+    return true;
+  }
+
+  void SaveIfChanged() {
+    if (firmware.Dirty()) Save();
+  }
+
+  // ---- reports ----
+
+  void Trace(std::string_view direction, std::span<const uint8_t> report) {
+    if (trace == nullptr) return;
+    std::string line(direction);
+    line += ' ';
+    line += ToHex(report);
+    line += '\n';
+    if ((std::fputs(line.c_str(), trace) < 0 || std::fflush(trace) != 0) && !traceFailed) {
+      traceFailed = true;
+      Log("cannot write the trace file " + options.tracePath->string());
+    }
+  }
+
+  void Broadcast(size_t endpoint, std::span<const uint8_t> report) {
+    if (!plugged) return;
+    Trace("in", report);
+    for (Host& h : hosts) {
+      if (h.dead || h.endpoint != endpoint) continue;
+      if (::send(h.fd, report.data(), report.size(), MSG_NOSIGNAL | MSG_DONTWAIT) >= 0) continue;
+      // A host that does not read loses reports, as a full hidraw queue does.
+      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != ENOBUFS) h.dead = true;
+    }
+  }
+
+  void ReportEvent(uint16_t usage) {
+    Broadcast(consumerEndpoint, ConsumerReport(usage));
+    Broadcast(consumerEndpoint, ConsumerReport(kUsageNone));
+  }
+
+  void OnCommand(std::span<const uint8_t> report, Clock::time_point arrived) {
+    if (unplugAfter > 0 && --unplugAfter == 0) {
+      Unplug();
+      SaveIfChanged();  // writes of a bracket the unplug cut short
+      return;
+    }
+    if (silent) return;
+    CommandReply reply = firmware.HandleCommand(report);
+    if (reply.persistPoint) SaveIfChanged();
+    if (latencyMs == 0 && held.empty()) {
+      Broadcast(commandEndpoint, reply.report);
+      return;
+    }
+    auto due = arrived + std::chrono::milliseconds(latencyMs);
+    if (!held.empty()) due = std::max(due, held.back().due);
+    held.push_back({due, reply.report});
+  }
+
+  void SendDueReplies() {
+    const auto now = Clock::now();
+    while (!held.empty() && held.front().due <= now) {
+      Broadcast(commandEndpoint, held.front().report);
+      held.pop_front();
+    }
+  }
+
+  int PollTimeout() const {
+    if (held.empty()) return -1;
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(held.front().due - Clock::now()).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, kMaxLatencyMs));
+  }
+
+  // ---- events ----
+
+  void AcceptHosts(size_t endpoint) {
+    for (;;) {
+      int fd = ::accept4(endpoints[endpoint].listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+      if (fd < 0) {
+        if (errno == EINTR || errno == ECONNABORTED) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) Log(Errno("cannot accept a host"));
+        return;
+      }
+      const auto& hello = endpoints[endpoint].hello;
+      bool sent = ::send(fd, hello.data(), hello.size(), MSG_NOSIGNAL | MSG_DONTWAIT) ==
+                  static_cast<ssize_t>(hello.size());
+      hosts.push_back({fd, endpoint, !sent});
+    }
+  }
+
+  void ReadHost(size_t index, short revents) {
+    Host& host = hosts[index];
+    ssize_t n = ::recv(host.fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+    if (n < 0) {
+      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) host.dead = true;
+      return;
+    }
+    // A message of no bytes and the end of the connection both read as 0.
+    if (n == 0 && (revents & (POLLHUP | POLLRDHUP | POLLERR)) != 0) {
+      host.dead = true;
+      return;
+    }
+    const auto arrived = Clock::now();
+    std::span<const uint8_t> report(buffer.data(), static_cast<size_t>(n));
+    Trace("out", report);
+    if (host.endpoint != commandEndpoint) return;  // LED reports and the like: nothing to do
+    // On a shared interface only report 4 is a command; other ids belong to other collections.
+    if (options.layout == Layout::kShared && (report.empty() || report[0] != kCommandReportId)) return;
+    OnCommand(report, arrived);
+  }
+
+  void AcceptControls() {
+    for (;;) {
+      int fd = ::accept4(controlFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+      if (fd < 0) {
+        if (errno == EINTR || errno == ECONNABORTED) continue;
+        return;
+      }
+      controls.push_back({fd, {}, false});
+    }
+  }
+
+  void ReadControl(size_t index) {
+    ControlClient& client = controls[index];
+    std::array<char, kControlReceiveBytes> line{};
+    ssize_t n = ::recv(client.fd, line.data(), line.size(), MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+    if (n <= 0) {
+      client.dead = true;
+      return;
+    }
+    client.pendingAnswer = Control(std::string_view(line.data(), static_cast<size_t>(n)));
+    WriteControl(index);
+  }
+
+  void WriteControl(size_t index) {
+    ControlClient& client = controls[index];
+    // One message carries the whole answer; a dump of a large macro area needs room.
+    int room = static_cast<int>(client.pendingAnswer.size()) + 4096;
+    ::setsockopt(client.fd, SOL_SOCKET, SO_SNDBUF, &room, sizeof(room));
+    ssize_t n = ::send(client.fd, client.pendingAnswer.data(), client.pendingAnswer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;  // wait for POLLOUT
+    client.pendingAnswer.clear();
+    client.dead = true;  // one command per connection
+  }
+
+  std::string Control(std::string_view line) {
+    std::string error;
+    auto command = ParseControlLine(line, error);
+    if (!command) return std::string(kControlErrorPrefix) + error;
+    switch (command->verb) {
+      case ControlVerb::kProfile:
+        firmware.SelectProfile(command->number - 1);
+        SaveIfChanged();
+        ReportEvent(kUsageProfileChanged);
+        break;
+      case ControlVerb::kLighting:
+        firmware.StepLighting();
+        SaveIfChanged();
+        ReportEvent(kUsageLightingChanged);
+        break;
+      case ControlVerb::kReset:
+        firmware.FactoryReset();
+        SaveIfChanged();
+        ReportEvent(kUsageProfileChanged);
+        break;
+      case ControlVerb::kMacroStart: ReportEvent(kUsageMacroStarted); break;
+      case ControlVerb::kMacroStop: ReportEvent(kUsageMacroStopped); break;
+      case ControlVerb::kUnplug:
+        Unplug();
+        SaveIfChanged();
+        break;
+      case ControlVerb::kPlug:
+        if (!Plug(error)) return std::string(kControlErrorPrefix) + error;
+        break;
+      case ControlVerb::kUnplugAfter: unplugAfter = command->number; break;
+      case ControlVerb::kSilent: silent = command->number != 0; break;
+      case ControlVerb::kRefuse: firmware.SetForcedStatus(static_cast<uint8_t>(command->number)); break;
+      case ControlVerb::kLatency: latencyMs = command->number; break;
+      case ControlVerb::kDump: return firmware.ToJson();
+      case ControlVerb::kQuit: quitting = true; break;
+    }
+    return std::string(kControlOk);
+  }
+
+  // ---- the loop ----
+
+  int Run() {
+    bool failed = false;
+    std::vector<pollfd> fds;
+    std::vector<PollTarget> targets;
+    auto watch = [&](Target kind, size_t index, int fd, short events) {
+      fds.push_back({fd, events, 0});
+      targets.push_back({kind, index, fd});
+    };
+    while (!quitting) {
+      Reap();
+      fds.clear();
+      targets.clear();
+      if (options.stopFd >= 0) watch(Target::kStop, 0, options.stopFd, POLLIN);
+      watch(Target::kWake, 0, wakeFd, POLLIN);
+      watch(Target::kControlListener, 0, controlFd, POLLIN);
+      for (size_t i = 0; i < endpoints.size(); ++i)
+        if (endpoints[i].listenFd >= 0) watch(Target::kListener, i, endpoints[i].listenFd, POLLIN);
+      for (size_t i = 0; i < hosts.size(); ++i) watch(Target::kHost, i, hosts[i].fd, POLLIN | POLLRDHUP);
+      for (size_t i = 0; i < controls.size(); ++i)
+        watch(Target::kControl, i, controls[i].fd, controls[i].pendingAnswer.empty() ? POLLIN : POLLOUT);
+
+      int ready = ::poll(fds.data(), fds.size(), PollTimeout());
+      if (ready < 0) {
+        if (errno == EINTR) continue;
+        Log(Errno("poll failed"));
+        failed = true;
+        break;
+      }
+      SendDueReplies();
+      for (size_t i = 0; i < fds.size() && !quitting; ++i) {
+        const short revents = fds[i].revents;
+        if (revents == 0) continue;
+        const PollTarget& t = targets[i];
+        switch (t.kind) {
+          case Target::kStop:
+          case Target::kWake:
+            quitting = true;
+            break;
+          case Target::kControlListener: AcceptControls(); break;
+          case Target::kListener:
+            if (endpoints[t.index].listenFd == t.fd) AcceptHosts(t.index);  // else unplugged meanwhile
+            break;
+          case Target::kHost:
+            if (!hosts[t.index].dead) ReadHost(t.index, revents);
+            break;
+          case Target::kControl:
+            if (controls[t.index].dead) break;
+            if (!controls[t.index].pendingAnswer.empty()) {
+              if ((revents & (POLLHUP | POLLERR)) != 0) controls[t.index].dead = true;
+              else WriteControl(t.index);
+            } else {
+              ReadControl(t.index);
+            }
+            break;
+        }
+      }
+    }
+    // Answers already written (the `ok` of quit among them) stay readable after close.
+    CloseAll();
+    return Save() && !failed ? 0 : 1;
+  }
+};
+
+Server::Server(Firmware firmware, ServerOptions options)
+    : impl_(std::make_unique<Impl>(std::move(firmware), std::move(options))) {}
+
+Server::~Server() = default;
+
+bool Server::Start(std::string& error) {
+  if (impl_->Start(error)) return true;
+  impl_->CloseAll();
+  return false;
+}
+
+int Server::Run() { return impl_->Run(); }
+
+void Server::Stop() {
+  const uint64_t one = 1;
+  if (impl_->wakeFd >= 0 && ::write(impl_->wakeFd, &one, sizeof(one)) < 0) {
+    // Only a counter at its limit fails, and then a wake-up is already pending.
+  }
+}
+
+const std::string& Server::Name() const { return impl_->name; }
+
+}  // namespace keyloft::emu
