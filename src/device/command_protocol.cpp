@@ -1,0 +1,216 @@
+#include "device/command_protocol.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "util/bytes.h"
+
+namespace keyloft {
+namespace {
+
+// Replies left over from an earlier attempt, or read for another program, are
+// at most the link's queue long; stop well after that.
+constexpr int kMaxStaleReports = 128;
+
+bool IsKnownCommand(uint8_t c) {
+  switch (c) {
+    case CMD_BEGIN: case CMD_END: case CMD_READ_INFO: case CMD_WRITE_INFO: case CMD_READ_PARAMS:
+    case CMD_WRITE_PARAMS: case CMD_READ_KEYMAP: case CMD_WRITE_KEYMAP: case CMD_READ_MACROS:
+    case CMD_WRITE_MACROS: case CMD_READ_DEFAULT_KEYMAP: case CMD_WRITE_KEY_COLOURS:
+      return true;
+    default:
+      return false;
+  }
+}
+
+int StatusResult(uint8_t status) {
+  if (status == kStatusRefused) return DEV_STATUS_FF;
+  if (status == kStatusBadReport) return DEV_STATUS_FE;
+  return DEV_OK;
+}
+
+// Keyboard lock held for one exchange, released on every path.
+class ExchangeGuard {
+ public:
+  explicit ExchangeGuard(DeviceContext& d) : exchange_(d.exchangeLock), file_(d.keyboardLock) { file_.Lock(); }
+  ~ExchangeGuard() { file_.Unlock(); }
+
+ private:
+  std::scoped_lock<std::mutex> exchange_;
+  FileLock& file_;
+};
+
+}  // namespace
+
+void CommandReport::SetHeader(uint8_t command, uint8_t length, uint16_t offset) {
+  bytes[0] = kCommandReportId;
+  bytes[3] = command;
+  bytes[4] = length;
+  PutU16(bytes, 5, offset);
+  bytes[7] = 0;
+}
+
+uint16_t CommandChecksum(std::span<const uint8_t, kCommandReportBytes> report) {
+  uint32_t sum = 0;
+  for (size_t i = 3; i < kCommandReportBytes; ++i) sum += report[i];
+  return static_cast<uint16_t>(sum);
+}
+
+void CommandReport::FillChecksum() { PutU16(bytes, 1, CommandChecksum(bytes)); }
+
+bool CommandChannel::ReadAnswer(HidLink& link, uint8_t command, std::span<uint8_t, kCommandReportBytes> reply,
+                                uint32_t* bytesRead) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCommandReadTimeoutMs);
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    bool answered;
+    {
+      std::scoped_lock lock(device_.commandLock);
+      answered = link.ReadReport(reply, bytesRead, static_cast<uint32_t>(std::max<long long>(0, left.count())));
+    }
+    // Another program's reply can still be on its way to us when our turn
+    // starts; one that names a different command is never ours.
+    if (!answered || !IsKnownCommand(reply[3]) || reply[3] == command) return answered;
+  }
+}
+
+int CommandChannel::SendCommand(std::span<const uint8_t> frame, std::span<uint8_t, kCommandReportBytes> reply,
+                                uint32_t* bytesRead) {
+  if (bytesRead) *bytesRead = 0;
+  if (!device_.deviceConnected) return DEV_NO_REPLY;
+  std::array<uint8_t, kCommandReportBytes> report{};
+  std::copy_n(frame.begin(), std::min(frame.size(), report.size()), report.begin());
+
+  ExchangeGuard exchange(device_);
+  HidLink& link = device_.commandLink;
+  for (int attempt = 0; attempt < kCommandAttempts; ++attempt) {
+    // Whatever waits on the link now is no answer to what we are about to ask.
+    for (int stale = 0; stale < kMaxStaleReports; ++stale) {
+      std::scoped_lock lock(device_.commandLock);
+      if (!link.ReadReport(reply, nullptr, 0)) break;
+    }
+    bool written;
+    {
+      std::scoped_lock lock(device_.commandLock);
+      written = link.WriteReport(report, nullptr, kCommandWriteTimeoutMs);
+    }
+    if (!written) return DEV_WRITE_FAILED;
+    if (ReadAnswer(link, report[3], reply, bytesRead)) return DEV_OK;
+  }
+  return DEV_NO_REPLY;
+}
+
+int CommandChannel::Exchange(CommandReport& report, CommandReport* reply) {
+  report.FillChecksum();
+  CommandReport answer;
+  int result = SendCommand(report.bytes, answer.bytes);
+  if (result != DEV_OK) return result;
+  result = StatusResult(answer.status());
+  if (result == DEV_OK && reply) *reply = answer;
+  return result;
+}
+
+int CommandChannel::DevBegin() {
+  CommandReport r;
+  r.SetHeader(CMD_BEGIN, 0, 0);
+  return Exchange(r, nullptr);
+}
+
+int CommandChannel::DevEnd() {
+  // The keyboard needs a moment after the last data command of a bracket.
+  std::this_thread::sleep_for(std::chrono::milliseconds(kEndDelayMs));
+  CommandReport r;
+  r.SetHeader(CMD_END, 0, 0);
+  return Exchange(r, nullptr);
+}
+
+int CommandChannel::DevReadInfo(std::span<uint8_t, kInfoBlockBytes> dst) {
+  CommandReport r, reply;
+  r.SetHeader(CMD_READ_INFO, kInfoBlockBytes, 0);
+  int result = Exchange(r, &reply);
+  if (result == DEV_OK) std::copy_n(reply.payload().begin(), kInfoBlockBytes, dst.begin());
+  return result;
+}
+
+int CommandChannel::DevWriteInfo(std::span<const uint8_t, kInfoBlockBytes> src) {
+  CommandReport r;
+  r.SetHeader(CMD_WRITE_INFO, kInfoBlockBytes, 0);
+  std::copy(src.begin(), src.end(), r.payload().begin());
+  return Exchange(r, nullptr);
+}
+
+int CommandChannel::DevReadParams(std::span<uint8_t, kCommandPayloadBytes> dst, uint8_t length, uint16_t offset) {
+  CommandReport r, reply;
+  r.SetHeader(CMD_READ_PARAMS, length, offset);
+  int result = Exchange(r, &reply);
+  if (result == DEV_OK) std::copy(reply.payload().begin(), reply.payload().end(), dst.begin());
+  return result;
+}
+
+int CommandChannel::DevWriteParams(std::span<const uint8_t> src, uint16_t offset) {
+  if (src.size() > kCommandPayloadBytes) return DEV_WRITE_FAILED;  // would not fit one report: nothing sent
+  CommandReport r;
+  r.SetHeader(CMD_WRITE_PARAMS, static_cast<uint8_t>(src.size()), offset);
+  std::copy(src.begin(), src.end(), r.payload().begin());
+  return Exchange(r, nullptr);
+}
+
+int CommandChannel::DevWriteKeyColours(std::span<const uint8_t> src, int firstSlot, int lightingProfile) {
+  if (src.size() > kCommandPayloadBytes) return DEV_WRITE_FAILED;
+  CommandReport r;
+  r.SetHeader(CMD_WRITE_KEY_COLOURS, static_cast<uint8_t>(src.size()),
+              static_cast<uint16_t>(lightingProfile * 512 + firstSlot * 3));
+  std::copy(src.begin(), src.end(), r.payload().begin());
+  return Exchange(r, nullptr);
+}
+
+int CommandChannel::ReadChunked(uint8_t command, std::span<uint8_t> dst, uint32_t base) {
+  CommandReport reply;
+  for (size_t k = 0; k < dst.size(); k += kCommandPayloadBytes) {
+    size_t n = std::min(kCommandPayloadBytes, dst.size() - k);
+    CommandReport r;
+    r.SetHeader(command, static_cast<uint8_t>(n), static_cast<uint16_t>(base + k));
+    int result = Exchange(r, &reply);
+    if (result != DEV_OK) return result;  // chunks already read stay in dst
+    std::copy_n(reply.payload().begin(), n, dst.begin() + static_cast<std::ptrdiff_t>(k));
+  }
+  return DEV_OK;
+}
+
+int CommandChannel::WriteChunked(uint8_t command, std::span<const uint8_t> src, uint32_t base) {
+  // One report for every chunk: payload bytes past a short chunk keep what the
+  // previous chunk left there, as the keyboard has always seen it.
+  CommandReport r;
+  for (size_t k = 0; k < src.size(); k += kCommandPayloadBytes) {
+    size_t n = std::min(kCommandPayloadBytes, src.size() - k);
+    r.SetHeader(command, static_cast<uint8_t>(n), static_cast<uint16_t>(base + k));
+    std::copy_n(src.begin() + static_cast<std::ptrdiff_t>(k), n, r.payload().begin());
+    int result = Exchange(r, nullptr);
+    if (result != DEV_OK) return result;
+  }
+  return DEV_OK;
+}
+
+int CommandChannel::DevReadKeyMap(std::span<uint8_t> dst, int profile) {
+  if (profile < 0 || profile > 2) return DEV_BAD_PROFILE;
+  size_t total = std::min<size_t>(device_.keyMapBytes, dst.size());
+  return ReadChunked(CMD_READ_KEYMAP, dst.first(total), static_cast<uint32_t>(profile) * device_.keyMapStride);
+}
+
+int CommandChannel::DevWriteKeyMap(std::span<const uint8_t> src, int profile) {
+  if (profile < 0 || profile > 2) return DEV_BAD_PROFILE;
+  size_t total = std::min<size_t>(device_.keyMapBytes, src.size());
+  return WriteChunked(CMD_WRITE_KEYMAP, src.first(total), static_cast<uint32_t>(profile) * device_.keyMapStride);
+}
+
+int CommandChannel::DevReadMacros(std::span<uint8_t> dst) { return ReadChunked(CMD_READ_MACROS, dst, 0); }
+
+int CommandChannel::DevWriteMacros(std::span<const uint8_t> src) { return WriteChunked(CMD_WRITE_MACROS, src, 0); }
+
+int CommandChannel::DevReadDefaultKeyMap(std::span<uint8_t> dst) {
+  size_t total = std::min<size_t>(device_.keyMapBytes, dst.size());
+  return ReadChunked(CMD_READ_DEFAULT_KEYMAP, dst.first(total), 0);
+}
+
+}  // namespace keyloft

@@ -1,0 +1,193 @@
+#include "device/connection.h"
+
+#include <algorithm>
+
+#include "device/hid_link.h"
+
+namespace keyloft {
+namespace {
+
+constexpr int kStartedHiddenDelayMs = 10;
+
+}  // namespace
+
+uint16_t ParseVid(std::string_view path) { return static_cast<uint16_t>(PathHexField(path, "vid_")); }
+uint16_t ParsePid(std::string_view path) { return static_cast<uint16_t>(PathHexField(path, "pid_")); }
+
+const KeyboardModel* FindKeyboardModel(uint16_t vendorId, uint16_t productId) {
+  for (const auto& m : kKeyboardModels) {
+    if (m.vendorId == vendorId && m.productId == productId) return &m;
+  }
+  return nullptr;
+}
+
+bool IsKeyboardId(uint16_t vendorId, uint16_t productId) { return FindKeyboardModel(vendorId, productId) != nullptr; }
+
+int GetActiveProfile(DeviceContext& device, CommandChannel& channel) {
+  int cached = device.activeProfileCache;
+  if (cached != -1) return cached;
+  InfoBlock info;
+  if (channel.DevReadInfo(info.bytes) != DEV_OK) return -1;
+  device.activeProfileCache = info.activeProfile();
+  return info.activeProfile();
+}
+
+void SetActiveProfile(DeviceContext& device, CommandChannel& channel, int p) {
+  if (p < 0) return;
+  InfoBlock info;
+  if (channel.DevReadInfo(info.bytes) != DEV_OK) return;
+  info.bytes[10] = static_cast<uint8_t>(p);
+  device.activeProfileCache = channel.DevWriteInfo(info.bytes) == DEV_OK ? info.activeProfile() : -1;
+}
+
+ConnectionMonitor::ConnectionMonitor(DeviceContext& device, DeviceEvents& events, bool startedHidden,
+                                     MonitorTiming timing)
+    : device_(device), events_(events), channel_(device), timing_(timing), initialReportDone_(startedHidden) {}
+
+ConnectionMonitor::~ConnectionMonitor() { Stop(); }
+
+void ConnectionMonitor::Start() {
+  if (thread_.joinable()) return;
+  {
+    std::scoped_lock lock(stopMutex_);
+    stop_ = false;
+  }
+  running_ = true;
+  thread_ = std::thread([this] { Run(); });
+}
+
+void ConnectionMonitor::Stop() {
+  {
+    std::scoped_lock lock(stopMutex_);
+    stop_ = true;
+  }
+  stopSignal_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+bool ConnectionMonitor::Sleep(int ms) {
+  std::unique_lock lock(stopMutex_);
+  return !stopSignal_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stop_; });
+}
+
+bool ConnectionMonitor::Scan(bool& matched) {
+  matched = false;
+  HidLink& link = device_.commandLink;
+  if (!link.Enumerate()) return false;
+  while (const std::string* path = link.NextPath()) {
+    if (!IsKeyboardId(ParseVid(*path), ParsePid(*path))) continue;
+    std::scoped_lock lock(device_.commandLock);
+    if (!link.Open(*path, true, true, true, false)) continue;
+    // The device's own identifiers decide, not the path's.
+    if (IsKeyboardId(link.attributes.vendorId, link.attributes.productId) &&
+        link.caps.usagePage == kVendorUsagePage && link.caps.usage == kVendorUsage) {
+      matched = true;
+      return true;
+    }
+    link.Close();
+  }
+  return true;
+}
+
+void ConnectionMonitor::Connect() {
+  HidLink& link = device_.commandLink;
+  const KeyboardModel* model = FindKeyboardModel(link.attributes.vendorId, link.attributes.productId);
+  device_.keyMapBytes = model->keyMapBytes;
+  device_.keyMapStride = model->keyMapStride;
+  {
+    std::scoped_lock lock(device_.exchangeLock);
+    if (!device_.lockFolder.empty()) device_.keyboardLock.Open(KeyboardLockFile(device_.lockFolder, link.devicePath));
+  }
+  device_.deviceConnected = true;
+}
+
+void ConnectionMonitor::Run() {
+  HidLink& link = device_.commandLink;
+  if (initialReportDone_ && !Sleep(kStartedHiddenDelayMs)) {
+    running_ = false;
+    return;
+  }
+
+  // Probe: one read of the information block, answer ignored, link closed.
+  bool matched = false;
+  if (!Scan(matched)) {
+    running_ = false;
+    return;
+  }
+  if (matched) {
+    device_.deviceConnected = true;
+    InfoBlock scratch;
+    channel_.DevReadInfo(scratch.bytes);
+    std::scoped_lock lock(device_.commandLock);
+    link.Close();
+  }
+  link.FreePathList();
+  device_.deviceConnected = false;
+
+  bool firstSearch = true;
+  do {
+    if (device_.deviceConnected) {
+      if (!link.StillPresent()) {
+        device_.deviceConnected = false;
+        {
+          std::scoped_lock lock(device_.exchangeLock);
+          device_.keyboardLock.Close();
+        }
+        NotifyConnection(0);
+      }
+    } else {
+      if (!Scan(matched)) break;  // the interfaces cannot be listed any more
+      if (matched) {
+        Connect();
+        NotifyConnection(1);
+      }
+      if (firstSearch) {
+        firstSearch = false;
+        NotifyConnection(device_.deviceConnected ? 1 : 0);
+        if (!device_.deviceConnected) initialReportDone_ = true;
+      }
+      link.FreePathList();
+    }
+  } while (Sleep(device_.deviceConnected ? timing_.connectedPollMs : timing_.searchPollMs));
+
+  // Leaving: nothing may talk to the keyboard through a link no one watches.
+  device_.deviceConnected = false;
+  {
+    std::scoped_lock lock(device_.commandLock);
+    link.Close();
+  }
+  running_ = false;
+}
+
+void ConnectionMonitor::NotifyConnection(int state) {
+  if (state == reportedConnection_) return;
+  if (state == 0) {
+    device_.activeProfileCache = -1;
+    events_.KeyboardDisconnected();
+    events_.ShowTrayIcon(kIconDisconnected, true);
+  } else {
+    std::array<uint8_t, kDefaultKeyMapBytes> scratch{};
+    const size_t bytes = device_.keyMapBytes;
+    if (channel_.DevReadDefaultKeyMap(std::span(scratch).first(bytes)) == DEV_OK) {
+      std::scoped_lock lock(device_.stateLock);
+      std::copy_n(scratch.begin(), bytes, device_.defaultKeyMap.begin());
+    } else {
+      events_.Notify("MAIN_DEFAULT_MATRIX_PROMPT");
+    }
+    InfoBlock info;
+    if (channel_.DevReadInfo(info.bytes) == DEV_OK) {
+      device_.macroCapacity = info.macroBlocks() * 128u;
+      std::scoped_lock lock(device_.stateLock);
+      device_.lastInfo = info;
+    }
+    events_.KeyboardConnected();
+    events_.ShowTrayIcon(kIconConnected, true);
+  }
+  reportedConnection_ = state;
+  if (!initialReportDone_) {
+    if (state == 1) events_.OpenRequested();
+    initialReportDone_ = true;
+  }
+}
+
+}  // namespace keyloft

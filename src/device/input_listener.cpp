@@ -1,0 +1,109 @@
+#include "device/input_listener.h"
+
+#include "device/connection.h"
+
+namespace keyloft {
+namespace {
+
+constexpr int kRescanMs = 1000;
+
+}  // namespace
+
+void ReactToKeyboardEvent(uint16_t usage, DeviceEvents& events) {
+  switch (usage) {
+    case kUsageLightingChanged:
+      events.StartTimer(kTimerLightingChanged);
+      break;
+    case kUsageProfileChanged:
+      events.StartTimer(kTimerProfileChanged);
+      break;
+    // The icon changes follow one another in report order on this thread,
+    // so no two of them can overlap.
+    case kUsageMacroStopped:
+      events.ShowTrayIconState(0);
+      break;
+    case kUsageMacroStarted:
+      events.ShowTrayIconState(1);
+      break;
+    default:  // 0x1801..0x1804, releases (0) and anything else do nothing
+      break;
+  }
+}
+
+InputListener::InputListener(HidTransportConfig config, DeviceEvents& events)
+    : link_(std::move(config)), events_(events) {}
+
+InputListener::~InputListener() { Stop(); }
+
+void InputListener::Start() {
+  if (thread_.joinable()) return;
+  {
+    std::scoped_lock lock(stopMutex_);
+    stop_ = false;
+  }
+  running_ = true;
+  link_.Init();
+  thread_ = std::thread([this] { Run(); });
+}
+
+void InputListener::Stop() {
+  {
+    std::scoped_lock lock(stopMutex_);
+    stop_ = true;
+  }
+  stopSignal_.notify_all();
+  {
+    std::scoped_lock lock(linkMutex_);
+    link_.Close();  // ends a read that waits without limit
+  }
+  if (thread_.joinable()) thread_.join();
+}
+
+bool InputListener::Stopping() {
+  std::scoped_lock lock(stopMutex_);
+  return stop_;
+}
+
+bool InputListener::Sleep(int ms) {
+  std::unique_lock lock(stopMutex_);
+  return !stopSignal_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stop_; });
+}
+
+void InputListener::Run() {
+  do {
+    if (!link_.Enumerate()) break;  // the interfaces cannot be listed any more
+    while (const std::string* path = link_.NextPath()) {
+      if (!IsKeyboardId(ParseVid(*path), ParsePid(*path))) continue;
+      std::vector<uint8_t> report;
+      std::vector<HidReportItem> items;
+      {
+        std::scoped_lock lock(linkMutex_);
+        if (Stopping() || !link_.Open(*path, true, false, true, false)) continue;
+        if (!IsKeyboardId(link_.attributes.vendorId, link_.attributes.productId) ||
+            link_.caps.usagePage != kConsumerUsagePage || link_.caps.usage != kConsumerUsage) {
+          link_.Close();
+          continue;
+        }
+        report.resize(link_.Layout(HidP_Input).report.size());
+        items = link_.Layout(HidP_Input).items;
+      }
+      // Matched: read until the keyboard goes away or Stop closes the link.
+      uint32_t bytesRead = 0;
+      while (link_.ReadReport(report, &bytesRead, INFINITE)) {
+        std::scoped_lock lock(linkMutex_);
+        if (!link_.IsOpen()) break;
+        // A report that does not decode still goes by what its first item holds.
+        link_.UnpackReport(std::span(report).first(bytesRead), HidP_Input, items);
+        uint16_t usage = !items.empty() && items[0].isButton && !items[0].usages.empty() ? items[0].usages[0] : 0;
+        ReactToKeyboardEvent(usage, events_);
+      }
+      std::scoped_lock lock(linkMutex_);
+      link_.Close();
+      break;
+    }
+    link_.FreePathList();
+  } while (Sleep(kRescanMs));
+  running_ = false;
+}
+
+}  // namespace keyloft

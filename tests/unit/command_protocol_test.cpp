@@ -1,0 +1,205 @@
+#include "device/command_protocol.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "device_fixture.h"
+#include "model/default_key_map.h"
+
+namespace keyloft {
+namespace {
+
+using namespace std::chrono_literals;
+using test::VirtualKeyboard;
+
+std::vector<uint8_t> Report(std::initializer_list<uint8_t> head) {
+  std::vector<uint8_t> r(head);
+  r.resize(kCommandReportBytes, 0);
+  return r;
+}
+
+class CommandProtocol : public ::testing::Test {
+ protected:
+  explicit CommandProtocol(int model = 1) : keyboard_(model), device_(keyboard_.Config(), keyboard_.LockFolder()) {
+    EXPECT_TRUE(test::ConnectDirectly(device_));
+    keyboard_.ClearTrace();
+  }
+
+  VirtualKeyboard keyboard_;
+  DeviceContext device_;
+  CommandChannel channel_{device_};
+};
+
+TEST_F(CommandProtocol, ReportsAreByteExact) {
+  EXPECT_EQ(channel_.DevBegin(), DEV_OK);
+  InfoBlock info;
+  EXPECT_EQ(channel_.DevReadInfo(info.bytes), DEV_OK);
+  const uint8_t one = 0x01;
+  EXPECT_EQ(channel_.DevWriteParams(std::span(&one, 1), 19), DEV_OK);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(channel_.DevEnd(), DEV_OK);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 10ms);  // the end waits a moment
+
+  auto commands = keyboard_.Commands();
+  ASSERT_EQ(commands.size(), 4u);
+  EXPECT_EQ(commands[0], Report({0x04, 0x01, 0x00, 0x01}));
+  EXPECT_EQ(commands[1], Report({0x04, 0x2F, 0x00, 0x03, 0x2C}));
+  EXPECT_EQ(commands[2], Report({0x04, 0x1B, 0x00, 0x06, 0x01, 0x13, 0x00, 0x00, 0x01}));
+  EXPECT_EQ(commands[3], Report({0x04, 0x02, 0x00, 0x02}));
+  EXPECT_EQ(info.activeProfile(), 0);
+  EXPECT_EQ(info.macroBlocks(), 64);
+}
+
+struct ChunkCase {
+  int model;
+  int profile;
+  std::vector<std::pair<int, int>> offsetsAndLengths;
+};
+
+class KeyMapChunks : public ::testing::TestWithParam<ChunkCase> {};
+
+TEST_P(KeyMapChunks, ReadsTheProfileInChunksOf56) {
+  VirtualKeyboard keyboard(GetParam().model);
+  DeviceContext device(keyboard.Config(), keyboard.LockFolder());
+  ASSERT_TRUE(test::ConnectDirectly(device));
+  keyboard.ClearTrace();
+  CommandChannel channel(device);
+  std::vector<uint8_t> keyMap(kDefaultKeyMapBytes, 0xEE);
+  ASSERT_EQ(channel.DevReadKeyMap(keyMap, GetParam().profile), DEV_OK);
+
+  std::vector<std::pair<int, int>> sent;
+  for (const auto& c : keyboard.Commands()) {
+    EXPECT_EQ(c[3], CMD_READ_KEYMAP);
+    sent.emplace_back(c[5] | c[6] << 8, c[4]);
+  }
+  EXPECT_EQ(sent, GetParam().offsetsAndLengths);
+  // A fresh keyboard holds the factory key map in every profile.
+  const auto& factory = BuiltInDefaultKeyMap();
+  size_t bytes = device.keyMapBytes;
+  EXPECT_TRUE(std::equal(factory.begin(), factory.begin() + static_cast<long>(bytes), keyMap.begin()));
+  EXPECT_EQ(keyMap[bytes], 0xEE);  // nothing written past the key map
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothModels, KeyMapChunks,
+    ::testing::Values(ChunkCase{2, 2, {{0x400, 56}, {0x438, 56}, {0x470, 56}, {0x4A8, 56}, {0x4E0, 56}, {0x518, 56}, {0x550, 48}}},
+                      ChunkCase{1, 1, {{0x17A, 56}, {0x1B2, 56}, {0x1EA, 56}, {0x222, 56}, {0x25A, 56}, {0x292, 56}, {0x2CA, 42}}}));
+
+TEST_F(CommandProtocol, RefusesWhatItCannotSendWithoutSendingIt) {
+  std::vector<uint8_t> buf(512);
+  EXPECT_EQ(channel_.DevReadKeyMap(buf, 3), DEV_BAD_PROFILE);
+  EXPECT_EQ(channel_.DevReadKeyMap(buf, -1), DEV_BAD_PROFILE);
+  EXPECT_EQ(channel_.DevWriteKeyMap(buf, 3), DEV_BAD_PROFILE);
+  EXPECT_EQ(channel_.DevReadMacros({}), DEV_OK);
+  EXPECT_EQ(channel_.DevWriteMacros({}), DEV_OK);
+  EXPECT_EQ(channel_.DevWriteParams(std::span(buf).first(57), 0), DEV_WRITE_FAILED);
+  EXPECT_TRUE(keyboard_.Commands().empty());
+
+  device_.deviceConnected = false;  // not connected: nothing reaches the link
+  InfoBlock info;
+  EXPECT_EQ(channel_.DevBegin(), DEV_NO_REPLY);
+  EXPECT_EQ(channel_.DevReadInfo(info.bytes), DEV_NO_REPLY);
+  EXPECT_TRUE(keyboard_.Trace().empty());
+}
+
+TEST_F(CommandProtocol, KeyColoursGoToTheLightingProfilesImage) {
+  std::vector<uint8_t> colours(54, 0x80);
+  ASSERT_EQ(channel_.DevBegin(), DEV_OK);
+  EXPECT_EQ(channel_.DevWriteKeyColours(colours, 18, 1), DEV_OK);
+  auto commands = keyboard_.Commands();
+  ASSERT_EQ(commands.size(), 2u);
+  EXPECT_EQ(commands[1][3], CMD_WRITE_KEY_COLOURS);
+  EXPECT_EQ(commands[1][4], 54);
+  EXPECT_EQ(commands[1][5], 0x36);
+  EXPECT_EQ(commands[1][6], 0x02);
+}
+
+TEST_F(CommandProtocol, ARefusalLeavesTheDestinationAlone) {
+  InfoBlock info;
+  info.bytes.fill(0xAA);
+  ASSERT_EQ(keyboard_.Control("refuse fe"), "ok");
+  EXPECT_EQ(channel_.DevReadInfo(info.bytes), DEV_STATUS_FE);
+  EXPECT_EQ(info.bytes[10], 0xAA);
+  ASSERT_EQ(keyboard_.Control("refuse ff"), "ok");
+  EXPECT_EQ(channel_.DevReadInfo(info.bytes), DEV_STATUS_FF);
+  EXPECT_EQ(info.bytes[10], 0xAA);
+  // A write outside a bracket is the keyboard's own refusal.
+  ASSERT_EQ(keyboard_.Control("refuse off"), "ok");
+  const uint8_t one = 1;
+  EXPECT_EQ(channel_.DevWriteParams(std::span(&one, 1), 0), DEV_STATUS_FF);
+}
+
+TEST_F(CommandProtocol, ASilentKeyboardGetsFourAttempts) {
+  ASSERT_EQ(keyboard_.Control("silent on"), "ok");
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(channel_.DevBegin(), DEV_NO_REPLY);
+  auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(elapsed, 4 * 290ms);
+  EXPECT_LT(elapsed, 4 * 600ms);
+  ASSERT_EQ(keyboard_.Control("silent off"), "ok");  // the trace is written up to here
+  auto commands = keyboard_.Commands();
+  ASSERT_EQ(commands.size(), 4u);
+  for (const auto& c : commands) EXPECT_EQ(c, Report({0x04, 0x01, 0x00, 0x01}));
+}
+
+TEST_F(CommandProtocol, ALateReplyIsNeverTakenForTheNextAnswer) {
+  // The first attempt times out; its answer comes while the second waits, and
+  // the second attempt's own answer arrives after the exchange is over.
+  ASSERT_EQ(keyboard_.Control("latency 400"), "ok");
+  InfoBlock info;
+  ASSERT_EQ(channel_.DevReadInfo(info.bytes), DEV_OK);
+  auto deadline = std::chrono::steady_clock::now() + 3s;
+  auto replies = [&] {
+    int n = 0;
+    for (const auto& r : keyboard_.Trace()) n += !r.out && r.bytes.size() > 3 && r.bytes[3] == CMD_READ_INFO;
+    return n;
+  };
+  while (replies() < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
+  ASSERT_EQ(replies(), 2);
+  ASSERT_EQ(keyboard_.Control("latency 0"), "ok");
+
+  std::array<uint8_t, kCommandPayloadBytes> params{};
+  ASSERT_EQ(channel_.DevReadParams(params, 8, 0), DEV_OK);
+  EXPECT_EQ(params[0], 1);  // effect 1 and brightness 4 of profile 1's block, not the information block
+  EXPECT_EQ(params[1], 4);
+}
+
+TEST_F(CommandProtocol, TwoProgramsNeverTakeEachOthersReplies) {
+  // Both links receive every reply of the interface, as on a real keyboard.
+  DeviceContext other(keyboard_.Config(), keyboard_.LockFolder());
+  ASSERT_TRUE(test::ConnectDirectly(other));
+  CommandChannel otherChannel(other);
+  auto hammer = [](CommandChannel& channel, bool params) {
+    for (int i = 0; i < 40; ++i) {
+      if (params) {
+        std::array<uint8_t, kCommandPayloadBytes> p{};
+        if (channel.DevReadParams(p, 4, 42) != DEV_OK || p[0] != 1 || p[1] != 4) return false;
+      } else {
+        InfoBlock info;
+        if (channel.DevReadInfo(info.bytes) != DEV_OK || info.macroBlocks() != 64 || info.effects()[0] != 1) return false;
+      }
+    }
+    return true;
+  };
+  auto a = std::async(std::launch::async, hammer, std::ref(channel_), false);
+  auto b = std::async(std::launch::async, hammer, std::ref(otherChannel), true);
+  EXPECT_TRUE(a.get());
+  EXPECT_TRUE(b.get());
+}
+
+TEST(CommandReport, ChecksumCoversBytes3To63) {
+  CommandReport r;
+  r.SetHeader(CMD_WRITE_PARAMS, 56, 0xFFFF);
+  for (auto& b : r.payload()) b = 0xFF;
+  r.FillChecksum();
+  uint32_t sum = 6 + 56 + 0xFF + 0xFF + 56 * 0xFF;
+  EXPECT_EQ(r.bytes[1], sum & 0xFF);
+  EXPECT_EQ(r.bytes[2], (sum >> 8) & 0xFF);
+  EXPECT_EQ(r.offset(), 0xFFFF);
+}
+
+}  // namespace
+}  // namespace keyloft

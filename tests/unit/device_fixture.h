@@ -1,0 +1,33 @@
+// A device context talking to a virtual keyboard, for tests of the command
+// protocol, the monitor and the listener.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "device/command_protocol.h"
+#include "device/connection.h"
+#include "device/device_context.h"
+#include "virtual_keyboard.h"
+
+namespace keyloft::test {
+
+// Opens the context's command link on the keyboard's vendor interface and marks
+// it connected, as the monitor would, without starting a monitor.
+inline bool ConnectDirectly(DeviceContext& device) {
+  HidLink& link = device.commandLink;
+  if (!link.Enumerate()) return false;
+  while (const std::string* path = link.NextPath()) {
+    if (!link.Open(*path, true, true, true, false)) continue;
+    if (link.caps.usagePage != kVendorUsagePage) continue;
+    const KeyboardModel* model = FindKeyboardModel(link.attributes.vendorId, link.attributes.productId);
+    device.keyMapBytes = model->keyMapBytes;
+    device.keyMapStride = model->keyMapStride;
+    device.keyboardLock.Open(KeyboardLockFile(device.lockFolder, link.devicePath));
+    device.deviceConnected = true;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace keyloft::test
