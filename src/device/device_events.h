@@ -13,6 +13,22 @@ enum TrayIcon : int { kIconDisconnected = 128, kIconConnected = 141, kIconMacroP
 // Timers the listener starts on the main window.
 enum KeyboardTimer : int { kTimerLightingChanged = 1051, kTimerProfileChanged = 1053 };
 
+// Which icon the tray shows: the monitor's icons become the base icon, and the
+// keyboard's macro events show the playing icon or bring the base one back.
+class TrayIconState {
+ public:
+  int Show(int icon, bool remember) {
+    if (remember) base_ = icon;
+    return shown_ = icon;
+  }
+  int ShowState(int state) { return shown_ = state == 1 ? kIconMacroPlaying : base_; }
+  int Shown() const { return shown_; }
+
+ private:
+  int base_ = kIconDisconnected;
+  int shown_ = kIconDisconnected;
+};
+
 class DeviceEvents {
  public:
   virtual ~DeviceEvents() = default;

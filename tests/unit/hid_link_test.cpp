@@ -305,6 +305,28 @@ TEST_F(VhidLink, UnnumberedReportsGetAZeroIdAndDecodeLikeWindows) {
   EXPECT_EQ(keys->usages[1], 0);
 }
 
+TEST_F(VhidLink, ValueItemsFollowTheButtonsOneUsageEach) {
+  auto device = Device("mouse-mi_00.sock", 0, test::kMouseDescriptor);
+  ASSERT_TRUE(link_.Open(PathOf("mouse-mi_00.sock", 0, 1), true, false, true, false));
+  ASSERT_TRUE(device->WaitForHosts(1));
+  auto& items = link_.Layout(HidP_Input).items;
+  ASSERT_EQ(items.size(), 4u);
+  EXPECT_TRUE(items[0].isButton);
+  EXPECT_EQ(items[0].maxUsageCount, 3u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FALSE(items[1 + i].isButton);
+    EXPECT_EQ(items[1 + i].usage, 0x30 + i);
+  }
+  device->Send({0x01, 0x05, 0xFF, 0x01});  // button 1, X +5, Y -1, wheel +1
+  ASSERT_TRUE(link_.UnpackReport(Read(), HidP_Input, items));
+  EXPECT_EQ(items[0].usages[0], 1);
+  EXPECT_EQ(items[0].usages[1], 0);
+  EXPECT_EQ(items[1].scaledValue, 5);
+  EXPECT_EQ(items[2].value, 0xFFu);
+  EXPECT_EQ(items[2].scaledValue, -1);
+  EXPECT_EQ(items[3].scaledValue, 1);
+}
+
 TEST_F(VhidLink, WritesReachTheDeviceAndAnUnplugEndsTheLink) {
   auto device = Device("kb-mi_02.sock", 2, kVendorDescriptor);
   ASSERT_TRUE(link_.Open(PathOf("kb-mi_02.sock", 2, 1), true, true, true, false));

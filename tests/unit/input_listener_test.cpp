@@ -32,6 +32,16 @@ TEST(KeyboardEvents, EachUsageHasItsReaction) {
   }
 }
 
+TEST(TrayIconState, TheMacroIconGivesWayToTheIconShownBefore) {
+  TrayIconState tray;
+  EXPECT_EQ(tray.Shown(), kIconDisconnected);
+  tray.Show(kIconConnected, true);
+  EXPECT_EQ(tray.ShowState(1), kIconMacroPlaying);
+  EXPECT_EQ(tray.ShowState(0), kIconConnected);
+  tray.Show(kIconDisconnected, true);
+  EXPECT_EQ(tray.ShowState(0), kIconDisconnected);
+}
+
 bool WaitUntil(const std::function<bool()>& done) {
   auto deadline = std::chrono::steady_clock::now() + 5s;
   while (!done()) {
