@@ -234,6 +234,18 @@ constexpr std::array<uint8_t, 256> BuildVirtualKeyTable() {
 
 constexpr std::array<uint8_t, 256> kVirtualKeyTable = BuildVirtualKeyTable();
 
+// Usage byte -> the key of the first row, in index order, that carries it.
+constexpr std::array<KeyCode, 256> BuildUsageRows() {
+  std::array<KeyCode, 256> rows{};
+  for (int i = static_cast<int>(kKeyTableRows) - 1; i >= 0; --i) {
+    uint8_t usage = kKeyTable[static_cast<size_t>(i)].usage;
+    if (usage != 0) rows[usage] = IndexToKeyCode(static_cast<uint16_t>(i));
+  }
+  return rows;
+}
+
+constexpr std::array<KeyCode, 256> kUsageRows = BuildUsageRows();
+
 struct EvdevEntry {
   uint16_t evdev;
   KeyCode code;
@@ -348,6 +360,17 @@ constexpr bool EvdevCodesAreKeys() {
 }
 static_assert(EvdevCodesAreKeys(), "every Linux input code maps to a key of the table");
 
+constexpr bool KeyboardKeysAreDistinctListedKeys() {
+  for (size_t i = 0; i < kKeyboardKeys.size(); ++i) {
+    if (kKeyTable[KeyCodeToIndex(kKeyboardKeys[i])].listPosition >= kKeyListLength) return false;
+    for (size_t j = 0; j < i; ++j) {
+      if (kKeyboardKeys[i] == kKeyboardKeys[j]) return false;
+    }
+  }
+  return true;
+}
+static_assert(KeyboardKeysAreDistinctListedKeys(), "the keyboard's keys are 105 different keys of the key list");
+
 const KeyRow kEmptyRow{};
 
 std::string NameOfRow(const Localisation& lang, const KeyRow& row) {
@@ -393,11 +416,7 @@ KeyCode UsageToKeyCode(UsagePair usage) {
     default:
       break;
   }
-  if (search == 0) return 0;
-  for (uint16_t i = 0; i < kKeyTableRows; ++i) {
-    if (kKeyTable[i].usage == search) return IndexToKeyCode(i);
-  }
-  return 0;
+  return search == 0 ? 0 : kUsageRows[static_cast<size_t>(search)];
 }
 
 uint16_t KeyCodeToListPosition(KeyCode code) { return KeyRowOf(code).listPosition; }

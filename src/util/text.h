@@ -24,6 +24,11 @@ size_t CountCodePoints(std::string_view text);
 // The first maxCodePoints code points of text, never cutting a UTF-8 sequence.
 std::string_view TruncateCodePoints(std::string_view text, size_t maxCodePoints);
 
+// UTF-8 and UTF-16 both ways; malformed input becomes U+FFFD, never lost bytes
+// of the following characters.
+std::u16string Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);
+
 // Reads a decimal integer as "%d" would: leading blanks, an optional sign, digits,
 // anything after them ignored. Text without digits yields fallback; values beyond
 // the int range saturate instead of overflowing.

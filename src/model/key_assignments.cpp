@@ -1,0 +1,265 @@
+#include "model/key_assignments.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "device/command_protocol.h"
+#include "device/connection.h"
+#include "lang/localisation.h"
+#include "lang/prompts.h"
+#include "model/default_key_map.h"
+#include "util/bytes.h"
+#include "util/text.h"
+
+namespace keyloft {
+namespace {
+
+DeviceKeyItem ItemAt(std::span<const uint8_t> image, size_t slot) {
+  const size_t at = slot * kKeyMapSlotBytes;
+  return {image[at], image[at + 1], image[at + 2]};
+}
+
+void PutItem(std::span<uint8_t> image, size_t slot, DeviceKeyItem item) {
+  const size_t at = slot * kKeyMapSlotBytes;
+  image[at] = item.category;
+  image[at + 1] = item.data1;
+  image[at + 2] = item.data2;
+}
+
+bool SameItem(DeviceKeyItem a, DeviceKeyItem b) {
+  return a.category == b.category && a.data1 == b.data1 && a.data2 == b.data2;
+}
+
+// Slots both images hold, at most the 126 the program manages.
+size_t ManagedSlots(size_t imageBytes, size_t defaultBytes) {
+  return std::min({kKeyMapSlots, imageBytes / kKeyMapSlotBytes, defaultBytes / kKeyMapSlotBytes});
+}
+
+DeviceKeyItem KeyItem(KeyCode v) {
+  if (uint8_t bit = KeyCodeToModifierBit(v)) return {0x02, 0x01, bit};
+  switch (v) {
+    case 0x171: return {0x01, 0x01, 0x01};
+    case 0x172: return {0x01, 0x01, 0x02};
+    case 0x173: return {0x01, 0x01, 0x04};
+    case 0x161: return {0x01, 0x05, 0x01};
+    case 0x162: return {0x01, 0x05, 0xFF};
+    default: break;
+  }
+  UsagePair u = KeyCodeToUsage(v);
+  return {0x02, 0x02, static_cast<uint8_t>(u.type == kUsageKeyboard ? u.usage : 0)};
+}
+
+std::string Narrow(const std::u16string& s) { return Utf16ToUtf8(s); }
+
+}  // namespace
+
+KeyCode SlotKey(std::span<const uint8_t> defaultImage, size_t slot) {
+  return DeviceItemToKeyCode(ItemAt(defaultImage, slot));
+}
+
+void DecodeKeyMapImage(std::span<const uint8_t> image, std::span<const uint8_t> defaultImage, RecordArray& records) {
+  InitRecordArray(records);
+  for (size_t s = 0; s < ManagedSlots(image.size(), defaultImage.size()); ++s) {
+    const DeviceKeyItem item = ItemAt(image, s);
+    if (SameItem(item, ItemAt(defaultImage, s))) continue;
+    const KeyCode code = SlotKey(defaultImage, s);
+    if (code == 0) continue;
+    KeyAssignment& r = records[KeyCodeToIndex(code)];
+    r.type = kAssignDisabled;
+    r.value = 0;
+    switch (item.category) {
+      case 0x05:
+        if (item.data1 == 0x01) {
+          r.type = kAssignMacro;
+          r.value = item.data2 + 1u;  // the macro at that position; read back, its id is position + 1
+        } else if (item.data1 == 0x02) {
+          r.type = kAssignStopMacro;
+        } else if (item.data1 == 0x05) {
+          r.type = kAssignFunction;
+          r.value = item.data2;
+        }
+        break;
+      case 0x03: {
+        const uint16_t usage = static_cast<uint16_t>(item.data1 | item.data2 << 8);
+        const auto& media = MediaList();
+        auto it = std::find_if(media.begin(), media.end(), [&](const MediaEntry& m) { return m.consumerUsage == usage; });
+        if (it != media.end()) {
+          r.type = kAssignMedia;
+          r.value = static_cast<uint32_t>(it - media.begin());
+        }
+        break;
+      }
+      case 0x01:
+        r.type = kAssignKey;
+        r.value = DeviceItemToKeyCode(item);
+        break;
+      case 0x02:
+        if (item.data1 == 0x02) {
+          if (KeyCode v = UsageToKeyCode({kUsageKeyboard, item.data2})) {
+            r.type = kAssignKey;
+            r.value = v;
+          }
+        } else if (item.data1 == 0x01) {
+          r.type = kAssignKey;
+          r.value = ModifierBitsToKeyCode(item.data2);
+        }
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+std::vector<uint8_t> EncodeKeyMapImage(const RecordArray& records, std::span<const uint8_t> defaultImage,
+                                       const MacroList& macros) {
+  std::vector<uint8_t> image(defaultImage.begin(), defaultImage.end());
+  for (size_t s = 0; s < ManagedSlots(image.size(), defaultImage.size()); ++s) {
+    const KeyCode code = SlotKey(defaultImage, s);
+    if (code == 0) continue;
+    const KeyAssignment& r = records[KeyCodeToIndex(code)];
+    DeviceKeyItem item = ItemAt(defaultImage, s);  // default, launch program, and anything unknown
+    switch (r.type) {
+      case kAssignDisabled:
+      case kAssignText:
+        item = {};
+        break;
+      case kAssignKey:
+        item = KeyItem(static_cast<KeyCode>(r.value));
+        break;
+      case kAssignMacro:
+        item = {0x05, 0x01, static_cast<uint8_t>(FindMacroPosition(macros, static_cast<uint16_t>(r.value)))};
+        break;
+      case kAssignStopMacro:
+        item = {0x05, 0x02, 0x00};
+        break;
+      case kAssignMedia:
+        // An index from a damaged file names no media key: the key keeps its default.
+        if (r.value < kMediaCount) {
+          const uint16_t usage = MediaList()[r.value].consumerUsage;
+          item = {0x03, static_cast<uint8_t>(usage & 0xFF), static_cast<uint8_t>(usage >> 8)};
+        }
+        break;
+      case kAssignFunction:
+        item = {0x05, 0x05, static_cast<uint8_t>(r.value & 0xFF)};
+        break;
+      default:
+        break;
+    }
+    PutItem(image, s, item);
+  }
+  return image;
+}
+
+bool SaveToKeyboard(ProfileWorkspace& workspace, DeviceContext& device, CommandChannel& channel, Prompts& prompts,
+                    bool allProfiles) {
+  std::scoped_lock workingLock(workspace.workingLock);
+  std::scoped_lock uploadLock(workspace.uploadLock);
+  ProfileData& working = workspace.workingProfile;
+  ProfileData& upload = workspace.uploadProfile;
+
+  // The snapshot.
+  upload.block = working.block;
+  upload.macros = working.macros;
+  const size_t total = working.texts.TotalBytes();
+  auto header = BuildProfileHeader(static_cast<uint16_t>(std::min(upload.macros.size(), kMaxMacros)),
+                                   static_cast<uint32_t>(total));
+  std::copy(header.begin(), header.end(), upload.block.header.begin());
+
+  // Texts packed in slot order; each working record learns where its text went.
+  upload.packedTexts.assign(total, 0);
+  size_t offset = 0;
+  for (size_t slot = 0; slot < kTextSlots; ++slot) {
+    const std::u16string& text = working.texts.slots[slot];
+    const size_t bytes = TextTable::SlotBytes(text);
+    KeyAssignment& record = working.block.arrays[slot / kRecordsPerArray][slot % kRecordsPerArray];
+    if (bytes == 0 || offset + bytes > total || (record.type != kAssignLaunch && record.type != kAssignText)) continue;
+    const size_t at = offset & ~size_t{1};
+    for (size_t c = 0; c < text.size(); ++c) PutU16(upload.packedTexts, at + 2 * c, text[c]);
+    record.value = static_cast<uint32_t>(offset);
+    offset += bytes;
+  }
+  upload.texts = working.texts;
+
+  // The macro image: with names when they fit, else without and a word afterwards.
+  const MacroImageSize sizes = MacroImageSizes(upload.macros);
+  const size_t capacity = device.macroCapacity;
+  if (sizes.withoutNames > capacity || upload.macros.size() > kMaxMacros) {
+    prompts.Notify("EXTRA_MACRO_TOO_LONG");
+    return false;
+  }
+  const bool withNames = sizes.withNames <= capacity;
+  const std::vector<uint8_t> macroImage = BuildMacroImage(upload.macros, withNames);
+
+  std::array<uint8_t, kDefaultKeyMapBytes> defaultMap;
+  {
+    std::scoped_lock lock(device.stateLock);
+    defaultMap = device.defaultKeyMap;
+  }
+  const auto defaultImage = std::span<const uint8_t>(defaultMap).first(device.keyMapBytes);
+  const bool all = allProfiles || workspace.writeAll;
+  std::vector<std::pair<int, std::vector<uint8_t>>> keyMaps;
+  if (all) {
+    for (int p = 0; p < static_cast<int>(kProfiles); ++p) {
+      keyMaps.emplace_back(p, EncodeKeyMapImage(upload.block.arrays[p], defaultImage, upload.macros));
+    }
+  } else {
+    const int active = GetActiveProfile(device, channel);
+    const auto& records = upload.block.arrays[active >= 0 && active < 3 ? active : 0];
+    keyMaps.emplace_back(active, EncodeKeyMapImage(records, defaultImage, upload.macros));
+  }
+
+  channel.DevBegin();
+  channel.DevWriteMacros(macroImage);
+  int last = DEV_NO_REPLY;
+  for (const auto& [profile, image] : keyMaps) last = channel.DevWriteKeyMap(image, profile);
+  channel.DevEnd();
+
+  if (!withNames) prompts.Notify("EXTRA_PROFILE_SPACE_TIGHT");
+  workspace.writeAll = false;
+  return last == DEV_OK;
+}
+
+AssignmentDescription DescribeAssignment(const Localisation& lang, KeyCode code, const KeyAssignment& record,
+                                         const MacroList& macros) {
+  AssignmentDescription d;
+  if (code >= kFirstGKey) {
+    char name[16];
+    std::snprintf(name, sizeof name, "G%d", code - kFirstGKey + 1);
+    d.text = name;
+  } else {
+    d.text = GetKeyName(lang, code);
+  }
+  if (record.type == kAssignDefault) return d;
+  d.marked = true;
+  d.text += lang.GetText("KEY_PROMPT_SET");
+  switch (record.type) {
+    case kAssignKey:
+      d.text += lang.GetText("KEY_PROMPT_SINGLE") + GetKeyName(lang, static_cast<KeyCode>(record.value)) + ")";
+      break;
+    case kAssignMacro: {
+      auto it = std::find_if(macros.begin(), macros.end(), [&](const MacroRecord& m) { return m.id == record.value; });
+      d.text += lang.GetText("KEY_PROMPT_MACRO") + (it != macros.end() ? Narrow(it->name) : std::string()) + ")";
+      break;
+    }
+    case kAssignMedia: {
+      std::string name = record.value < kMediaCount ? GetKeyName(lang, MediaList()[record.value].code) : "";
+      d.text += lang.GetText("KEY_PROMPT_MEDIA") + name + ")";
+      break;
+    }
+    case kAssignFunction:
+      d.text += lang.GetText("KEY_PROMPT_FUNCTION") + lang.GetText("FUNC_KEY_DESC" + std::to_string(record.value + 1)) + ")";
+      break;
+    default:
+      break;
+  }
+  return d;
+}
+
+void ResetProfileAssignments(ProfileData& profile, int activeProfile) {
+  if (activeProfile < 0 || activeProfile >= static_cast<int>(kProfiles)) return;
+  RecordArray& records = profile.block.arrays[static_cast<size_t>(activeProfile)];
+  for (KeyCode code : kKeyboardKeys) records[KeyCodeToIndex(code)] = KeyAssignment{};
+  for (size_t j = 0; j < kGKeysPerSet; ++j) records[kFirstGKeyRecord + j] = KeyAssignment{};
+}
+
+}  // namespace keyloft
