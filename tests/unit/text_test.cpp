@@ -73,3 +73,19 @@ TEST(EqualsIgnoreCase, FoldsAsciiOnly) {
 
 }  // namespace
 }  // namespace keyloft
+
+namespace keyloft {
+namespace {
+
+TEST(Utf, ConvertsBothWaysAndReplacesWhatIsMalformed) {
+  EXPECT_EQ(Utf8ToUtf16("Fire ↑ 😀"), u"Fire ↑ 😀");
+  EXPECT_EQ(Utf16ToUtf8(u"Fire ↑ 😀"), "Fire ↑ 😀");
+  EXPECT_EQ(Utf8ToUtf16("a\xC3"), u"a\uFFFD");            // cut short
+  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF" "b"), u"\uFFFD" "b");     // overlong
+  EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80" "c"), u"\uFFFD" "c");  // a surrogate
+  EXPECT_EQ(Utf8ToUtf16("\xFF" "d"), u"\uFFFD" "d");
+  EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800)) + u"e"), "\xEF\xBF\xBD" "e");  // a lone surrogate
+}
+
+}  // namespace
+}  // namespace keyloft
