@@ -160,24 +160,13 @@ bool SaveToKeyboard(ProfileWorkspace& workspace, DeviceContext& device, CommandC
   // The snapshot.
   upload.block = working.block;
   upload.macros = working.macros;
-  const size_t total = working.texts.TotalBytes();
   auto header = BuildProfileHeader(static_cast<uint16_t>(std::min(upload.macros.size(), kMaxMacros)),
-                                   static_cast<uint32_t>(total));
+                                   static_cast<uint32_t>(working.texts.TotalBytes()));
   std::copy(header.begin(), header.end(), upload.block.header.begin());
 
-  // Texts packed in slot order; each working record learns where its text went.
-  upload.packedTexts.assign(total, 0);
-  size_t offset = 0;
-  for (size_t slot = 0; slot < kTextSlots; ++slot) {
-    const std::u16string& text = working.texts.slots[slot];
-    const size_t bytes = TextTable::SlotBytes(text);
-    KeyAssignment& record = working.block.arrays[slot / kRecordsPerArray][slot % kRecordsPerArray];
-    if (bytes == 0 || offset + bytes > total || (record.type != kAssignLaunch && record.type != kAssignText)) continue;
-    const size_t at = offset & ~size_t{1};
-    for (size_t c = 0; c < text.size(); ++c) PutU16(upload.packedTexts, at + 2 * c, text[c]);
-    record.value = static_cast<uint32_t>(offset);
-    offset += bytes;
-  }
+  // Texts packed in slot order; each working record learns where its text went,
+  // while the snapshot keeps the values it was taken with.
+  upload.packedTexts = PackTexts(working);
   upload.texts = working.texts;
 
   // The macro image: with names when they fit, else without and a word afterwards.

@@ -1,5 +1,6 @@
 #include "model/profile_data.h"
 
+#include <algorithm>
 #include <numeric>
 
 #include "util/bytes.h"
@@ -57,6 +58,50 @@ void BuildDefaultProfile(ProfileData& profile) {
   profile.macros.clear();
   profile.texts.Clear();
   profile.packedTexts.clear();
+}
+
+std::vector<uint8_t> PackTexts(ProfileData& profile) {
+  const size_t total = profile.texts.TotalBytes();
+  std::vector<uint8_t> pool(total, 0);
+  size_t offset = 0;
+  for (size_t slot = 0; slot < kTextSlots; ++slot) {
+    const std::u16string& text = profile.texts.slots[slot];
+    const size_t bytes = TextTable::SlotBytes(text);
+    KeyAssignment& record = profile.block.arrays[slot / kRecordsPerArray][slot % kRecordsPerArray];
+    if (record.type != kAssignLaunch && record.type != kAssignText) continue;
+    if (bytes == 0 || offset + bytes > total) {
+      // No text: point past the pool, so no other record's text is ever taken for it.
+      record.value = static_cast<uint32_t>(total);
+      continue;
+    }
+    const size_t at = offset & ~size_t{1};
+    for (size_t c = 0; c < text.size(); ++c) PutU16(pool, at + 2 * c, text[c]);
+    record.value = static_cast<uint32_t>(offset);
+    offset += bytes;
+  }
+  return pool;
+}
+
+void WriteRecordBlock(const ProfileRecordBlock& block, std::span<uint8_t, kRecordBlockBytes> out) {
+  std::copy(block.header.begin(), block.header.end(), out.begin());
+  size_t at = kRecordBlockHeaderBytes;
+  for (const auto& array : block.arrays) {
+    for (const auto& record : array) {
+      WriteAssignment(record, out.subspan(at).first<kAssignmentBytes>());
+      at += kAssignmentBytes;
+    }
+  }
+}
+
+void ReadRecordBlock(std::span<const uint8_t, kRecordBlockBytes> in, ProfileRecordBlock& block) {
+  std::copy_n(in.begin(), kRecordBlockHeaderBytes, block.header.begin());
+  size_t at = kRecordBlockHeaderBytes;
+  for (auto& array : block.arrays) {
+    for (auto& record : array) {
+      record = ReadAssignment(in.subspan(at).first<kAssignmentBytes>());
+      at += kAssignmentBytes;
+    }
+  }
 }
 
 void WriteAssignment(const KeyAssignment& record, std::span<uint8_t, kAssignmentBytes> out) {

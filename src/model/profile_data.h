@@ -96,6 +96,17 @@ const std::array<uint8_t, 32>& IdentificationRecord();
 // array 0, no macros, no texts.
 void BuildDefaultProfile(ProfileData& profile);
 
+// Packs the texts of launch-program and text-block records, in slot order, as
+// profile files and the keyboard save lay them out: each text (with its
+// terminator) at the running offset, which its record's value then holds; a
+// record without a text points just past the pool. Texts of records of other
+// types are left out.
+std::vector<uint8_t> PackTexts(ProfileData& profile);
+
+// The 32832-byte record block in its byte layout, and back.
+void WriteRecordBlock(const ProfileRecordBlock& block, std::span<uint8_t, kRecordBlockBytes> out);
+void ReadRecordBlock(std::span<const uint8_t, kRecordBlockBytes> in, ProfileRecordBlock& block);
+
 // The 16-byte record in a byte layout, and back.
 void WriteAssignment(const KeyAssignment& record, std::span<uint8_t, kAssignmentBytes> out);
 KeyAssignment ReadAssignment(std::span<const uint8_t, kAssignmentBytes> in);

@@ -7,6 +7,7 @@
 #include "device_fixture.h"
 #include "lang/localisation.h"
 #include "model/default_key_map.h"
+#include "printers.h"
 #include "recording_prompts.h"
 #include "store/registry.h"
 

@@ -1,0 +1,60 @@
+// Profile files (".fwc"): the record block, the macro records and the packed
+// texts of a model, with a checked header. Backups, restores, the profile
+// manager's files and the per-user working copy ($Profile0) all use it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+#include "model/profile_data.h"
+
+namespace keyloft {
+
+class CommandChannel;
+class Prompts;
+struct DeviceContext;
+
+enum ProfileFileCheck : int {
+  kProfileFileValid = 1,
+  kProfileFileRejected = 0,    // missing, too short or too long, or a header that fails its tests
+  kProfileFileUnreadable = -2, // cannot be opened for reading
+  kProfileFileNoMemory = -3,
+};
+
+// Whether path holds an acceptable profile file. A header that fails its tests
+// (or declares more than the file holds) is shown as PROFILE_FORMAT_ERROR with
+// the path; the other refusals say nothing.
+int ValidateProfileFile(const std::filesystem::path& path, Prompts& prompts);
+
+// The model held in a valid file. False, with profile untouched, when the file
+// cannot be read. Texts come only from inside the pool.
+bool LoadProfileFile(const std::filesystem::path& path, ProfileData& profile);
+
+// Writes the model to path, atomically: on failure the old file stays. The
+// header is rebuilt from the model and the records of texts learn their pool
+// offsets. The caller holds the model's lock.
+bool SaveProfileFile(const std::filesystem::path& path, ProfileData& profile);
+
+// A profile file of the default model, without touching any model.
+bool CreateDefaultProfileFile(const std::filesystem::path& path);
+
+// The per-user working copy of the model, in the user data folder.
+std::filesystem::path WorkingProfileFile(const std::filesystem::path& userDataFolder);
+
+// The backup: the working model saved to a file the user chose.
+bool ExportProfile(const std::filesystem::path& path, ProfileWorkspace& workspace);
+
+struct ImportResult {
+  bool loaded = false;   // the model was replaced from the file
+  bool written = false;  // and reached the keyboard
+};
+
+// The restore: validates the file (MAIN_PROMPT_INPORT when it is refused),
+// replaces the working model, updates the working copy when it exists, and
+// writes all three profiles to the keyboard. A file that fails to load leaves
+// the model as it was.
+ImportResult ImportProfile(const std::filesystem::path& path, ProfileWorkspace& workspace,
+                           const std::filesystem::path& workingFile, DeviceContext& device, CommandChannel& channel,
+                           Prompts& prompts);
+
+}  // namespace keyloft
