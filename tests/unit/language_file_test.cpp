@@ -45,10 +45,11 @@ std::string Text(std::string_view section, std::string_view key) {
   return ReadIniValue(kLanguageFile, section, key).value_or("<missing>");
 }
 
-// Every string literal the core passes to a TEXT lookup.
+// Every whole key the core passes to a TEXT lookup as a literal (keys
+// composed at run time are listed above).
 std::set<std::string> KeysLookedUpInSource() {
   std::set<std::string> keys;
-  const std::regex call(R"re((GetText|FormatTextOf|Notify|NotifyFormatted|Confirm)\(\s*"([A-Za-z0-9_]+)")re");
+  const std::regex call(R"re((GetText|FormatTextOf|Notify|NotifyFormatted|Confirm)\(\s*"([A-Za-z0-9_]+)"\s*[,)])re");
   for (const auto& entry : std::filesystem::recursive_directory_iterator(KEYLOFT_SOURCE_DIR)) {
     auto ext = entry.path().extension();
     if (ext != ".cpp" && ext != ".h") continue;

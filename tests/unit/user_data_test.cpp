@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "temp_dir.h"
 
 namespace keyloft {
@@ -97,6 +99,41 @@ TEST(Colours, FormatAndParse) {
   EXPECT_EQ(c, 0x0300FFu);
   EXPECT_FALSE(ParseColour("1,,3", c));
   EXPECT_FALSE(ParseColour("", c));
+}
+
+}  // namespace
+}  // namespace keyloft
+
+#include "model/lighting.h"
+#include "store/ini_file.h"
+
+namespace keyloft {
+namespace {
+
+// The template the program ships: ten named schemes, every key painted, and
+// each key's base flag set exactly when it shows the scheme's base colour.
+TEST(ShippedTemplate, HoldsTenCompleteSchemes) {
+  const auto path = std::filesystem::path(KEYLOFT_ASSETS_DIR) / "Skins" / "UserDengColor_3.userd";
+  UserData data("/nonexistent", std::filesystem::path(KEYLOFT_ASSETS_DIR));
+  ASSERT_TRUE(std::filesystem::exists(data.TemplatePath()));
+  std::set<std::string> names;
+  for (int scheme = 0; scheme < kSchemesPerProfile; ++scheme) {
+    std::string name = ReadIniString(path, "MODENAME", std::to_string(scheme), "0");
+    EXPECT_NE(name, "0");
+    names.insert(name);
+    uint32_t base = 0;
+    ASSERT_TRUE(ParseColour(ReadIniString(path, "Mode" + std::to_string(scheme), "jcolor", ""), base)) << scheme;
+    for (const auto& entry : kLedSlotTable) {
+      if (entry.kind == LedKeyKind::kGKey) continue;
+      auto value = ReadIniValue(path, "Mode" + std::to_string(scheme), std::to_string(entry.slot));
+      ASSERT_TRUE(value) << "scheme " << scheme << " slot " << entry.slot;
+      uint32_t colour = 0;
+      ASSERT_TRUE(ParseColour(*value, colour));
+      EXPECT_EQ(value->back() == '1', colour == base) << "scheme " << scheme << " slot " << entry.slot;
+    }
+  }
+  EXPECT_EQ(names.size(), 10u);
+  EXPECT_EQ(ReadIniString(path, "PRESENTMODE", "mode", ""), "0");
 }
 
 }  // namespace
