@@ -201,11 +201,12 @@ bool SaveToKeyboard(ProfileWorkspace& workspace, DeviceContext& device, CommandC
   channel.DevWriteMacros(macroImage);
   int last = DEV_NO_REPLY;
   for (const auto& [profile, image] : keyMaps) last = channel.DevWriteKeyMap(image, profile);
-  channel.DevEnd();
+  // A bracket the keyboard never saw closed is no finished write.
+  const int end = channel.DevEnd();
 
   if (!withNames) prompts.Notify("EXTRA_PROFILE_SPACE_TIGHT");
   workspace.writeAll = false;
-  return last == DEV_OK;
+  return last == DEV_OK && end == DEV_OK;
 }
 
 AssignmentDescription DescribeAssignment(const Localisation& lang, KeyCode code, const KeyAssignment& record,

@@ -34,7 +34,7 @@ std::vector<uint8_t> EncodeKeyMapImage(const RecordArray& records, std::span<con
 // Snapshots workingProfile into uploadProfile and writes the macro image and
 // the active profile's key map (all three with allProfiles or the write-all
 // flag) in one bracket. The caller holds workingLock. True when the last
-// key-map write succeeded.
+// key-map write succeeded and the bracket was closed.
 bool SaveToKeyboard(ProfileWorkspace& workspace, DeviceContext& device, CommandChannel& channel, Prompts& prompts,
                     bool allProfiles);
 

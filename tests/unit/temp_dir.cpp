@@ -26,8 +26,10 @@ std::filesystem::path TempDir::Write(std::string_view name, std::string_view con
   return p;
 }
 
-std::string TempDir::Read(std::string_view name) const {
-  std::ifstream in(path_ / name, std::ios::binary);
+std::string TempDir::Read(std::string_view name) const { return ReadFile(path_ / name); }
+
+std::string TempDir::ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
   if (!in) return "<missing>";
   std::ostringstream s;
   s << in.rdbuf();

@@ -21,6 +21,8 @@ class TempDir {
   std::filesystem::path Write(std::string_view name, std::string_view content) const;
   // The content of a file below the folder, or "<missing>".
   std::string Read(std::string_view name) const;
+  // The content of any file, or "<missing>".
+  static std::string ReadFile(const std::filesystem::path& path);
 
  private:
   std::filesystem::path path_;

@@ -1,0 +1,96 @@
+#include "sync/core.h"
+
+#include "platform/locale.h"
+
+namespace keyloft {
+namespace {
+
+// Lock files live in the user's runtime folder; without one, in a private
+// folder of the user's own.
+std::filesystem::path LockFolder(const Paths& paths) {
+  if (!paths.runtimeFolder.empty()) return paths.runtimeFolder;
+  auto folder = SettingsFolder(paths) / "run";
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ec);
+  return ec ? std::filesystem::path() : folder;
+}
+
+}  // namespace
+
+KeyloftCore::KeyloftCore(const Paths& paths, HidTransportConfig transport, CorePorts ports, CoreOptions options)
+    : ports_(ports),
+      registry_(SettingsFolder(paths) / "registry.ini"),
+      lang_(paths.programFolder, registry_, SystemLanguageId()),
+      settings_(registry_, UserDataFolder(paths), lang_),
+      userData_(UserDataFolder(paths), paths.programFolder),
+      device_(transport, LockFolder(paths)),
+      workspace_(std::make_unique<ProfileWorkspace>()),
+      schemes_(userData_),
+      lighting_(device_, lang_, settings_, ports.lightingView, schemes_),
+      sync_(device_, *workspace_, lighting_, userData_, lang_,
+            SyncPorts{ports.prompts, ports.shell, ports.editing, ports.keys, ports.lightingView, ports.progress}),
+      monitor_(device_, *this, options.startedHidden, options.timing),
+      listener_(transport, *this),
+      listen_(options.listen) {}
+
+KeyloftCore::~KeyloftCore() { Stop(); }
+
+void KeyloftCore::Start() {
+  userData_.EnsureUserDataFolder();
+  if (listen_) listener_.Start();
+  monitor_.Start();
+}
+
+void KeyloftCore::Stop() {
+  // The executor first: a device thread waiting for a sequence is let go.
+  ports_.executor.Shutdown();
+  listener_.Stop();
+  monitor_.Stop();
+}
+
+int KeyloftCore::TrayIcon() const {
+  std::scoped_lock lock(trayMutex_);
+  return tray_.Shown();
+}
+
+void KeyloftCore::KeyboardConnected() {
+  ports_.executor.RunAndWait([this] { sync_.OnConnected(); });
+}
+
+void KeyloftCore::KeyboardDisconnected() {
+  ports_.executor.RunAndWait([this] { sync_.OnRemoved(); });
+}
+
+void KeyloftCore::OpenRequested() {
+  ports_.executor.Post([this] { ports_.shell.OpenRequested(); });
+}
+
+void KeyloftCore::Notify(std::string_view textKey) {
+  ports_.executor.RunAndWait([this, key = std::string(textKey)] { ports_.prompts.Notify(key); });
+}
+
+void KeyloftCore::ShowTrayIcon(int icon, bool remember) {
+  int shown;
+  {
+    std::scoped_lock lock(trayMutex_);
+    shown = tray_.Show(icon, remember);
+  }
+  ports_.executor.Post([this, shown] { ports_.shell.ShowTrayIcon(shown); });
+}
+
+void KeyloftCore::ShowTrayIconState(int state) {
+  int shown;
+  {
+    std::scoped_lock lock(trayMutex_);
+    shown = tray_.ShowState(state);
+  }
+  ports_.executor.Post([this, shown] { ports_.shell.ShowTrayIcon(shown); });
+}
+
+void KeyloftCore::StartTimer(int timerId) {
+  if (timerId == kTimerLightingChanged) ports_.executor.Post([this] { sync_.OnLightingChanged(); });
+  if (timerId == kTimerProfileChanged) ports_.executor.Post([this] { sync_.OnProfileChanged(); });
+}
+
+}  // namespace keyloft

@@ -1,0 +1,41 @@
+#include "sync/scheme_store.h"
+
+namespace keyloft {
+
+std::vector<std::string> SchemeStore::SchemeNames(int profile) {
+  std::vector<std::string> names;
+  for (int s = 0; s < kSchemesPerProfile; ++s) names.push_back(data_.ReadSchemeName(profile, s));
+  return names;
+}
+
+void SchemeStore::LoadCurrentScheme(int profile, KeyColourMirror& mirror) {
+  const int scheme = data_.ReadSchemeIndex(profile);
+  tools_[Clamp(profile)] = data_.ReadSchemeTools(profile, scheme);
+  // Keys in table order and the Fn key last, as the scheme file lists them.
+  for (LedKeyKind kind : {LedKeyKind::kKey, LedKeyKind::kFn}) {
+    for (const auto& entry : kLedSlotTable) {
+      if (entry.kind != kind) continue;
+      KeyLight light = data_.ReadKeyLight(profile, scheme, entry.slot);
+      mirror.Set(profile, entry.slot, light.colour);
+      baseFlags_[Clamp(profile)][static_cast<size_t>(entry.slot)] = light.baseFlag != 0;
+    }
+  }
+}
+
+void SchemeStore::ResetSchemesFromTemplate(int profile) { data_.ResetLightingFile(profile); }
+
+void SchemeStore::RecomputeBaseFlags(const KeyColourMirror& mirror) {
+  for (int p = 0; p < 3; ++p) {
+    for (const auto& entry : kLedSlotTable) {
+      if (entry.kind == LedKeyKind::kGKey) continue;
+      baseFlags_[static_cast<size_t>(p)][static_cast<size_t>(entry.slot)] =
+          mirror.Get(p, entry.slot) == tools_[static_cast<size_t>(p)].baseColour;
+    }
+  }
+}
+
+bool SchemeStore::BaseFlag(int profile, int slot) const {
+  return slot >= 0 && slot < kLedSlotsPerImage && baseFlags_[Clamp(profile)][static_cast<size_t>(slot)];
+}
+
+}  // namespace keyloft

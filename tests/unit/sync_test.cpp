@@ -1,0 +1,369 @@
+#include "sync/core.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "device_fixture.h"
+#include "fake_ui.h"
+#include "recording_prompts.h"
+#include "store/profile_file.h"
+#include "sync/thread_executor.h"
+#include "temp_dir.h"
+#include "util/bytes.h"
+
+namespace keyloft {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeUi;
+using test::TempDir;
+using test::VirtualKeyboard;
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(2ms);
+  }
+  return true;
+}
+
+// A core over a virtual keyboard, its files in a temporary home.
+class SyncTest : public ::testing::Test {
+ protected:
+  explicit SyncTest(int model = 1) : keyboard_(model) {
+    paths_.programFolder = KEYLOFT_ASSETS_DIR;
+    paths_.dataHome = home_ / "data";
+    paths_.configHome = home_ / "config";
+    paths_.runtimeFolder = keyboard_.LockFolder();
+  }
+  ~SyncTest() override {
+    if (core_) core_->Stop();
+  }
+
+  KeyloftCore& Core(bool start = true) {
+    if (!core_) {
+      core_ = std::make_unique<KeyloftCore>(paths_, keyboard_.Config(),
+                                            CorePorts{executor_, ui_, ui_, ui_, ui_, ui_, ui_},
+                                            CoreOptions{true, MonitorTiming{5, 20}, true});
+      if (start) {
+        core_->Start();
+        EXPECT_TRUE(WaitUntil([&] { return ui_.Saw("shell connected"); }));
+        executor_.Drain();
+      }
+    }
+    return *core_;
+  }
+  // Runs on the executor's thread, as the user interface would.
+  void OnUiThread(const std::function<void()>& task) { executor_.RunAndWait(task); }
+  std::vector<uint8_t> CommandNumbers() {
+    std::vector<uint8_t> numbers;
+    for (const auto& c : keyboard_.Commands()) numbers.push_back(c[3]);
+    return numbers;
+  }
+  std::filesystem::path WorkingFile() { return WorkingProfileFile(UserDataFolder(paths_)); }
+  std::string Scheme(int p) { return TempDir::ReadFile(UserDataFolder(paths_) / ("UserDengColor_" + std::to_string(p) + ".userd")); }
+
+  TempDir home_;
+  VirtualKeyboard keyboard_;
+  Paths paths_;
+  ThreadExecutor executor_;
+  FakeUi ui_;
+  std::unique_ptr<KeyloftCore> core_;
+};
+
+std::vector<uint8_t> Repeat(uint8_t command, int n) { return std::vector<uint8_t>(static_cast<size_t>(n), command); }
+
+std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> parts) {
+  std::vector<uint8_t> all;
+  for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+// Two macros whose image is 0x0120 bytes long.
+void PutTwoMacrosOnTheKeyboard(VirtualKeyboard& keyboard) {
+  DeviceContext device(keyboard.Config(), keyboard.LockFolder());
+  ASSERT_TRUE(test::ConnectDirectly(device));
+  MacroList list(2);
+  list[0].id = 1;
+  list[0].steps.assign(32, {10, 0x01E, 0});
+  list[1].id = 2;
+  list[1].steps.assign(33, {10, 0x030, 1});
+  auto image = BuildMacroImage(list, false);
+  ASSERT_EQ(image.size(), 0x120u);
+  CommandChannel channel(device);
+  ASSERT_EQ(channel.DevBegin(), DEV_OK);
+  ASSERT_EQ(channel.DevWriteMacros(image), DEV_OK);
+  ASSERT_EQ(channel.DevEnd(), DEV_OK);
+}
+
+struct ConnectionCase {
+  int model;
+  bool macros;
+};
+
+class Connection : public SyncTest, public ::testing::WithParamInterface<ConnectionCase> {
+ protected:
+  Connection() : SyncTest(GetParam().model) {}
+};
+
+TEST_P(Connection, ReadsEverythingBackInOrder) {
+  if (GetParam().macros) PutTwoMacrosOnTheKeyboard(keyboard_);
+  keyboard_.ClearTrace();
+  Core();
+  const std::vector<uint8_t> macroReads =
+      GetParam().macros ? Join({{CMD_READ_MACROS}, Repeat(CMD_READ_MACROS, 6)}) : std::vector<uint8_t>{CMD_READ_MACROS};
+  EXPECT_EQ(CommandNumbers(),
+            Join({{CMD_READ_INFO},                                       // the monitor's probe
+                  Repeat(CMD_READ_DEFAULT_KEYMAP, 7), {CMD_READ_INFO},  // arrival
+                  {CMD_READ_INFO}, Repeat(CMD_READ_KEYMAP, 21), macroReads,  // the read-back
+                  {CMD_READ_INFO, CMD_BEGIN, CMD_BEGIN, CMD_WRITE_PARAMS, CMD_END},  // lighting
+                  {CMD_BEGIN}, Repeat(CMD_WRITE_KEY_COLOURS, 8), {CMD_END},           // the current scheme
+                  Repeat(CMD_READ_PARAMS, 3), {CMD_END}}));
+  const size_t macros = GetParam().macros ? 2 : 0;
+  EXPECT_EQ(std::filesystem::file_size(WorkingFile()), 0x8040u + macros * 0x7F00u);
+  std::scoped_lock lock(Core().Workspace().workingLock);
+  EXPECT_EQ(Core().Workspace().workingProfile.macros.size(), macros);
+  EXPECT_TRUE(ui_.Saw("profile button 0"));
+  EXPECT_TRUE(ui_.Saw("apply off"));
+}
+
+INSTANTIATE_TEST_SUITE_P(ModelsAndMacros, Connection,
+                         ::testing::Values(ConnectionCase{1, false}, ConnectionCase{1, true}, ConnectionCase{2, false},
+                                           ConnectionCase{2, true}));
+
+TEST_F(SyncTest, AFailedReadBackKeepsTheFileAndGivesTheDefaults) {
+  KeyloftCore& core = Core(false);
+  ASSERT_TRUE(test::ConnectDirectly(core.Device()));
+  core.UserFiles().EnsureUserDataFolder();
+  ProfileData earlier;
+  BuildDefaultProfile(earlier);
+  earlier.block.arrays[1][5] = {kAssignDisabled};
+  ASSERT_TRUE(SaveProfileFile(WorkingFile(), earlier));
+  const std::string before = TempDir::ReadFile(WorkingFile());
+  {
+    std::scoped_lock lock(core.Workspace().workingLock);
+    core.Workspace().workingProfile.block.arrays[0][9] = {kAssignDisabled};
+  }
+  core.Device().activeProfileCache = 0;
+  ASSERT_EQ(keyboard_.Control("unplug-after 8"), "ok");  // the first chunk of profile 1's key map
+  OnUiThread([&] { core.Sync().LoadOnboardProfiles(false); });
+  EXPECT_EQ(TempDir::ReadFile(WorkingFile()), before);
+  std::scoped_lock lock(core.Workspace().workingLock);
+  EXPECT_EQ(core.Workspace().workingProfile.block.arrays[0][9], KeyAssignment{});
+  EXPECT_EQ(core.Workspace().workingProfile.block.arrays[1][5], KeyAssignment{});
+}
+
+TEST_F(SyncTest, SwitchingProfiles) {
+  KeyloftCore& core = Core();
+  int switched = -1;
+  auto infoWrites = [&] {
+    std::vector<int> profiles;
+    for (const auto& c : keyboard_.Commands()) {
+      if (c[3] == CMD_WRITE_INFO) profiles.push_back(c[8 + 10]);
+    }
+    return profiles;
+  };
+
+  keyboard_.ClearTrace();
+  OnUiThread([&] { switched = core.Sync().SwitchProfile(3); });
+  EXPECT_EQ(switched, 1);
+  EXPECT_EQ(infoWrites(), std::vector<int>{0});  // 3 means the first profile
+
+  keyboard_.ClearTrace();
+  ui_.ClearLog();
+  OnUiThread([&] { switched = core.Sync().SwitchProfile(-1); });
+  EXPECT_TRUE(keyboard_.Commands().empty());
+  EXPECT_TRUE(ui_.Saw("keys redrawn"));
+
+  ui_.keyDialogOpen = true;
+  OnUiThread([&] { switched = core.Sync().SwitchProfile(1); });
+  EXPECT_EQ(switched, 0);
+  EXPECT_TRUE(ui_.Saw("notify PROFILE_SEELCT_PROMPT2"));
+  ui_.keyDialogOpen = false;
+
+  keyboard_.ClearTrace();
+  OnUiThread([&] { core.Sync().ProfileButton(0); });  // the active profile: lighting read, no switch
+  EXPECT_TRUE(infoWrites().empty());
+  EXPECT_FALSE(keyboard_.Commands().empty());
+}
+
+TEST_F(SyncTest, PendingChangesAreAppliedUnderTheOldProfileOrDropped) {
+  KeyloftCore& core = Core();
+  auto changeAKey = [&] {
+    std::scoped_lock lock(core.Workspace().workingLock);
+    core.Workspace().workingProfile.block.arrays[0][KeyCodeToIndex(0x01E)] = {kAssignKey, 0, 0x030};
+    ui_.applyEnabled = true;
+  };
+
+  changeAKey();
+  ui_.answer = true;
+  keyboard_.ClearTrace();
+  OnUiThread([&] { core.Sync().SwitchProfile(1); });
+  auto numbers = CommandNumbers();
+  auto keyMap = std::find(numbers.begin(), numbers.end(), CMD_WRITE_KEYMAP);
+  auto info = std::find(numbers.begin(), numbers.end(), CMD_WRITE_INFO);
+  ASSERT_NE(keyMap, numbers.end());
+  EXPECT_LT(keyMap, info);  // written under profile 1 before the switch
+  EXPECT_EQ(keyboard_.Commands()[static_cast<size_t>(keyMap - numbers.begin())][5], 0);  // at profile 0's offset
+  EXPECT_FALSE(ui_.applyEnabled);
+
+  changeAKey();
+  {
+    std::scoped_lock lock(core.Workspace().workingLock);
+    core.Workspace().workingProfile.block.arrays[0][KeyCodeToIndex(0x030)] = {kAssignDisabled};
+  }
+  ui_.answer = false;
+  keyboard_.ClearTrace();
+  OnUiThread([&] { core.Sync().SwitchProfile(2); });
+  numbers = CommandNumbers();
+  EXPECT_EQ(std::count(numbers.begin(), numbers.end(), CMD_WRITE_KEYMAP), 0);
+  std::scoped_lock lock(core.Workspace().workingLock);
+  EXPECT_EQ(core.Workspace().workingProfile.block.arrays[0][KeyCodeToIndex(0x030)], KeyAssignment{});  // reloaded
+}
+
+TEST_F(SyncTest, FollowsAProfileChosenOnTheKeyboard) {
+  KeyloftCore& core = Core();
+  const std::string schemes[3] = {Scheme(0), Scheme(1), Scheme(2)};
+  core.UserFiles().WriteSchemeName(2, 0, "Painted by the user");
+  const std::string painted = Scheme(2);
+  keyboard_.ClearTrace();
+  ui_.ClearLog();
+  ASSERT_EQ(keyboard_.Control("profile 3"), "ok");
+  ASSERT_TRUE(WaitUntil([&] { return ui_.Saw("profile button 2"); }));
+  executor_.Drain();
+  for (const auto& c : keyboard_.Commands()) {
+    if (c[3] == CMD_WRITE_INFO) {
+      EXPECT_EQ(c[8 + 10], 2);  // never sent elsewhere
+    }
+  }
+  EXPECT_NE(keyboard_.Control("dump").find("\"active_profile\": 2"), std::string::npos);
+  EXPECT_EQ(core.Lighting().State().profile, 2);
+  EXPECT_EQ(Scheme(0), schemes[0]);
+  EXPECT_EQ(Scheme(1), schemes[1]);
+  EXPECT_EQ(Scheme(2), painted);
+
+  keyboard_.ClearTrace();
+  ui_.ClearLog();
+  ASSERT_EQ(keyboard_.Control("lighting"), "ok");
+  ASSERT_TRUE(WaitUntil([&] { return ui_.Saw("panel"); }));
+  auto numbers = CommandNumbers();
+  EXPECT_EQ(std::count(numbers.begin(), numbers.end(), CMD_READ_PARAMS), 3);
+}
+
+TEST_F(SyncTest, Apply) {
+  KeyloftCore& core = Core();
+  OnUiThread([&] { core.Sync().SwitchProfile(1); });
+  keyboard_.ClearTrace();
+  ui_.ClearLog();
+  OnUiThread([&] { core.Sync().Apply(); });  // nothing pending
+  EXPECT_TRUE(keyboard_.Commands().empty());
+  EXPECT_EQ(ui_.Log(), (std::vector<std::string>{"progress on", "progress off"}));
+
+  {
+    std::scoped_lock lock(core.Workspace().workingLock);
+    core.Workspace().workingProfile.block.arrays[1][KeyCodeToIndex(0x01E)] = {kAssignKey, 0, 0x030};
+  }
+  ui_.applyEnabled = true;
+  OnUiThread([&] { core.Sync().Apply(); });
+  std::vector<std::pair<uint8_t, int>> sent;
+  for (const auto& c : keyboard_.Commands()) sent.emplace_back(c[3], c[5] | c[6] << 8);
+  ASSERT_GE(sent.size(), 10u);
+  EXPECT_EQ(sent.front().first, CMD_BEGIN);
+  EXPECT_EQ(sent[1], std::make_pair(uint8_t{CMD_WRITE_MACROS}, 0));
+  EXPECT_EQ(sent[2], std::make_pair(uint8_t{CMD_WRITE_KEYMAP}, 378));  // profile 1 at 1 × stride
+  EXPECT_EQ(sent.back().first, CMD_END);
+  EXPECT_FALSE(ui_.applyEnabled);
+
+  // A deleted macro that keys used: all three key maps, then the active one again.
+  core.Workspace().writeAll = true;
+  for (int round : {3, 1}) {
+    keyboard_.ClearTrace();
+    ui_.applyEnabled = true;
+    OnUiThread([&] { core.Sync().Apply(); });
+    int starts = 0;
+    for (const auto& c : keyboard_.Commands()) starts += c[3] == CMD_WRITE_KEYMAP && (c[5] | c[6] << 8) % 378 == 0;
+    EXPECT_EQ(starts, round);
+  }
+
+  // A recording the user keeps: nothing happens.
+  ui_.recording = true;
+  ui_.applyEnabled = true;
+  keyboard_.ClearTrace();
+  OnUiThread([&] { core.Sync().Apply(); });
+  EXPECT_TRUE(keyboard_.Commands().empty());
+  EXPECT_TRUE(ui_.recording);
+
+  // Unplugged: the file is written, the changes stay pending.
+  ui_.recording = false;
+  ASSERT_EQ(keyboard_.Control("unplug"), "ok");
+  ASSERT_TRUE(WaitUntil([&] { return !core.Device().deviceConnected; }));
+  const auto before = std::filesystem::last_write_time(WorkingFile());
+  std::this_thread::sleep_for(10ms);
+  OnUiThread([&] { core.Sync().Apply(); });
+  EXPECT_GT(std::filesystem::last_write_time(WorkingFile()), before);
+  EXPECT_TRUE(ui_.applyEnabled);
+}
+
+// A keyboard unplugged at any command of the connection or of an Apply: the
+// program never hangs, its working file is the old one or a whole new one, and
+// changes that did not reach the keyboard stay pending.
+TEST(UnplugAnywhere, LeavesTheProgramConsistent) {
+  struct World : SyncTest {
+    void TestBody() override {}
+    using SyncTest::Core, SyncTest::executor_, SyncTest::keyboard_, SyncTest::OnUiThread, SyncTest::paths_,
+        SyncTest::ui_, SyncTest::WorkingFile;
+  };
+  for (int n = 1; n <= 80; n += 1) {
+    SCOPED_TRACE("unplugged at command " + std::to_string(n));
+    World w;
+    std::filesystem::create_directories(UserDataFolder(w.paths_));
+    ProfileData old;
+    BuildDefaultProfile(old);
+    old.block.arrays[2][3] = {kAssignDisabled};
+    ASSERT_TRUE(SaveProfileFile(w.WorkingFile(), old));
+    const std::string oldFile = TempDir::ReadFile(w.WorkingFile());
+    ASSERT_EQ(w.keyboard_.Control("unplug-after " + std::to_string(n)), "ok");
+
+    KeyloftCore& core = w.Core(false);
+    core.Start();
+    ASSERT_TRUE(WaitUntil([&] { return core.Monitor().InitialReportDone(); }));
+    auto plugged = [&] {
+      for (const auto& e : std::filesystem::directory_iterator(w.keyboard_.Folder())) {
+        if (e.path().extension() == ".sock") return true;
+      }
+      return false;
+    };
+    if (plugged()) {
+      ASSERT_TRUE(WaitUntil([&] { return w.ui_.Saw("shell connected") || !plugged(); }));
+    }
+    if (!plugged()) {
+      ASSERT_TRUE(WaitUntil([&] { return !core.Device().deviceConnected; }));
+    }
+    w.executor_.Drain();
+    if (plugged() && core.Device().deviceConnected) {  // the connection got through: unplug during an Apply
+      {
+        std::scoped_lock lock(core.Workspace().workingLock);
+        core.Workspace().workingProfile.block.arrays[0][KeyCodeToIndex(0x01E)] = {kAssignKey, 0, 0x030};
+      }
+      w.ui_.applyEnabled = true;
+      w.OnUiThread([&] { core.Sync().Apply(); });
+      if (!plugged()) {
+        EXPECT_TRUE(w.ui_.applyEnabled);  // what did not reach the keyboard stays pending
+      }
+    }
+    const std::string file = TempDir::ReadFile(w.WorkingFile());
+    if (file != oldFile) {
+      test::RecordingPrompts quiet;
+      EXPECT_EQ(ValidateProfileFile(w.WorkingFile(), quiet), kProfileFileValid);
+    }
+    core.Stop();  // returns: no thread waits forever
+    std::unique_lock<std::recursive_mutex> working(core.Workspace().workingLock, std::try_to_lock);
+    EXPECT_TRUE(working.owns_lock());  // no lock left held
+  }
+}
+
+}  // namespace
+}  // namespace keyloft
