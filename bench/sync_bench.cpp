@@ -119,7 +119,7 @@ int Run(int latencyMs) {
   ThreadExecutor executor;
   Headless ui;
   {
-    KeyloftCore core(paths, HidTransportConfig::Vhid(home / "vhid"), CorePorts{executor, ui, ui, ui, ui, ui, ui},
+    KeyloftCore core(paths, HidTransportConfig::Vhid(home / "vhid"), CorePorts{executor, {ui, ui, ui, ui, ui, ui}},
                      CoreOptions{true, MonitorTiming{50, 50}, false});
     core.Start();
     while (!ui.connected) std::this_thread::sleep_for(std::chrono::milliseconds(5));

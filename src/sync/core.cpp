@@ -27,9 +27,8 @@ KeyloftCore::KeyloftCore(const Paths& paths, HidTransportConfig transport, CoreP
       device_(transport, LockFolder(paths)),
       workspace_(std::make_unique<ProfileWorkspace>()),
       schemes_(userData_),
-      lighting_(device_, lang_, settings_, ports.lightingView, schemes_),
-      sync_(device_, *workspace_, lighting_, userData_, lang_,
-            SyncPorts{ports.prompts, ports.shell, ports.editing, ports.keys, ports.lightingView, ports.progress}),
+      lighting_(device_, lang_, settings_, ports.ui.lightingView, schemes_),
+      sync_(device_, *workspace_, lighting_, userData_, lang_, ports.ui),
       monitor_(device_, *this, options.startedHidden, options.timing),
       listener_(transport, *this),
       listen_(options.listen) {}
@@ -63,11 +62,11 @@ void KeyloftCore::KeyboardDisconnected() {
 }
 
 void KeyloftCore::OpenRequested() {
-  ports_.executor.Post([this] { ports_.shell.OpenRequested(); });
+  ports_.executor.Post([this] { ports_.ui.shell.OpenRequested(); });
 }
 
 void KeyloftCore::Notify(std::string_view textKey) {
-  ports_.executor.RunAndWait([this, key = std::string(textKey)] { ports_.prompts.Notify(key); });
+  ports_.executor.RunAndWait([this, key = std::string(textKey)] { ports_.ui.prompts.Notify(key); });
 }
 
 void KeyloftCore::ShowTrayIcon(int icon, bool remember) {
@@ -76,7 +75,7 @@ void KeyloftCore::ShowTrayIcon(int icon, bool remember) {
     std::scoped_lock lock(trayMutex_);
     shown = tray_.Show(icon, remember);
   }
-  ports_.executor.Post([this, shown] { ports_.shell.ShowTrayIcon(shown); });
+  ports_.executor.Post([this, shown] { ports_.ui.shell.ShowTrayIcon(shown); });
 }
 
 void KeyloftCore::ShowTrayIconState(int state) {
@@ -85,7 +84,7 @@ void KeyloftCore::ShowTrayIconState(int state) {
     std::scoped_lock lock(trayMutex_);
     shown = tray_.ShowState(state);
   }
-  ports_.executor.Post([this, shown] { ports_.shell.ShowTrayIcon(shown); });
+  ports_.executor.Post([this, shown] { ports_.ui.shell.ShowTrayIcon(shown); });
 }
 
 void KeyloftCore::StartTimer(int timerId) {

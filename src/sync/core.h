@@ -23,14 +23,10 @@
 
 namespace keyloft {
 
+// The sequences' ports, and the thread they run on.
 struct CorePorts {
   Executor& executor;
-  Prompts& prompts;
-  ShellPort& shell;
-  EditingState& editing;
-  KeyView& keys;
-  LightingView& lightingView;
-  ProgressPort& progress;
+  SyncPorts ui;
 };
 
 struct CoreOptions {

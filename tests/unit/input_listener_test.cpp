@@ -7,12 +7,14 @@
 
 #include "device_fixture.h"
 #include "recording_events.h"
+#include "wait.h"
 
 namespace keyloft {
 namespace {
 
 using namespace std::chrono_literals;
 using test::RecordingEvents;
+using test::WaitUntil;
 using test::VirtualKeyboard;
 
 struct ReactionCase {
@@ -40,15 +42,6 @@ TEST(TrayIconState, TheMacroIconGivesWayToTheIconShownBefore) {
   EXPECT_EQ(tray.ShowState(0), kIconConnected);
   tray.Show(kIconDisconnected, true);
   EXPECT_EQ(tray.ShowState(0), kIconDisconnected);
-}
-
-bool WaitUntil(const std::function<bool()>& done) {
-  auto deadline = std::chrono::steady_clock::now() + 5s;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
 }
 
 class Listener : public ::testing::Test {

@@ -12,6 +12,7 @@
 #include "sync/thread_executor.h"
 #include "temp_dir.h"
 #include "util/bytes.h"
+#include "wait.h"
 
 namespace keyloft {
 namespace {
@@ -20,15 +21,7 @@ using namespace std::chrono_literals;
 using test::FakeUi;
 using test::TempDir;
 using test::VirtualKeyboard;
-
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-  auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(2ms);
-  }
-  return true;
-}
+using test::WaitUntil;
 
 // A core over a virtual keyboard, its files in a temporary home.
 class SyncTest : public ::testing::Test {
@@ -46,7 +39,7 @@ class SyncTest : public ::testing::Test {
   KeyloftCore& Core(bool start = true) {
     if (!core_) {
       core_ = std::make_unique<KeyloftCore>(paths_, keyboard_.Config(),
-                                            CorePorts{executor_, ui_, ui_, ui_, ui_, ui_, ui_},
+                                            CorePorts{executor_, {ui_, ui_, ui_, ui_, ui_, ui_}},
                                             CoreOptions{true, MonitorTiming{5, 20}, true});
       if (start) {
         core_->Start();
