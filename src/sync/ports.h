@@ -16,6 +16,8 @@ class Executor {
   virtual void RunAndWait(std::function<void()> task) = 0;
   virtual void Post(std::function<void()> task) = 0;
   virtual void PostAfter(int delayMs, std::function<void()> task) = 0;
+  // Drops what is queued and, called from another thread, waits for a task
+  // that is running to end.
   virtual void Shutdown() = 0;
 };
 

@@ -13,12 +13,15 @@ ThreadExecutor::~ThreadExecutor() {
 }
 
 void ThreadExecutor::Shutdown() {
-  {
-    std::scoped_lock lock(mutex_);
-    stopping_ = true;
-    tasks_.clear();  // their waiters are released by the dropped promises
-  }
+  std::unique_lock lock(mutex_);
+  stopping_ = true;
+  std::vector<Task> dropped = std::move(tasks_);  // their waiters are released by the dropped promises
+  tasks_.clear();
   changed_.notify_all();
+  // A task that is running may still use what its owner is about to destroy.
+  if (!OnExecutorThread()) changed_.wait(lock, [this] { return !busy_; });
+  lock.unlock();
+  dropped.clear();
 }
 
 void ThreadExecutor::Post(std::function<void()> task) { PostAfter(0, std::move(task)); }

@@ -41,11 +41,29 @@ TEST(ThreadExecutor, AfterShutdownNoOneWaits) {
   // A waiter whose task is queued behind the blocker, and one that comes too late.
   auto queued = std::async(std::launch::async, [&] { executor.RunAndWait([] {}); });
   std::this_thread::sleep_for(20ms);
-  executor.Shutdown();
+  auto releaser = std::async(std::launch::async, [&] {
+    std::this_thread::sleep_for(50ms);
+    release = true;
+  });
+  executor.Shutdown();  // waits for the blocker, drops the queued task
   EXPECT_EQ(queued.wait_for(2s), std::future_status::ready);
   auto late = std::async(std::launch::async, [&] { executor.RunAndWait([] { FAIL() << "ran after shutdown"; }); });
   EXPECT_EQ(late.wait_for(2s), std::future_status::ready);
-  release = true;
+  releaser.get();
+}
+
+TEST(ThreadExecutor, ShutdownWaitsForTheRunningTask) {
+  ThreadExecutor executor;
+  std::promise<void> started;
+  std::atomic<bool> finished{false};
+  executor.Post([&] {
+    started.set_value();
+    std::this_thread::sleep_for(50ms);
+    finished = true;
+  });
+  started.get_future().wait();
+  executor.Shutdown();
+  EXPECT_TRUE(finished);  // nothing the task uses is gone while it runs
 }
 
 }  // namespace
