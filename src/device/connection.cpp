@@ -48,26 +48,14 @@ ConnectionMonitor::~ConnectionMonitor() { Stop(); }
 
 void ConnectionMonitor::Start() {
   if (thread_.joinable()) return;
-  {
-    std::scoped_lock lock(stopMutex_);
-    stop_ = false;
-  }
+  stop_.Reset();
   running_ = true;
   thread_ = std::thread([this] { Run(); });
 }
 
 void ConnectionMonitor::Stop() {
-  {
-    std::scoped_lock lock(stopMutex_);
-    stop_ = true;
-  }
-  stopSignal_.notify_all();
+  stop_.Raise();
   if (thread_.joinable()) thread_.join();
-}
-
-bool ConnectionMonitor::Sleep(int ms) {
-  std::unique_lock lock(stopMutex_);
-  return !stopSignal_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stop_; });
 }
 
 bool ConnectionMonitor::Scan(bool& matched) {
@@ -103,7 +91,7 @@ void ConnectionMonitor::Connect() {
 
 void ConnectionMonitor::Run() {
   HidLink& link = device_.commandLink;
-  if (initialReportDone_ && !Sleep(kStartedHiddenDelayMs)) {
+  if (initialReportDone_ && !stop_.SleepFor(kStartedHiddenDelayMs)) {
     running_ = false;
     return;
   }
@@ -148,7 +136,7 @@ void ConnectionMonitor::Run() {
       }
       link.FreePathList();
     }
-  } while (Sleep(device_.deviceConnected ? timing_.connectedPollMs : timing_.searchPollMs));
+  } while (stop_.SleepFor(device_.deviceConnected ? timing_.connectedPollMs : timing_.searchPollMs));
 
   // Leaving: nothing may talk to the keyboard through a link no one watches.
   device_.deviceConnected = false;

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string_view>
@@ -15,6 +14,7 @@
 #include "device/command_protocol.h"
 #include "device/device_context.h"
 #include "device/device_events.h"
+#include "platform/stop_signal.h"
 
 namespace keyloft {
 
@@ -81,7 +81,6 @@ class ConnectionMonitor {
   bool Scan(bool& matched);
   void Connect();
   void NotifyConnection(int state);
-  bool Sleep(int ms);  // false when asked to stop
 
   DeviceContext& device_;
   DeviceEvents& events_;
@@ -90,9 +89,7 @@ class ConnectionMonitor {
   std::atomic<int> reportedConnection_{0};
   std::atomic<bool> initialReportDone_;
   std::atomic<bool> running_{false};
-  std::mutex stopMutex_;
-  std::condition_variable stopSignal_;
-  bool stop_ = false;
+  StopSignal stop_;
   std::thread thread_;
 };
 

@@ -37,36 +37,19 @@ InputListener::~InputListener() { Stop(); }
 
 void InputListener::Start() {
   if (thread_.joinable()) return;
-  {
-    std::scoped_lock lock(stopMutex_);
-    stop_ = false;
-  }
+  stop_.Reset();
   running_ = true;
   link_.Init();
   thread_ = std::thread([this] { Run(); });
 }
 
 void InputListener::Stop() {
-  {
-    std::scoped_lock lock(stopMutex_);
-    stop_ = true;
-  }
-  stopSignal_.notify_all();
+  stop_.Raise();
   {
     std::scoped_lock lock(linkMutex_);
     link_.Close();  // ends a read that waits without limit
   }
   if (thread_.joinable()) thread_.join();
-}
-
-bool InputListener::Stopping() {
-  std::scoped_lock lock(stopMutex_);
-  return stop_;
-}
-
-bool InputListener::Sleep(int ms) {
-  std::unique_lock lock(stopMutex_);
-  return !stopSignal_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stop_; });
 }
 
 void InputListener::Run() {
@@ -78,7 +61,7 @@ void InputListener::Run() {
       std::vector<HidReportItem> items;
       {
         std::scoped_lock lock(linkMutex_);
-        if (Stopping() || !link_.Open(*path, true, false, true, false)) continue;
+        if (stop_.Raised() || !link_.Open(*path, true, false, true, false)) continue;
         if (!IsKeyboardId(link_.attributes.vendorId, link_.attributes.productId) ||
             link_.caps.usagePage != kConsumerUsagePage || link_.caps.usage != kConsumerUsage) {
           link_.Close();
@@ -102,7 +85,7 @@ void InputListener::Run() {
       break;
     }
     link_.FreePathList();
-  } while (Sleep(kRescanMs));
+  } while (stop_.SleepFor(kRescanMs));
   running_ = false;
 }
 

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <thread>
@@ -12,6 +11,7 @@
 #include "device/device_events.h"
 #include "device/hid_link.h"
 #include "device/keyboard_protocol.h"
+#include "platform/stop_signal.h"
 
 namespace keyloft {
 
@@ -35,8 +35,6 @@ class InputListener {
 
  private:
   void Run();
-  bool Sleep(int ms);  // false when asked to stop
-  bool Stopping();
 
   HidLink link_;
   DeviceEvents& events_;
@@ -44,9 +42,7 @@ class InputListener {
   // Held by the thread while it opens or closes link_, and by Stop while it
   // closes it: the two never change the link at once.
   std::mutex linkMutex_;
-  std::mutex stopMutex_;
-  std::condition_variable stopSignal_;
-  bool stop_ = false;
+  StopSignal stop_;
   std::thread thread_;
 };
 
