@@ -1,0 +1,53 @@
+#include "cli/cli_ui.h"
+
+#include <iostream>
+
+namespace keyloft::cli {
+
+std::vector<std::string> CliUi::Said() const {
+  std::scoped_lock lock(mutex_);
+  return said_;
+}
+
+std::string CliUi::Text(std::string_view key) const {
+  if (!lang_) return std::string(key);
+  std::string text = lang_->GetText(key);
+  return text == "#Error" ? std::string(key) : text;
+}
+
+void CliUi::Remember(std::string_view key) {
+  std::scoped_lock lock(mutex_);
+  said_.emplace_back(key);
+}
+
+void CliUi::Notify(std::string_view textKey) {
+  Remember(textKey);
+  std::cerr << "keyloftctl: " << Text(textKey) << '\n';
+}
+
+void CliUi::NotifyFormatted(std::string_view textKey, const FormatArg& argument) {
+  Remember(textKey);
+  std::cerr << "keyloftctl: " << FormatText(Text(textKey), argument) << '\n';
+}
+
+bool CliUi::Confirm(std::string_view textKey) {
+  Remember(textKey);
+  std::cerr << "keyloftctl: " << Text(textKey) << '\n';
+  if (answerYes_) {
+    std::cerr << "keyloftctl: answered Yes (--yes)\n";
+    return true;
+  }
+  std::cerr << "keyloftctl: answered No (run with --yes to answer Yes)\n";
+  return false;
+}
+
+void CliUi::Emit(std::string_view event) {
+  if (sink_) sink_(event);
+}
+
+void CliUi::KeyboardConnected() { Emit("connected"); }
+void CliUi::KeyboardRemoved() { Emit("removed"); }
+void CliUi::RefreshPanel() { Emit("panel"); }
+void CliUi::MarkProfileButton(int profile) { Emit("profile " + std::to_string(profile)); }
+
+}  // namespace keyloft::cli

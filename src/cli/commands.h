@@ -1,0 +1,100 @@
+// keyloftctl's commands. Each takes the words after its name and returns the
+// exit code; output goes to stdout (text, or one JSON document with --json),
+// everything else to stderr.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "cli/session.h"
+#include "lang/localisation.h"
+#include "model/lighting.h"
+#include "model/profile_data.h"
+
+namespace keyloft::cli {
+
+struct OptionSpec {
+  std::string_view name;  // "--profile"
+  bool takesValue;
+};
+
+struct CommandLine {
+  std::vector<std::string> positional;
+  std::vector<std::pair<std::string, std::string>> options;  // in the order given
+
+  const std::string* Option(std::string_view name) const;
+};
+
+// The words into positional arguments and the options of spec. False, with
+// the reason, for an unknown option or one without its value.
+bool ParseCommandLine(std::span<const std::string> words, std::span<const OptionSpec> spec, CommandLine& out,
+                      std::string& error);
+
+// "--profile N" into 0..2, or the active profile when absent. -1 after saying
+// what is wrong (exit 2).
+int ProfileOption(const CommandLine& line, Session& session);
+
+// Reads the given profiles' key maps back and compares them with what the
+// working model encodes to. Differences are said on stderr; false then.
+bool VerifyKeyMaps(Session& session, std::span<const int> profiles);
+
+// One key's assignment in a profile, as keys and the file commands show it.
+struct KeyLine {
+  KeyCode code = 0;
+  std::string name;
+  KeyAssignment record;
+  std::string description;  // the key button's tooltip
+};
+
+// The keys a user can change: the keyboard's keys, then G1..G9.
+std::vector<KeyCode> AssignableKeys();
+std::string KeyLabel(const Localisation& lang, KeyCode code);
+// Any named key of the key table, by name or code ("0x030").
+std::optional<KeyCode> FindProducedKey(const Localisation& lang, std::string_view text);
+KeyLine DescribeKey(const Localisation& lang, const ProfileData& model, int profile, KeyCode code);
+// {key, code, type, value, description}
+void WriteKeyJson(JsonWriter& json, const KeyLine& k);
+// What follows the name on a key's line: "default" or the description's words.
+std::string KeyLineWords(const KeyLine& k);
+// "NAME<tab>WORDS" and a line feed on stdout.
+void PrintKeyLine(const KeyLine& k);
+
+// The keyboard's three profiles saved to a new timestamped file in the user
+// data folder, and where said on stderr; before anything overwrites them.
+int SafetyBackup(Session& session, std::filesystem::path& written);
+
+// Colours as RRGGBB in hexadecimal ("#" allowed before), and back.
+std::optional<Colour> ParseColourText(std::string_view text);
+std::string ColourText(Colour c);
+
+using CommandFn = int (*)(const GlobalOptions&, std::span<const std::string>);
+
+struct Command {
+  std::string_view name;
+  std::string_view usage;  // shown by --help
+  CommandFn run;
+};
+
+int RunList(const GlobalOptions& options, std::span<const std::string> words);
+int RunInfo(const GlobalOptions& options, std::span<const std::string> words);
+int RunProfile(const GlobalOptions& options, std::span<const std::string> words);
+int RunBackup(const GlobalOptions& options, std::span<const std::string> words);
+int RunRestore(const GlobalOptions& options, std::span<const std::string> words);
+int RunKeys(const GlobalOptions& options, std::span<const std::string> words);
+int RunAssign(const GlobalOptions& options, std::span<const std::string> words);
+int RunLighting(const GlobalOptions& options, std::span<const std::string> words);
+int RunFile(const GlobalOptions& options, std::span<const std::string> words);
+int RunDoctor(const GlobalOptions& options, std::span<const std::string> words);
+int RunMacros(const GlobalOptions& options, std::span<const std::string> words);
+int RunMacro(const GlobalOptions& options, std::span<const std::string> words);
+int RunColours(const GlobalOptions& options, std::span<const std::string> words);
+int RunReset(const GlobalOptions& options, std::span<const std::string> words);
+int RunWatch(const GlobalOptions& options, std::span<const std::string> words);
+
+std::span<const Command> Commands();
+
+}  // namespace keyloft::cli

@@ -1,0 +1,246 @@
+// list, info, profile, backup and restore.
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+
+#include "cli/commands.h"
+#include "device/command_protocol.h"
+#include "device/connection.h"
+#include "device/hid_link.h"
+#include "model/lighting.h"
+#include "model/macros.h"
+#include "store/profile_file.h"
+
+namespace keyloft::cli {
+namespace {
+
+std::string Hex4(uint16_t value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04x", value);
+  return text;
+}
+
+std::string ModelText(uint16_t vendorId, uint16_t productId) { return Hex4(vendorId) + ":" + Hex4(productId); }
+
+int ExpectNoArguments(std::span<const std::string> words) {
+  CommandLine line;
+  std::string error;
+  if (!ParseCommandLine(words, {}, line, error)) return Fail(kExitUsage, error);
+  if (!line.positional.empty()) return Fail(kExitUsage, "unexpected argument '" + line.positional[0] + "'");
+  return kExitOk;
+}
+
+}  // namespace
+
+// The keyboard's three profiles into a new file named by the time, in the user data folder.
+int SafetyBackup(Session& session, std::filesystem::path& written) {
+  const auto now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  const auto folder = session.Core().UserFiles().Folder();
+  written = folder / (std::string("backup-") + stamp + ".fwc");
+  for (int n = 2; std::filesystem::exists(written); ++n) {
+    written = folder / (std::string("backup-") + stamp + "-" + std::to_string(n) + ".fwc");
+  }
+  int result = 0;
+  session.Run([&] { result = session.Core().Sync().ReadOnboardImage(written); });
+  if (result != 1) return Fail(kExitKeyboard, "could not read the keyboard's profiles for the safety backup; nothing was written");
+  std::cerr << "keyloftctl: the keyboard's profiles were saved to " << written.string() << '\n';
+  return kExitOk;
+}
+
+int RunList(const GlobalOptions& options, std::span<const std::string> words) {
+  if (int code = ExpectNoArguments(words)) return code;
+  HidLink link(TransportFor(options));
+  if (!link.Init() || !link.Enumerate()) return Fail(kExitNoKeyboard, "the HID interfaces cannot be listed");
+  JsonWriter json;
+  json.BeginObject().Key("interfaces").BeginArray();
+  size_t found = 0;
+  const std::vector<std::string> paths = link.PathList();
+  for (const std::string& path : paths) {
+    const uint16_t vid = ParseVid(path), pid = ParsePid(path);
+    if (!IsKeyboardId(vid, pid)) continue;
+    ++found;
+    const bool opened = link.Open(path, true, true, true, false);
+    const HidCaps caps = link.caps;
+    if (opened) link.Close();
+    if (options.json) {
+      json.BeginObject().Key("path").String(path).Key("model").String(ModelText(vid, pid));
+      if (opened) {
+        json.Key("usage_page").Int(caps.usagePage).Key("usage").Int(caps.usage);
+      } else {
+        json.Key("usage_page").Null().Key("usage").Null();
+      }
+      json.EndObject();
+    } else {
+      std::cout << path << "  " << ModelText(vid, pid) << "  "
+                << (opened ? "usage " + Hex4(caps.usagePage) + ":" + Hex4(caps.usage) : std::string("cannot be opened"))
+                << '\n';
+    }
+  }
+  link.Destroy();
+  json.EndArray().EndObject();
+  if (found == 0) return Fail(kExitNoKeyboard, "no keyboard found; run 'keyloftctl doctor' to see why");
+  if (options.json) PrintJson(json);
+  return kExitOk;
+}
+
+int RunInfo(const GlobalOptions& options, std::span<const std::string> words) {
+  if (int code = ExpectNoArguments(words)) return code;
+  Session session(options);
+  if (int code = session.Connect()) return code;
+  InfoBlock info;
+  if (int result = session.ReadInfo(info); result != DEV_OK) return Fail(kExitKeyboard, DevResultText(result));
+
+  KeyloftCore& core = session.Core();
+  const HidAttributes ids = core.Device().commandLink.attributes;
+  const std::string model = ModelText(ids.vendorId, ids.productId);
+  const uint32_t capacity = info.macroBlocks() * 128u;
+  size_t used = 0;
+  {
+    std::scoped_lock lock(core.Workspace().workingLock);
+    const MacroList& macros = core.Workspace().workingProfile.macros;
+    if (!macros.empty()) {
+      const MacroImageSize sizes = MacroImageSizes(macros);
+      used = sizes.withNames <= capacity ? sizes.withNames : sizes.withoutNames;
+    }
+  }
+  const ModeList modes(info.effects());
+  if (options.json) {
+    JsonWriter json;
+    json.BeginObject()
+        .Key("model").String(model)
+        .Key("active_profile").Int(info.activeProfile() + 1)
+        .Key("macro_capacity").Int(capacity)
+        .Key("macro_bytes_used").Int(static_cast<long long>(used))
+        .Key("effects").BeginArray();
+    for (uint8_t mode : modes.Modes()) {
+      json.BeginObject().Key("number").Int(mode).Key("name").String(core.Lang().GetModeText(mode)).EndObject();
+    }
+    json.EndArray().EndObject();
+    PrintJson(json);
+    return kExitOk;
+  }
+  std::cout << "model: " << model << '\n'
+            << "active profile: " << info.activeProfile() + 1 << '\n'
+            << "macro capacity: " << capacity << " bytes\n"
+            << "macro bytes used: " << used << '\n'
+            << "effects:\n";
+  for (uint8_t mode : modes.Modes()) std::cout << "  " << int(mode) << " " << core.Lang().GetModeText(mode) << '\n';
+  return kExitOk;
+}
+
+int RunProfile(const GlobalOptions& options, std::span<const std::string> words) {
+  CommandLine line;
+  std::string error;
+  if (!ParseCommandLine(words, {}, line, error)) return Fail(kExitUsage, error);
+  if (line.positional.size() > 1) return Fail(kExitUsage, "profile takes at most one number");
+  int wanted = -1;
+  if (!line.positional.empty()) {
+    wanted = ParseProfileNumber(line.positional[0]);
+    if (wanted < 0) return Fail(kExitUsage, "the profile must be 1, 2 or 3");
+  }
+  Session session(options);
+  if (int code = session.Connect()) return code;
+  KeyloftCore& core = session.Core();
+  if (wanted >= 0) {
+    int switched = 0;
+    session.Run([&] {
+      switched = core.Sync().SwitchProfile(wanted);
+      if (switched) core.Sync().MarkActiveProfile();
+    });
+    if (!switched) return Fail(kExitKeyboard, "the profile could not be switched");
+  }
+  // The keyboard's own answer, not the cache.
+  InfoBlock info;
+  if (int result = session.ReadInfo(info); result != DEV_OK) return Fail(kExitKeyboard, DevResultText(result));
+  const int active = info.activeProfile();
+  if (wanted >= 0 && active != wanted) {
+    return Fail(kExitKeyboard, "the keyboard did not switch to profile " + std::to_string(wanted + 1));
+  }
+  if (options.json) {
+    PrintJson(JsonWriter().BeginObject().Key("active_profile").Int(active + 1).EndObject());
+  } else {
+    std::cout << active + 1 << '\n';
+  }
+  return kExitOk;
+}
+
+int RunBackup(const GlobalOptions& options, std::span<const std::string> words) {
+  CommandLine line;
+  std::string error;
+  if (!ParseCommandLine(words, {}, line, error)) return Fail(kExitUsage, error);
+  if (line.positional.size() != 1) return Fail(kExitUsage, "backup needs one FILE");
+  std::filesystem::path path = line.positional[0];
+  std::string extension = path.extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension != ".fwc") path += ".fwc";
+  std::error_code ec;
+  if (path.has_parent_path() && !std::filesystem::is_directory(path.parent_path(), ec)) {
+    return Fail(kExitUsage, "the folder " + path.parent_path().string() + " does not exist");
+  }
+
+  Session session(options);
+  if (int code = session.Connect()) return code;
+  int result = 0;
+  session.Run([&] { result = session.Core().Sync().ReadOnboardImage(path); });
+  if (result != 1) return Fail(kExitKeyboard, "the keyboard's profiles could not be read; " + path.string() + " was not written");
+  if (options.json) {
+    PrintJson(JsonWriter().BeginObject().Key("file").String(path.string()).EndObject());
+  } else {
+    std::cout << path.string() << '\n';
+  }
+  return kExitOk;
+}
+
+int RunRestore(const GlobalOptions& options, std::span<const std::string> words) {
+  static constexpr OptionSpec kSpec[] = {{"--no-verify", false}};
+  CommandLine line;
+  std::string error;
+  if (!ParseCommandLine(words, kSpec, line, error)) return Fail(kExitUsage, error);
+  if (line.positional.size() != 1) return Fail(kExitUsage, "restore needs one FILE");
+  const std::filesystem::path path = line.positional[0];
+  const bool verify = !line.Option("--no-verify");
+
+  Session session(options);
+  // A rejected file is told before anything reaches the keyboard.
+  const int check = ValidateProfileFile(path, session.Ui());
+  if (check == kProfileFileUnreadable) return Fail(kExitFileRejected, path.string() + " cannot be read");
+  if (check == kProfileFileNoMemory) return Fail(kExitFileRejected, path.string() + " is too large to load");
+  if (check != kProfileFileValid) {
+    return Fail(kExitFileRejected, path.string() + " is not a profile file (missing, of the wrong size, or with a damaged header)");
+  }
+  if (int code = session.Connect()) return code;
+  std::filesystem::path backup;
+  if (int code = SafetyBackup(session, backup)) return code;
+
+  ImportResult result;
+  session.Run([&] {
+    KeyloftCore& core = session.Core();
+    CommandChannel channel(core.Device());
+    result = ImportProfile(path, core.Workspace(), core.Sync().WorkingProfileFile(), core.Device(), channel,
+                           session.Ui());
+  });
+  if (!result.loaded) return Fail(kExitFileRejected, path.string() + " could not be loaded");
+  if (!result.written) return Fail(kExitKeyboard, "the keyboard did not take the profiles");
+  static constexpr int kAll[] = {0, 1, 2};
+  const bool verified = verify && VerifyKeyMaps(session, kAll);
+  if (verify && !verified) return kExitKeyboard;
+  if (options.json) {
+    PrintJson(JsonWriter()
+                  .BeginObject()
+                  .Key("file").String(path.string())
+                  .Key("backup").String(backup.string())
+                  .Key("verified").Bool(verified)
+                  .EndObject());
+  } else {
+    std::cout << "restored " << path.string() << (verified ? " (verified)" : "") << '\n';
+  }
+  return kExitOk;
+}
+
+}  // namespace keyloft::cli

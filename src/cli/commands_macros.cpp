@@ -1,0 +1,226 @@
+// macros, macro show, macro add, macro delete.
+#include <iostream>
+
+#include "cli/commands.h"
+#include "device/command_protocol.h"
+#include "device/connection.h"
+#include "util/text.h"
+
+namespace keyloft::cli {
+namespace {
+
+MacroRecord* FindMacro(MacroList& list, std::string_view name) {
+  for (MacroRecord& m : list) {
+    if (EqualsIgnoreCase(Utf16ToUtf8(m.name), name)) return &m;
+  }
+  return nullptr;
+}
+
+// STEPS: "KEY+" press, "KEY-" release, a number the pause in ms after the step before.
+bool ParseSteps(const Localisation& lang, std::span<const std::string> words, std::vector<MacroStep>& steps,
+                std::string& error) {
+  for (const std::string& word : words) {
+    if (auto delay = ParseInt(word, 0, static_cast<int>(kMaxEditorDelayMs))) {
+      if (steps.empty()) return error = "a pause (" + word + ") must follow a step", false;
+      steps.back().delay = static_cast<uint32_t>(*delay);
+      continue;
+    }
+    if (word.size() < 2 || (word.back() != '+' && word.back() != '-')) {
+      return error = "step '" + word + "' is neither KEY+, KEY- nor a pause of 0.." + std::to_string(kMaxEditorDelayMs) + " ms", false;
+    }
+    const auto key = FindProducedKey(lang, std::string_view(word).substr(0, word.size() - 1));
+    if (!key) return error = "no key named '" + word.substr(0, word.size() - 1) + "'", false;
+    steps.push_back({0, *key, word.back() == '+' ? uint16_t{kStepPress} : uint16_t{kStepRelease}});
+  }
+  if (steps.empty()) return error = "a macro needs at least one step", false;
+  if (steps.size() > kMaxMacroSteps) return error = "a macro holds at most " + std::to_string(kMaxMacroSteps) + " steps", false;
+  return true;
+}
+
+void WriteMacroJson(JsonWriter& json, const MacroRecord& m) {
+  json.Key("name").String(Utf16ToUtf8(m.name)).Key("id").Int(m.id).Key("cycles").Int(m.cycles);
+}
+
+// Reads the macro area back and compares it with the image Apply wrote.
+bool VerifyMacros(Session& session) {
+  bool same = false;
+  session.Run([&] {
+    KeyloftCore& core = session.Core();
+    std::scoped_lock lock(core.Workspace().workingLock);
+    const MacroList& macros = core.Workspace().workingProfile.macros;
+    const MacroImageSize sizes = MacroImageSizes(macros);
+    const auto image = BuildMacroImage(macros, sizes.withNames <= core.Device().macroCapacity);
+    std::vector<uint8_t> read(image.size());
+    CommandChannel channel(core.Device());
+    const int result = channel.DevReadMacros(read);
+    if (result != DEV_OK) {
+      Fail(kExitKeyboard, "verify: macros: " + DevResultText(result));
+    } else if (read != image) {
+      Fail(kExitKeyboard, "verify: the keyboard's macro area differs from what was written");
+    } else {
+      same = true;
+    }
+  });
+  return same;
+}
+
+// Applies the working model; with --verify the macro area and the key maps
+// written are read back.
+int ApplyChange(Session& session, bool allProfiles) {
+  bool applied = false;
+  int active = 0;
+  session.Run([&] {
+    KeyloftCore& core = session.Core();
+    CommandChannel channel(core.Device());
+    active = GetActiveProfile(core.Device(), channel);
+    if (allProfiles) core.Workspace().writeAll = true;
+    session.Ui().SetApplyEnabled(true);
+    core.Sync().Apply();
+    applied = !session.Ui().ApplyEnabled();
+  });
+  if (!applied) return Fail(kExitKeyboard, "the change could not be written to the keyboard");
+  if (session.Options().verify) {
+    static constexpr int kAll[] = {0, 1, 2};
+    const int one[] = {active >= 0 && active <= 2 ? active : 0};
+    if (!VerifyMacros(session) || !VerifyKeyMaps(session, allProfiles ? std::span<const int>(kAll) : one)) {
+      return kExitKeyboard;
+    }
+  }
+  return kExitOk;
+}
+
+int Show(Session& session, const std::string& name) {
+  KeyloftCore& core = session.Core();
+  std::scoped_lock lock(core.Workspace().workingLock);
+  const MacroRecord* m = FindMacro(core.Workspace().workingProfile.macros, name);
+  if (!m) return Fail(kExitUsage, "no macro named '" + name + "'");
+  if (session.Options().json) {
+    JsonWriter json;
+    json.BeginObject();
+    WriteMacroJson(json, *m);
+    json.Key("steps").BeginArray();
+    for (const MacroStep& s : m->steps) {
+      json.BeginObject()
+          .Key("key").String(GetKeyName(core.Lang(), s.key))
+          .Key("action").String(s.state == kStepPress ? "press" : "release")
+          .Key("delay").Int(s.delay)
+          .EndObject();
+    }
+    json.EndArray().EndObject();
+    PrintJson(json);
+    return kExitOk;
+  }
+  // The steps as macro add takes them.
+  for (const MacroStep& s : m->steps) {
+    std::cout << GetKeyName(core.Lang(), s.key) << (s.state == kStepPress ? '+' : '-') << '\n';
+    if (s.delay > 0) std::cout << s.delay << '\n';
+  }
+  return kExitOk;
+}
+
+int Add(Session& session, const std::string& name, const std::vector<MacroStep>& steps) {
+  KeyloftCore& core = session.Core();
+  {
+    std::scoped_lock lock(core.Workspace().workingLock);
+    MacroList& macros = core.Workspace().workingProfile.macros;
+    if (FindMacro(macros, name)) return Fail(kExitUsage, "a macro named '" + name + "' exists already");
+    const uint16_t id = NextFreeMacroId(macros);
+    if (id == 0) return Fail(kExitUsage, "the keyboard holds no more than " + std::to_string(kMaxMacros) + " macros");
+    MacroRecord macro;
+    macro.name = Utf8ToUtf16(name);
+    macro.id = id;
+    macro.steps = steps;
+    macros.push_back(std::move(macro));
+  }
+  return ApplyChange(session, false);
+}
+
+int Delete(Session& session, const std::string& name) {
+  KeyloftCore& core = session.Core();
+  {
+    std::scoped_lock lock(core.Workspace().workingLock);
+    ProfileData& model = core.Workspace().workingProfile;
+    MacroRecord* m = FindMacro(model.macros, name);
+    if (!m) return Fail(kExitUsage, "no macro named '" + name + "'");
+    const uint16_t id = m->id;
+    bool used = false;
+    for (const RecordArray& records : model.block.arrays) {
+      for (const KeyAssignment& r : records) used |= r.type == kAssignMacro && r.value == id;
+    }
+    bool yes = true;
+    if (used) session.Run([&] { yes = session.Ui().Confirm("MACRO_DELETE_CONFIRM_OF_KEYS"); });
+    if (!yes) return Fail(kExitUsage, "nothing was changed");
+    model.macros.erase(model.macros.begin() + (m - model.macros.data()));
+    // Keys that played it go back to their default, in every profile.
+    for (RecordArray& records : model.block.arrays) {
+      for (size_t i = 0; i < records.size(); ++i) {
+        KeyAssignment& r = records[i];
+        if (r.type != kAssignMacro || r.value != id) continue;
+        const uint16_t aux = i >= kFirstGKeyRecord ? r.aux : 0;
+        r = KeyAssignment{};
+        r.aux = aux;
+      }
+    }
+  }
+  // The macros after it move up in the image, so every key map is written.
+  return ApplyChange(session, true);
+}
+
+}  // namespace
+
+int RunMacros(const GlobalOptions& options, std::span<const std::string> words) {
+  CommandLine line;
+  std::string error;
+  if (!ParseCommandLine(words, {}, line, error)) return Fail(kExitUsage, error);
+  if (!line.positional.empty()) return Fail(kExitUsage, "unexpected argument '" + line.positional[0] + "'");
+  Session session(options);
+  if (int code = session.Connect()) return code;
+  KeyloftCore& core = session.Core();
+  std::scoped_lock lock(core.Workspace().workingLock);
+  const MacroList& macros = core.Workspace().workingProfile.macros;
+  if (options.json) {
+    JsonWriter json;
+    json.BeginObject().Key("macros").BeginArray();
+    for (const MacroRecord& m : macros) {
+      json.BeginObject();
+      WriteMacroJson(json, m);
+      json.Key("steps").Int(static_cast<long long>(m.steps.size())).EndObject();
+    }
+    json.EndArray().EndObject();
+    PrintJson(json);
+  } else {
+    for (const MacroRecord& m : macros) {
+      std::cout << Utf16ToUtf8(m.name) << '\t' << m.steps.size() << " steps\t" << int(m.cycles) << " cycles\n";
+    }
+  }
+  return kExitOk;
+}
+
+int RunMacro(const GlobalOptions& options, std::span<const std::string> words) {
+  // Step words end in '-' and pauses are bare numbers, so nothing here is an option.
+  if (words.size() < 2) return Fail(kExitUsage, "use 'macro show NAME', 'macro add NAME STEPS...' or 'macro delete NAME'");
+  const std::string& verb = words[0];
+  const std::string& name = words[1];
+  if (verb != "show" && verb != "add" && verb != "delete") return Fail(kExitUsage, "unknown macro command '" + verb + "'");
+  if (verb != "add" && words.size() != 2) return Fail(kExitUsage, "macro " + verb + " takes one NAME");
+  if (name.empty() || CountCodePoints(name) > kMaxMacroNameChars) {
+    return Fail(kExitUsage, "a macro name has 1.." + std::to_string(kMaxMacroNameChars) + " characters");
+  }
+  Session session(options);
+  std::vector<MacroStep> steps;
+  std::string error;
+  if (verb == "add" && !ParseSteps(session.Core().Lang(), words.subspan(2), steps, error)) return Fail(kExitUsage, error);
+  if (int code = session.Connect()) return code;
+  if (verb == "show") return Show(session, name);
+  const int code = verb == "add" ? Add(session, name, steps) : Delete(session, name);
+  if (code == kExitOk) {
+    if (options.json) {
+      PrintJson(JsonWriter().BeginObject().Key(verb == "add" ? "added" : "deleted").String(name).EndObject());
+    } else {
+      std::cout << (verb == "add" ? "added " : "deleted ") << name << '\n';
+    }
+  }
+  return code;
+}
+
+}  // namespace keyloft::cli

@@ -1,0 +1,82 @@
+// keyloftctl: the command-line tool over the same core as the desktop program.
+// Exit codes: 0 done, 1 the keyboard refused or did not answer, 2 wrong usage,
+// 3 no keyboard found, 4 a file was rejected.
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+
+using namespace keyloft::cli;
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "Usage: keyloftctl [--vhid DIR] [--json] [--yes] [--verify] COMMAND [ARGS...]\n"
+    "\n"
+    "Global options (before the command):\n"
+    "  --vhid DIR   use the virtual HID folder DIR (KEYLOFT_VHID_DIR does the same)\n"
+    "  --json       print one JSON document on stdout\n"
+    "  --yes        answer Yes to the questions a command asks (otherwise No)\n"
+    "  --verify     read written areas back and compare them (restore always does)\n"
+    "  --help       this text; COMMAND --help tells about a command\n"
+    "\n"
+    "Commands:\n";
+
+constexpr std::string_view kExitCodes =
+    "\nExit codes: 0 done, 1 the keyboard refused or did not answer, 2 wrong usage,\n"
+    "3 no keyboard found, 4 a file was rejected.\n";
+
+void PrintUsage(std::ostream& out) {
+  out << kUsage;
+  for (const Command& c : Commands()) out << "  " << c.usage.substr(0, c.usage.find('\n')) << '\n';
+  out << kExitCodes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  GlobalOptions options;
+  if (const char* dir = std::getenv("KEYLOFT_VHID_DIR"); dir && *dir) options.vhidDir = dir;
+  size_t i = 0;
+  for (; i < args.size() && args[i].starts_with("--"); ++i) {
+    const std::string& option = args[i];
+    if (option == "--help") {
+      PrintUsage(std::cout);
+      return kExitOk;
+    } else if (option == "--json") {
+      options.json = true;
+    } else if (option == "--yes") {
+      options.yes = true;
+    } else if (option == "--verify") {
+      options.verify = true;
+    } else if (option == "--vhid") {
+      if (i + 1 >= args.size()) return Fail(kExitUsage, "--vhid needs a folder");
+      options.vhidDir = args[++i];
+    } else {
+      return Fail(kExitUsage, "unknown option " + option + " (see keyloftctl --help)");
+    }
+  }
+  if (options.vhidDir && !std::filesystem::is_directory(*options.vhidDir)) {
+    return Fail(kExitUsage, "the virtual HID folder " + options.vhidDir->string() + " does not exist");
+  }
+  if (i >= args.size()) {
+    PrintUsage(std::cerr);
+    return kExitUsage;
+  }
+  const std::string& name = args[i];
+  const std::span<const std::string> rest = std::span(args).subspan(i + 1);
+  for (const Command& c : Commands()) {
+    if (c.name != name) continue;
+    for (const std::string& word : rest) {
+      if (word == "--help") {
+        std::cout << "Usage: keyloftctl [GLOBAL OPTIONS] " << c.usage << '\n';
+        return kExitOk;
+      }
+    }
+    return c.run(options, rest);
+  }
+  return Fail(kExitUsage, "unknown command '" + name + "' (see keyloftctl --help)");
+}
