@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "device/connection.h"
+#include "model/default_key_map.h"
 #include "model/key_assignments.h"
 #include "util/text.h"
 
@@ -243,6 +244,21 @@ int RunAssign(const GlobalOptions& options, std::span<const std::string> words) 
   });
   if (!macroFound) return Fail(kExitUsage, "no macro named '" + action.macroName + "'");
   if (!applied) return Fail(kExitKeyboard, "the change could not be written to the keyboard");
+  {
+    // Keys with no slot in the keyboard's key map (the G-keys on these models)
+    // are kept in the profile files only; say so rather than let it look stored.
+    std::array<uint8_t, kDefaultKeyMapBytes> defaults;
+    {
+      std::scoped_lock lock(core.Device().stateLock);
+      defaults = core.Device().defaultKeyMap;
+    }
+    bool hasSlot = false;
+    for (size_t s = 0; s < kKeyMapSlots && !hasSlot; ++s) hasSlot = SlotKey(defaults, s) == *key;
+    if (!hasSlot) {
+      std::cerr << "keyloftctl: the keyboard keeps no assignment for " << line.positional[0]
+                << "; it is kept in the profile files only\n";
+    }
+  }
   if (options.verify) {
     const int profiles[] = {profile};
     if (!VerifyKeyMaps(session, profiles)) return kExitKeyboard;

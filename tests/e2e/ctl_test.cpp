@@ -307,6 +307,16 @@ TEST_F(CtlTest, AssignWritesTheActiveProfileOnly) {
   EXPECT_EQ(KeyMap(Dump(), 0), KeyMap(before, 0));
 }
 
+TEST_F(CtlTest, AGKeyAssignmentSaysTheKeyboardCannotKeepIt) {
+  StartKeyboard();
+  const JsonValue before = Dump();
+  const RunResult r = Ctl({"assign", "G1", "key:B"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.err.find("kept in the profile files only"), std::string::npos) << r.err;
+  EXPECT_EQ(KeyMap(Dump(), 0), KeyMap(before, 0));
+  EXPECT_EQ(Ctl({"assign", "A", "key:B"}).err, "");  // a key the keyboard has says nothing extra
+}
+
 TEST_F(CtlTest, AssignToAnotherProfileWritesThatProfile) {
   StartKeyboard();
   const JsonValue before = Dump();
