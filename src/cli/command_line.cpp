@@ -14,7 +14,7 @@ const std::string* CommandLine::Option(std::string_view name) const {
   return found;
 }
 
-bool ParseCommandLine(std::span<const std::string> words, std::span<const OptionSpec> spec, CommandLine& out,
+bool ParseCommandLine(std::span<const std::string> words, std::span<const OptionSpec> known, CommandLine& out,
                       std::string& error) {
   for (size_t i = 0; i < words.size(); ++i) {
     const std::string& word = words[i];
@@ -23,7 +23,7 @@ bool ParseCommandLine(std::span<const std::string> words, std::span<const Option
       continue;
     }
     const OptionSpec* match = nullptr;
-    for (const OptionSpec& s : spec) {
+    for (const OptionSpec& s : known) {
       if (s.name == word) match = &s;
     }
     if (!match) {

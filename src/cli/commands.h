@@ -29,9 +29,9 @@ struct CommandLine {
   const std::string* Option(std::string_view name) const;
 };
 
-// The words into positional arguments and the options of spec. False, with
+// The words into positional arguments and the known options. False, with
 // the reason, for an unknown option or one without its value.
-bool ParseCommandLine(std::span<const std::string> words, std::span<const OptionSpec> spec, CommandLine& out,
+bool ParseCommandLine(std::span<const std::string> words, std::span<const OptionSpec> known, CommandLine& out,
                       std::string& error);
 
 // "--profile N" into 0..2, or the active profile when absent. -1 after saying

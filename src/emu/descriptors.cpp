@@ -6,7 +6,7 @@
 namespace keyloft::emu {
 namespace {
 
-// The boot keyboard of the HID specification: modifiers, a reserved byte, six
+// The boot keyboard the HID standard defines: modifiers, a reserved byte, six
 // key codes in; five LEDs out.
 constexpr uint8_t kBootKeyboard[] = {
     0x05, 0x01,        // Usage Page (Generic Desktop)

@@ -211,8 +211,8 @@ std::optional<Firmware> Firmware::FromJson(std::string_view text, std::optional<
       }
 
   const int fileModel = static_cast<int>(object->find("model")->second.number);
-  const ModelSpec* spec = FindModel(fileModel);
-  if (spec == nullptr) {
+  const ModelSpec* fileSpec = FindModel(fileModel);
+  if (fileSpec == nullptr) {
     error = "model " + std::to_string(fileModel) + " is not 1 or 2";
     return std::nullopt;
   }
@@ -230,7 +230,7 @@ std::optional<Firmware> Firmware::FromJson(std::string_view text, std::optional<
     return std::nullopt;
   }
 
-  Firmware fw(*spec, static_cast<int>(fileBlocks));
+  Firmware fw(*fileSpec, static_cast<int>(fileBlocks));
   auto load = [&](std::string_view name, std::span<uint8_t> area) {
     auto bytes = FromHex(object->find(name)->second.text);
     if (!bytes || bytes->size() != area.size()) {

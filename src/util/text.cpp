@@ -17,7 +17,7 @@ bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) 
 // One parsed conversion of a format text: "%" flags width .precision conversion.
 struct Conversion {
   size_t end = 0;         // index after the conversion character
-  std::string spec;       // "%-08.3" without the conversion character
+  std::string head;       // "%-08.3": the conversion without its character
   char kind = 0;          // the conversion character, 0 when the text ends first
 };
 
@@ -34,9 +34,9 @@ Conversion ParseConversion(std::string_view format, size_t at) {
     while (i < format.size() && format[i] >= '0' && format[i] <= '9' && digits < 3) { ++i; ++digits; }
   }
   // Length modifiers are accepted and dropped: the argument's own type decides.
-  size_t specEnd = i;
+  size_t headEnd = i;
   while (i < format.size() && std::string_view("hlLqjzt").find(format[i]) != std::string_view::npos) ++i;
-  c.spec.assign(format.substr(at, specEnd - at));
+  c.head.assign(format.substr(at, headEnd - at));
   c.kind = i < format.size() ? format[i] : 0;
   c.end = i < format.size() ? i + 1 : i;
   return c;
@@ -44,9 +44,9 @@ Conversion ParseConversion(std::string_view format, size_t at) {
 
 bool IsIntegerKind(char k) { return k == 'd' || k == 'i' || k == 'u' || k == 'x' || k == 'X' || k == 'c'; }
 
-std::string FormatInteger(const std::string& spec, char kind, long long value) {
+std::string FormatInteger(const std::string& head, char kind, long long value) {
   char buf[512];
-  std::string fmt = spec;
+  std::string fmt = head;
   int n = 0;
   if (kind == 'd' || kind == 'i') {
     fmt += "lld";
@@ -191,7 +191,7 @@ std::string FormatText(std::string_view format, const FormatArg& arg) {
     if (used || !known) {
       out.append(format.substr(pct, c.end - pct));
     } else if (const auto* number = std::get_if<long long>(&arg)) {
-      out += IsIntegerKind(c.kind) ? FormatInteger(c.spec, c.kind, *number) : std::to_string(*number);
+      out += IsIntegerKind(c.kind) ? FormatInteger(c.head, c.kind, *number) : std::to_string(*number);
     } else {
       out.append(std::get<std::string_view>(arg));
     }

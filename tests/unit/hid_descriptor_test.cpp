@@ -20,7 +20,7 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
   return out;
 }
 
-// The boot keyboard of the HID specification: modifier bits, a reserved byte
+// The boot keyboard the HID standard defines: modifier bits, a reserved byte
 // and a six-key array in; five LED bits and three padding bits out.
 const Bytes kBootKeyboard = {
     0x05, 0x01, 0x09, 0x06, 0xA1, 0x01,                                // Generic Desktop, Keyboard
