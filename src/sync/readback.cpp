@@ -93,8 +93,12 @@ int SyncEngine::SwitchProfile(int profile) {
     } else {
       ports_.editing.SetApplyEnabled(false);
       if (GetActiveProfile(device_, channel_) >= 0) {
+        // Discarded means discarded: without a working file to go back to,
+        // the model goes back to the defaults, as after a failed read-back.
         std::scoped_lock lock(workspace_.workingLock);
-        LoadProfileFile(WorkingProfileFile(), workspace_.workingProfile);
+        if (!LoadProfileFile(WorkingProfileFile(), workspace_.workingProfile)) {
+          BuildDefaultProfile(workspace_.workingProfile);
+        }
       }
     }
     SetActiveProfile(device_, channel_, profile);

@@ -213,8 +213,18 @@ TEST_F(SyncTest, PendingChangesAreAppliedUnderTheOldProfileOrDropped) {
   OnUiThread([&] { core.Sync().SwitchProfile(2); });
   numbers = CommandNumbers();
   EXPECT_EQ(std::count(numbers.begin(), numbers.end(), CMD_WRITE_KEYMAP), 0);
+  {
+    std::scoped_lock lock(core.Workspace().workingLock);
+    EXPECT_EQ(core.Workspace().workingProfile.block.arrays[0][KeyCodeToIndex(0x030)], KeyAssignment{});  // reloaded
+  }
+
+  // Without a working file to go back to, discarded changes are gone all the same.
+  std::filesystem::remove(WorkingFile());
+  changeAKey();
+  keyboard_.ClearTrace();
+  OnUiThread([&] { core.Sync().SwitchProfile(0); });
   std::scoped_lock lock(core.Workspace().workingLock);
-  EXPECT_EQ(core.Workspace().workingProfile.block.arrays[0][KeyCodeToIndex(0x030)], KeyAssignment{});  // reloaded
+  EXPECT_EQ(core.Workspace().workingProfile.block.arrays[0][KeyCodeToIndex(0x01E)], KeyAssignment{});
 }
 
 TEST_F(SyncTest, FollowsAProfileChosenOnTheKeyboard) {
