@@ -13,49 +13,20 @@
 #include <thread>
 
 #include "emu/server.h"
-#include "lang/prompts.h"
-#include "model/lighting_view.h"
 #include "sync/core.h"
+#include "sync/headless_ui.h"
 #include "sync/thread_executor.h"
 
 namespace keyloft {
 namespace {
 
-class Headless : public Prompts, public ShellPort, public EditingState, public KeyView, public LightingView,
-                 public ProgressPort {
+class Headless : public HeadlessUi {
  public:
-  bool pending = false;
   std::atomic<bool> connected{false};
   void Notify(std::string_view key) override {
     std::fprintf(stderr, "keyloft-bench-sync: the program said %.*s\n", static_cast<int>(key.size()), key.data());
   }
-  void NotifyFormatted(std::string_view, const FormatArg&) override {}
-  bool Confirm(std::string_view) override { return false; }
   void KeyboardConnected() override { connected = true; }
-  void KeyboardRemoved() override {}
-  void OpenRequested() override {}
-  void ShowTrayIcon(int) override {}
-  bool ApplyEnabled() override { return pending; }
-  void SetApplyEnabled(bool on) override { pending = on; }
-  bool KeyDialogOpen() override { return false; }
-  bool RecordingRunning() override { return false; }
-  void StopRecording() override {}
-  bool ProfileManagerOpen() override { return false; }
-  bool ProfileManagerPending() override { return false; }
-  void ProfileManagerShowActive(int) override {}
-  void RedrawKeys() override {}
-  void MarkProfileButton(int) override {}
-  void RefreshProfileCaption() override {}
-  void RefreshPanel() override {}
-  void BlankKeyColours() override {}
-  void LayDirectionArrows(int) override {}
-  void ShowEffectControls(int) override {}
-  void RepaintKeysFromMirror() override {}
-  void LeaveLightingView() override {}
-  void FillSchemeList(std::span<const std::string>) override {}
-  void RestartPreview() override {}
-  void Show() override {}
-  void Hide() override {}
 };
 
 // Commands the host wrote since the trace was last counted, and how many ended a bracket.
@@ -119,7 +90,7 @@ int Run(int latencyMs) {
   ThreadExecutor executor;
   Headless ui;
   {
-    KeyloftCore core(paths, HidTransportConfig::Vhid(home / "vhid"), CorePorts{executor, {ui, ui, ui, ui, ui, ui}},
+    KeyloftCore core(paths, HidTransportConfig::Vhid(home / "vhid"), CorePorts{executor, ui.Ports()},
                      CoreOptions{true, MonitorTiming{50, 50}, false});
     core.Start();
     while (!ui.connected) std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -133,7 +104,7 @@ int Run(int latencyMs) {
         std::scoped_lock lock(core.Workspace().workingLock);
         core.Workspace().workingProfile.macros = Macros(count, kMacroBlocks * 128);
       }
-      ui.pending = true;
+      ui.SetApplyEnabled(true);
       auto start = std::chrono::steady_clock::now();
       executor.RunAndWait([&] { core.Sync().Apply(); });
       auto wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();

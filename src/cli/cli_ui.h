@@ -10,14 +10,11 @@
 #include <vector>
 
 #include "lang/localisation.h"
-#include "lang/prompts.h"
-#include "model/lighting_view.h"
-#include "sync/ports.h"
+#include "sync/headless_ui.h"
 
 namespace keyloft::cli {
 
-class CliUi : public Prompts, public ShellPort, public EditingState, public KeyView, public LightingView,
-              public ProgressPort {
+class CliUi : public HeadlessUi {
  public:
   explicit CliUi(bool answerYes) : answerYes_(answerYes) {}
 
@@ -35,33 +32,8 @@ class CliUi : public Prompts, public ShellPort, public EditingState, public KeyV
 
   void KeyboardConnected() override;
   void KeyboardRemoved() override;
-  void OpenRequested() override {}
-  void ShowTrayIcon(int) override {}
-
-  bool ApplyEnabled() override { return applyEnabled_; }
-  void SetApplyEnabled(bool enabled) override { applyEnabled_ = enabled; }
-  bool KeyDialogOpen() override { return false; }
-  bool RecordingRunning() override { return false; }
-  void StopRecording() override {}
-  bool ProfileManagerOpen() override { return false; }
-  bool ProfileManagerPending() override { return false; }
-  void ProfileManagerShowActive(int) override {}
-
-  void RedrawKeys() override {}
   void MarkProfileButton(int profile) override;
-  void RefreshProfileCaption() override {}
-
   void RefreshPanel() override;
-  void BlankKeyColours() override {}
-  void LayDirectionArrows(int) override {}
-  void ShowEffectControls(int) override {}
-  void RepaintKeysFromMirror() override {}
-  void LeaveLightingView() override {}
-  void FillSchemeList(std::span<const std::string>) override {}
-  void RestartPreview() override {}
-
-  void Show() override {}
-  void Hide() override {}
 
  private:
   std::string Text(std::string_view key) const;
@@ -71,7 +43,6 @@ class CliUi : public Prompts, public ShellPort, public EditingState, public KeyV
   bool answerYes_;
   const Localisation* lang_ = nullptr;
   std::function<void(std::string_view)> sink_;
-  std::atomic<bool> applyEnabled_{false};
   mutable std::mutex mutex_;
   std::vector<std::string> said_;
 };

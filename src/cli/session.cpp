@@ -40,7 +40,7 @@ HidTransportConfig TransportFor(const GlobalOptions& options) {
 
 Session::Session(const GlobalOptions& options, bool listen) : options_(options), ui_(options.yes) {
   core_ = std::make_unique<KeyloftCore>(Paths::FromEnvironment(), TransportFor(options),
-                                        CorePorts{executor_, {ui_, ui_, ui_, ui_, ui_, ui_}},
+                                        CorePorts{executor_, ui_.Ports()},
                                         CoreOptions{false, MonitorTiming{}, listen});
   ui_.SetLanguage(&core_->Lang());
 }

@@ -6,6 +6,9 @@
 
 namespace keyloft {
 
+class LightingView;
+class Prompts;
+
 // Where the sequences run: one thread, as the user interface's own.
 class Executor {
  public:
@@ -61,6 +64,16 @@ class ProgressPort {
   virtual ~ProgressPort() = default;
   virtual void Show() = 0;
   virtual void Hide() = 0;
+};
+
+// Everything the sequences ask of the user interface.
+struct SyncPorts {
+  Prompts& prompts;
+  ShellPort& shell;
+  EditingState& editing;
+  KeyView& keys;
+  LightingView& lightingView;
+  ProgressPort& progress;
 };
 
 }  // namespace keyloft

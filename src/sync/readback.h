@@ -19,15 +19,6 @@
 
 namespace keyloft {
 
-struct SyncPorts {
-  Prompts& prompts;
-  ShellPort& shell;
-  EditingState& editing;
-  KeyView& keys;
-  LightingView& lightingView;
-  ProgressPort& progress;
-};
-
 class SyncEngine {
  public:
   SyncEngine(DeviceContext& device, ProfileWorkspace& workspace, LightingModel& lighting, UserData& userData,
