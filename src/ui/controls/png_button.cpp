@@ -1,0 +1,175 @@
+#include "ui/controls/png_button.h"
+
+#include <QEnterEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <cmath>
+
+#include "util/text.h"
+
+namespace keyloft {
+namespace {
+
+constexpr size_t kCaptionChars = 259;
+
+// The slot of each look in a SkinImageSet and in the text colours.
+int SlotOf(CPngButton::Look look) {
+  switch (look) {
+    case CPngButton::Look::Over: return 1;
+    case CPngButton::Look::Pressed: return 2;
+    case CPngButton::Look::Disabled: return 3;
+    case CPngButton::Look::Ticked: return 4;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+CPngButton::CPngButton(QWidget* parent) : QAbstractButton(parent) {
+  textColours_.fill(QColor(Qt::black));
+  // Drawn wholly from pictures: nothing of the platform's button look.
+  setFocusPolicy(Qt::TabFocus);
+}
+
+void CPngButton::SetSkin(QPoint origin, const SkinImageSet& pictures, bool redraw) {
+  origin_ = origin;
+  SetPictures(pictures, redraw);
+}
+
+void CPngButton::SetPictures(const SkinImageSet& pictures, bool redraw) {
+  pictures_ = pictures;
+  ClearPointerState();
+  if (redraw) Redraw();
+}
+
+void CPngButton::SetAltPictures(const QPixmap* picture0, const QPixmap* picture1, bool on, bool select, bool redraw) {
+  altPictures_[0] = picture0;
+  altPictures_[1] = picture1;
+  altMode_ = on;
+  altSelect_ = select;
+  ClearPointerState();
+  if (redraw) Redraw();
+}
+
+void CPngButton::SetTicked(bool ticked, bool redraw) {
+  ticked_ = ticked;
+  if (redraw) Redraw();
+}
+
+void CPngButton::SetColourFrame(QColor colour, int percent, bool on) {
+  frameColour_ = colour;
+  framePercent_ = std::min(percent, 100);
+  frameMode_ = on;
+  Redraw();
+}
+
+void CPngButton::SetTextStyle(bool drawText, int pointSize, const QString& fontFace,
+                              const std::array<QColor, 5>& colours, Qt::Alignment alignment) {
+  drawText_ = drawText;
+  pointSize_ = pointSize;
+  fontFace_ = fontFace;
+  textColours_ = colours;
+  alignment_ = alignment;
+  update();
+}
+
+void CPngButton::SetTextAngle(int tenthsOfDegree, bool rotated) {
+  textAngle_ = tenthsOfDegree;
+  rotated_ = rotated;
+  update();
+}
+
+void CPngButton::SetTooltipText(const QString& text, bool activate) {
+  if (text.isEmpty()) return;
+  tooltipText_ = text;
+  tooltipActive_ = activate;
+  setToolTip(activate ? text : QString());
+}
+
+CPngButton::Look CPngButton::CurrentLook() const {
+  if (!isEnabled()) return Look::Disabled;
+  if (altMode_) return altSelect_ ? Look::Alternative1 : Look::Alternative0;
+  if (isDown()) return Look::Pressed;
+  if (hover_) return Look::Over;
+  if (ticked_) return Look::Ticked;
+  return Look::Normal;
+}
+
+const QPixmap* CPngButton::PictureOf(Look look) const {
+  if (look == Look::Alternative0) return altPictures_[0];
+  if (look == Look::Alternative1) return altPictures_[1];
+  return pictures_.pictures[SlotOf(look)];
+}
+
+QColor CPngButton::TextColourOf(Look look) const { return textColours_[SlotOf(look)]; }
+
+void CPngButton::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  Look look = CurrentLook();
+  if (frameMode_) {
+    // A 2-pixel pen centred on the rectangle (1, 1)-(width - 1, height - 1).
+    painter.setPen(QPen(frameColour_, 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(1, 1, width() - 2, height() - 2));
+  } else if (const QPixmap* picture = PictureOf(look)) {
+    painter.drawPixmap(QPoint(0, 0), *picture, QRect(origin_ - QPoint(1, 1), size()));
+  }
+  if (drawText_) DrawCaption(painter, look);
+  painter.end();
+  if (drawCallback_) drawCallback_(*this, look == Look::Normal && !frameMode_);
+}
+
+void CPngButton::DrawCaption(QPainter& painter, Look look) {
+  QString caption = QString::fromStdString(std::string(TruncateCodePoints(text().toStdString(), kCaptionChars)));
+  QFont font(fontFace_);
+  // Points to pixels as the original's font height, rounded to nearest.
+  font.setPixelSize(std::max(1, static_cast<int>(std::lround(pointSize_ * logicalDpiY() / 72.0))));
+  font.setWeight(rotated_ ? QFont::Black : QFont::Normal);
+  painter.setFont(font);
+  painter.setPen(TextColourOf(look));
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  if (!rotated_ || textAngle_ == 0) {
+    painter.drawText(rect(), static_cast<int>(alignment_ | Qt::TextSingleLine), caption);
+    return;
+  }
+  // Centre the slanted run: turn about the button's centre, draw centred there.
+  QFontMetrics metrics(font);
+  QRect run(QPoint(0, 0), QSize(metrics.horizontalAdvance(caption), metrics.height()));
+  run.moveCenter(QPoint(0, 0));
+  painter.save();
+  painter.translate(QRectF(rect()).center());
+  painter.rotate(-textAngle_ / 10.0);
+  painter.drawText(run, Qt::AlignCenter | Qt::TextSingleLine, caption);
+  painter.restore();
+}
+
+void CPngButton::enterEvent(QEnterEvent* event) {
+  hover_ = true;
+  if (!tooltipText_.isEmpty()) setToolTip(tooltipActive_ ? tooltipText_ : QString());
+  update();
+  QAbstractButton::enterEvent(event);
+}
+
+void CPngButton::leaveEvent(QEvent* event) {
+  hover_ = false;
+  update();
+  QAbstractButton::leaveEvent(event);
+}
+
+bool CPngButton::event(QEvent* event) {
+  // A fast second click must act as another click, never be lost as a double click.
+  if (event->type() == QEvent::MouseButtonDblClick) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    QMouseEvent press(QEvent::MouseButtonPress, mouse->position(), mouse->scenePosition(), mouse->globalPosition(),
+                      mouse->button(), mouse->buttons(), mouse->modifiers(), mouse->pointingDevice());
+    return QAbstractButton::event(&press);
+  }
+  return QAbstractButton::event(event);
+}
+
+void CPngButton::ClearPointerState() {
+  hover_ = false;
+  setDown(false);
+}
+
+}  // namespace keyloft

@@ -1,0 +1,112 @@
+#include "ui/skin/base_dialog.h"
+
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+#include <cstdio>
+#include <unistd.h>
+
+#include "ui/skin/outline.h"
+#include "ui/skin/skin_entries.h"
+
+namespace keyloft {
+namespace {
+
+// Reads and decodes one picture; the reason names what failed.
+std::optional<SkinLoadError> LoadPicture(const std::filesystem::path& file, QImage& out) {
+  QFile input(QString::fromStdString(file.string()));
+  if (!input.open(QIODevice::ReadOnly))
+    return SkinLoadError{file, input.errorString().toStdString()};
+  QImageReader reader(&input);
+  out = reader.read();
+  if (out.isNull()) return SkinLoadError{file, "not a picture that can be decoded (" + reader.errorString().toStdString() + ")"};
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string SkinLoadError::Message() const {
+  return "cannot load the skin picture \"" + file.string() + "\": " + reason;
+}
+
+void ExitForSkinFailure(const SkinLoadError& error) {
+  std::fprintf(stderr, "keyloft: %s\n", error.Message().c_str());
+  std::fflush(stderr);
+  // At once, as a window in the middle of being shown cannot be unwound cleanly.
+  _exit(kSkinFailureExitCode);
+}
+
+CBaseDialog::CBaseDialog(std::filesystem::path layoutFile, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), layout_(std::move(layoutFile)) {
+  setAttribute(Qt::WA_TranslucentBackground);
+}
+
+std::optional<SkinLoadError> CBaseDialog::LoadDialogSkin() {
+  std::string mainName = layout_.Screen("Main");
+  if (mainName.empty())
+    return SkinLoadError{layout_.File(), "section SCREEN names no background picture (key Main)"};
+  std::string maskName = layout_.Screen("Mask", mainName);
+  if (maskName.empty()) maskName = mainName;
+
+  QImage background, mask;
+  if (auto error = LoadPicture(layout_.PicturePath(mainName), background)) return error;
+  if (auto error = LoadPicture(layout_.PicturePath(maskName), mask)) return error;
+
+  outline_ = OutlineFromMask(mask);
+  background_ = QPixmap::fromImage(ShapeBackground(background, mask));
+  setFixedSize(background.size());
+  setMask(outline_);
+  update();
+  return std::nullopt;
+}
+
+void CBaseDialog::InitDialog() {
+  if (auto error = LoadDialogSkin()) ExitForSkinFailure(*error);
+}
+
+void CBaseDialog::showEvent(QShowEvent* event) {
+  if (!initialised_) {
+    initialised_ = true;
+    InitDialog();
+  }
+  QDialog::showEvent(event);
+}
+
+void CBaseDialog::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  painter.drawPixmap(0, 0, background_);
+}
+
+void CBaseDialog::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return QDialog::mousePressEvent(event);
+  // Let the window system move us where it can (Wayland allows nothing else).
+  if (QWindow* window = windowHandle(); window && window->startSystemMove()) return;
+  dragOffset_ = event->globalPosition().toPoint() - pos();
+}
+
+void CBaseDialog::mouseMoveEvent(QMouseEvent* event) {
+  if (dragOffset_ && (event->buttons() & Qt::LeftButton)) move(event->globalPosition().toPoint() - *dragOffset_);
+  QDialog::mouseMoveEvent(event);
+}
+
+void CBaseDialog::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) dragOffset_.reset();
+  QDialog::mouseReleaseEvent(event);
+}
+
+void CBaseDialog::done(int result) {
+  ReleaseSkin();
+  QDialog::done(result);
+}
+
+void CBaseDialog::ReleaseSkin() {
+  background_ = QPixmap();
+  outline_ = QRegion();
+  initialised_ = false;
+}
+
+}  // namespace keyloft
