@@ -107,8 +107,10 @@ void CPngButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   Look look = CurrentLook();
   if (frameMode_) {
-    // A 2-pixel pen centred on the rectangle (1, 1)-(width - 1, height - 1).
-    painter.setPen(QPen(frameColour_, 2));
+    // A 2-pixel pen centred on the rectangle (1, 1)-(width - 1, height - 1), square corners.
+    QPen pen(frameColour_, 2);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(QRectF(1, 1, width() - 2, height() - 2));
   } else if (const QPixmap* picture = PictureOf(look)) {

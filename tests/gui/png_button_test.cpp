@@ -1,0 +1,245 @@
+// The image button: which picture it shows, where from, frames, captions and clicks.
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "skin_test_support.h"
+#include "ui/controls/color_static.h"
+#include "ui/controls/png_button.h"
+
+using namespace keyloft;
+using Look = CPngButton::Look;
+
+Q_DECLARE_METATYPE(keyloft::CPngButton::Look)
+
+namespace {
+
+// Five solid pictures, one colour per slot, so a pixel tells which was drawn.
+struct SolidSet {
+  std::array<QPixmap, 5> surfaces;
+  SkinImageSet set;
+  static constexpr std::array<QRgb, 5> kColours = {0xFF102030, 0xFF405060, 0xFF708090, 0xFFA0B0C0, 0xFFD0E0F0};
+  SolidSet() {
+    for (size_t i = 0; i < 5; ++i) {
+      surfaces[i] = QPixmap(200, 200);
+      surfaces[i].fill(QColor::fromRgb(kColours[i]));
+      set.pictures[i] = &surfaces[i];
+    }
+  }
+};
+
+QRgb PixelOf(QWidget& widget, QPoint at) { return widget.grab().toImage().pixel(at); }
+
+}  // namespace
+
+class PngButtonTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void ShowsThePictureFromOnePixelUpAndLeftOfItsOrigin() {
+    QPixmap picture = QPixmap::fromImage(keyloft::testing::CoordinatePicture(QSize(200, 200)));
+    SkinImageSet set;
+    set.pictures.fill(&picture);
+    QWidget window;
+    window.resize(200, 200);
+    CPngButton button(&window);
+    button.setGeometry(50, 20, 30, 10);
+    button.SetSkin(QPoint(50, 20), set, true);
+    QImage face = button.grab().toImage();
+    QCOMPARE(face.pixel(0, 0), qRgb(49, 19, 0x80));
+    QCOMPARE(face.pixel(29, 9), qRgb(78, 28, 0x80));
+  }
+
+  void LookFollowsTheStateInOrder_data() {
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<bool>("pressed");
+    QTest::addColumn<bool>("hover");
+    QTest::addColumn<bool>("ticked");
+    QTest::addColumn<Look>("look");
+    QTest::addColumn<int>("slot");
+    QTest::newRow("normal") << true << false << false << false << Look::Normal << 0;
+    QTest::newRow("over") << true << false << true << false << Look::Over << 1;
+    QTest::newRow("pressed") << true << true << false << false << Look::Pressed << 2;
+    QTest::newRow("disabled") << false << false << false << false << Look::Disabled << 3;
+    QTest::newRow("ticked") << true << false << false << true << Look::Ticked << 4;
+    QTest::newRow("disabled and ticked shows disabled") << false << false << false << true << Look::Disabled << 3;
+    QTest::newRow("pressed and ticked shows pressed") << true << true << false << true << Look::Pressed << 2;
+    QTest::newRow("over and ticked shows over") << true << false << true << true << Look::Over << 1;
+  }
+  void LookFollowsTheStateInOrder() {
+    QFETCH(bool, enabled);
+    QFETCH(bool, pressed);
+    QFETCH(bool, hover);
+    QFETCH(bool, ticked);
+    QFETCH(Look, look);
+    QFETCH(int, slot);
+    SolidSet pictures;
+    QWidget window;
+    window.resize(200, 200);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    CPngButton button(&window);
+    button.setGeometry(10, 10, 40, 20);
+    button.SetSkin(QPoint(10, 10), pictures.set, false);
+    button.show();
+    button.setEnabled(enabled);
+    button.SetTicked(ticked, false);
+    if (hover) {
+      QEnterEvent enter(QPointF(5, 5), QPointF(15, 15), button.mapToGlobal(QPointF(5, 5)));
+      QApplication::sendEvent(&button, &enter);
+    }
+    button.setDown(pressed);
+    QCOMPARE(button.CurrentLook(), look);
+    QCOMPARE(PixelOf(button, QPoint(20, 10)), SolidSet::kColours[slot]);
+  }
+
+  void PointerLeavingEndsTheOverLook() {
+    SolidSet pictures;
+    CPngButton button;
+    button.resize(40, 20);
+    button.SetSkin(QPoint(1, 1), pictures.set, false);
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&button, &enter);
+    QCOMPARE(button.CurrentLook(), Look::Over);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&button, &leave);
+    QCOMPARE(button.CurrentLook(), Look::Normal);
+  }
+
+  void AlternativePicturesWinOverPressAndHoverButNotDisabled() {
+    SolidSet pictures;
+    QPixmap alt0(100, 100), alt1(100, 100);
+    alt0.fill(QColor(1, 2, 3));
+    alt1.fill(QColor(4, 5, 6));
+    CPngButton button;
+    button.resize(30, 30);
+    button.SetSkin(QPoint(1, 1), pictures.set, false);
+    button.SetAltPictures(&alt0, &alt1, true, true, false);
+    button.setDown(true);
+    QCOMPARE(button.CurrentLook(), Look::Alternative1);
+    QCOMPARE(PixelOf(button, QPoint(5, 5)), qRgb(4, 5, 6));
+    button.SetAltPictures(&alt0, &alt1, true, false, false);
+    QCOMPARE(PixelOf(button, QPoint(5, 5)), qRgb(1, 2, 3));
+    button.setEnabled(false);
+    QCOMPARE(button.CurrentLook(), Look::Disabled);
+  }
+
+  void FrameModeDrawsOnlyATwoPixelOutline() {
+    SolidSet pictures;
+    QWidget window;
+    window.setAutoFillBackground(true);
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(9, 9, 9));
+    window.setPalette(palette);
+    window.resize(100, 100);
+    CPngButton button(&window);
+    button.setGeometry(10, 10, 40, 30);
+    button.SetSkin(QPoint(10, 10), pictures.set, false);
+    button.SetColourFrame(QColor(255, 0, 0), 250, true);
+    QCOMPARE(button.FramePercent(), 100);
+    for (bool pressed : {false, true}) {
+      button.setDown(pressed);
+      QImage face = window.grab(button.geometry()).toImage();
+      for (QPoint edge : {QPoint(0, 0), QPoint(1, 1), QPoint(39, 15), QPoint(38, 29), QPoint(20, 0)})
+        QVERIFY2(face.pixel(edge) == qRgb(255, 0, 0), qPrintable(QString("edge %1,%2: %3").arg(edge.x()).arg(edge.y()).arg(face.pixel(edge), 0, 16)));
+      QCOMPARE(face.pixel(20, 15), qRgb(9, 9, 9));  // the window shows through, no picture
+      QCOMPARE(face.pixel(3, 3), qRgb(9, 9, 9));
+    }
+  }
+
+  void DoubleClickGivesTwoClicks() {
+    CPngButton button;
+    button.resize(40, 20);
+    button.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&button));
+    QSignalSpy clicks(&button, &QAbstractButton::clicked);
+    auto send = [&](QEvent::Type type, Qt::MouseButtons buttons) {
+      QMouseEvent event(type, QPointF(10, 10), button.mapToGlobal(QPointF(10, 10)), Qt::LeftButton, buttons,
+                        Qt::NoModifier);
+      QApplication::sendEvent(&button, &event);
+    };
+    // The order a window system reports a fast second click in.
+    send(QEvent::MouseButtonPress, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, Qt::NoButton);
+    send(QEvent::MouseButtonDblClick, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, Qt::NoButton);
+    QCOMPARE(clicks.count(), 2);
+  }
+
+  void DrawCallbackHearsWhetherTheNormalPictureWasDrawn() {
+    SolidSet pictures;
+    CPngButton button;
+    button.resize(20, 20);
+    button.SetSkin(QPoint(1, 1), pictures.set, false);
+    std::vector<bool> heard;
+    button.SetDrawCallback([&](CPngButton&, bool normal) { heard.push_back(normal); });
+    button.grab();
+    button.SetTicked(true, false);
+    button.grab();
+    QCOMPARE(heard, (std::vector<bool>{true, false}));
+  }
+
+  void RotatedCaptionIsCentredAlongItsSlant() {
+    CPngButton button;
+    button.resize(120, 60);
+    button.setText("Keyloft");
+    button.SetTextStyle(true, 10, "DejaVu Sans", {Qt::black, Qt::black, Qt::black, Qt::black, Qt::black});
+    button.SetTextAngle(268, true);
+    QImage face(button.size(), QImage::Format_ARGB32);
+    face.fill(Qt::white);
+    button.render(&face);
+    QRect ink;
+    for (int y = 0; y < face.height(); ++y)
+      for (int x = 0; x < face.width(); ++x)
+        if (qGray(face.pixel(x, y)) < 128) ink |= QRect(x, y, 1, 1);
+    QVERIFY(!ink.isEmpty());
+    QVERIFY2(ink.height() > 20, "the run is slanted, so it is taller than one line");
+    QPointF offset = QRectF(ink).center() - QRectF(button.rect()).center();
+    QVERIFY2(qAbs(offset.x()) <= 2 && qAbs(offset.y()) <= 2,
+             qPrintable(QString("ink centre off by %1,%2").arg(offset.x()).arg(offset.y())));
+  }
+
+  void CaptionTakesTheColourOfTheLook() {
+    SolidSet pictures;
+    CPngButton button;
+    button.resize(80, 30);
+    button.setText("██████");
+    button.SetSkin(QPoint(1, 1), pictures.set, false);
+    button.SetTextStyle(true, 12, "DejaVu Sans", {QColor(250, 0, 0), QColor(0, 250, 0), Qt::blue, Qt::gray, Qt::cyan});
+    QCOMPARE(PixelOf(button, QPoint(40, 15)), qRgb(250, 0, 0));
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&button, &enter);
+    QCOMPARE(PixelOf(button, QPoint(40, 15)), qRgb(0, 250, 0));
+  }
+
+  void TooltipTextIsKeptOnlyWhenActive() {
+    CPngButton button;
+    button.SetTooltipText("Close Keyloft", true);
+    QCOMPARE(button.toolTip(), QString("Close Keyloft"));
+    button.SetTooltipText("", true);
+    QCOMPARE(button.toolTip(), QString("Close Keyloft"));
+    button.SetTooltipText("Close Keyloft", false);
+    QCOMPARE(button.toolTip(), QString());
+  }
+
+  void LabelPaintsOnlyItsText() {
+    QWidget window;
+    window.setAutoFillBackground(true);
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(200, 0, 0));
+    window.setPalette(palette);
+    window.resize(100, 40);
+    ColorStatic label(&window);
+    label.setGeometry(0, 0, 100, 40);
+    label.setText("█");
+    label.SetFontHeight(30);
+    label.setAlignment(Qt::AlignCenter);
+    QImage face = window.grab().toImage();
+    QCOMPARE(face.pixel(2, 2), qRgb(200, 0, 0));
+    QCOMPARE(face.pixel(50, 20), qRgb(255, 255, 255));
+    label.SetTextColour(QColor(0, 0, 255));
+    QCOMPARE(window.grab().toImage().pixel(50, 20), qRgb(0, 0, 255));
+  }
+};
+
+QTEST_MAIN(PngButtonTest)
+#include "png_button_test.moc"
