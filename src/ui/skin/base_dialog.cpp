@@ -19,17 +19,18 @@ namespace {
 std::optional<SkinLoadError> LoadPicture(const std::filesystem::path& file, QImage& out) {
   QFile input(QString::fromStdString(file.string()));
   if (!input.open(QIODevice::ReadOnly))
-    return SkinLoadError{file, input.errorString().toStdString()};
+    return SkinLoadError{file, "cannot be read (" + input.errorString().toStdString() + ")"};
   QImageReader reader(&input);
   out = reader.read();
-  if (out.isNull()) return SkinLoadError{file, "not a picture that can be decoded (" + reader.errorString().toStdString() + ")"};
+  if (out.isNull())
+    return SkinLoadError{file, "cannot be decoded as a picture (" + reader.errorString().toStdString() + ")"};
   return std::nullopt;
 }
 
 }  // namespace
 
 std::string SkinLoadError::Message() const {
-  return "cannot load the skin picture \"" + file.string() + "\": " + reason;
+  return "skin file \"" + file.string() + "\" " + reason;
 }
 
 void ExitForSkinFailure(const SkinLoadError& error) {
@@ -47,7 +48,7 @@ CBaseDialog::CBaseDialog(std::filesystem::path layoutFile, QWidget* parent)
 std::optional<SkinLoadError> CBaseDialog::LoadDialogSkin() {
   std::string mainName = layout_.Screen("Main");
   if (mainName.empty())
-    return SkinLoadError{layout_.File(), "section SCREEN names no background picture (key Main)"};
+    return SkinLoadError{layout_.File(), "names no background picture (SCREEN/Main is missing or empty)"};
   std::string maskName = layout_.Screen("Mask", mainName);
   if (maskName.empty()) maskName = mainName;
 

@@ -1,0 +1,423 @@
+// keyloft-skin-preview: renders the three skinned windows with every control
+// placed from the layout files and a mix of looks (pointer over, pressed,
+// disabled, ticked) to PNG files, so anyone can look at a skin without a
+// keyboard. A window whose background or mask cannot be loaded ends the
+// program as it would end Keyloft: with a message naming the file.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QEnterEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "platform/paths.h"
+#include "store/ini_file.h"
+#include "ui/controls/bitmap_slider.h"
+#include "ui/controls/color_static.h"
+#include "ui/controls/png_button.h"
+#include "ui/controls/report_ctrl.h"
+#include "ui/controls/skin_color_btn.h"
+#include "ui/skin/base_dialog.h"
+#include "ui/skin/skin_entries.h"
+#include "ui/skin/skin_pictures.h"
+#include "ui/skin/skin_style.h"
+
+namespace keyloft {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Options {
+  fs::path skin;
+  fs::path language;
+  fs::path out;
+};
+
+// A skinned window under construction: the dialog, its buttons by key, and the
+// pictures of the skin.
+class PreviewWindow {
+ public:
+  PreviewWindow(const fs::path& layoutFile, SkinPictureCache& cache) : dialog_(layoutFile), cache_(cache) {}
+
+  CBaseDialog& Dialog() { return dialog_; }
+  const SkinLayout& Layout() { return dialog_.Layout(); }
+
+  // Loads the background as the program does, ending the process on failure.
+  void Load() {
+    dialog_.show();  // the first showing loads the skin or exits
+  }
+
+  void PlaceButtons(const std::vector<SkinEntry>& entries) {
+    for (const SkinEntry& entry : entries) {
+      if (entry.placement != Placement::ImageButton) continue;
+      CPngButton* button = Button(entry.key);
+      PlaceImageButton(*button, Layout(), kButtonSection, entry.key, Set(entry.pictures));
+    }
+  }
+
+  CPngButton* Button(const std::string& key) {
+    auto& button = buttons_[key];
+    if (!button) {
+      button = new CPngButton(&dialog_);
+      button->show();
+    }
+    return button;
+  }
+
+  SkinImageSet Set(const SkinImageNames& names) { return cache_.Set(Layout(), names, dialog_.size()); }
+  const QPixmap& Picture(std::string_view name) { return cache_.Picture(Layout().PicturePath(name), dialog_.size()); }
+
+  // A control of the window placed plainly under its key.
+  template <typename Widget>
+  Widget* Place(const std::string& key) {
+    auto* widget = new Widget();
+    widget->setParent(&dialog_);
+    PlaceControl(*widget, Layout(), kButtonSection, key);
+    widget->show();  // children made after the window was shown start hidden
+    return widget;
+  }
+
+  QLabel* PictureLabel(const std::string& key, std::string_view bitmap) {
+    auto* label = Place<QLabel>(key);
+    label->setPixmap(QPixmap(QString::fromStdString(Layout().PicturePath(bitmap).string())));
+    return label;
+  }
+
+  static void Hover(CPngButton* button) {
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
+    QApplication::sendEvent(button, &enter);
+  }
+
+  // The window over a quiet backdrop, so its outline shows.
+  bool Save(const fs::path& file) {
+    QImage window(dialog_.size(), QImage::Format_ARGB32_Premultiplied);
+    window.fill(Qt::transparent);
+    dialog_.render(&window, QPoint(), QRegion(), QWidget::DrawChildren);
+    const int margin = 24;
+    QImage framed(window.size() + QSize(2 * margin, 2 * margin), QImage::Format_RGB32);
+    QPainter painter(&framed);
+    QLinearGradient backdrop(0, 0, 0, framed.height());
+    backdrop.setColorAt(0, QColor(0x5A, 0x63, 0x70));
+    backdrop.setColorAt(1, QColor(0x3A, 0x40, 0x4A));
+    painter.fillRect(framed.rect(), backdrop);
+    painter.drawImage(margin, margin, window);
+    painter.end();
+    return framed.save(QString::fromStdString(file.string()));
+  }
+
+ private:
+  CBaseDialog dialog_;
+  SkinPictureCache& cache_;
+  std::map<std::string, CPngButton*> buttons_;
+};
+
+QString LangText(const Options& options, std::string_view section, std::string_view key, std::string_view fallback) {
+  return QString::fromStdString(ReadIniString(options.language, section, key, fallback));
+}
+
+// Effects whose controls the lighting panel shows, by group.
+bool ShownFor(std::initializer_list<int> effects, int effect) {
+  return std::find(effects.begin(), effects.end(), effect) != effects.end();
+}
+
+// The lighting panel as the main window lays it out for one effect.
+void BuildLightingPanel(PreviewWindow& w, const Options& options, int effect) {
+  auto picture = [&](const char* key, std::string_view bitmap, bool shown) {
+    w.PictureLabel(key, bitmap)->setVisible(shown);
+  };
+  auto text = [&](const char* key, const char* lightKey, const char* fallback, bool shown) {
+    auto* label = w.Place<ColorStatic>(key);
+    label->setText(LangText(options, "LIGHT", lightKey, fallback));
+    label->SetFontHeight(12);
+    label->setVisible(shown);
+  };
+  auto colour = [&](const char* key, QColor value, bool shown) {
+    auto* button = w.Place<CSkinColorBtn>(key);
+    button->SetColor(value);
+    button->setVisible(shown);
+  };
+
+  picture("CONTROL_DengStatic", "led.bmp", true);
+  picture("CONTROL_DengStaPic", "LED_enabled_on.bmp", true);
+  picture("CONTROL_DengDisable", "LED_disabled_off.bmp", true);
+
+  auto* combo = w.Place<QComboBox>("CONTROL_XGcombox");
+  for (int mode : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 20})
+    combo->addItem(LangText(options, "MODE", std::to_string(mode), std::to_string(mode)), mode);
+  combo->setCurrentIndex(combo->findData(effect));
+
+  bool brightness = effect >= 1 && effect <= 20 && effect != 19;
+  picture("CONTROL_LightStatic", "brightness.bmp", brightness);
+  auto* light = w.Place<CBitmapSlider>("CONTROL_LightSlider");
+  light->SetRange(0, 4);
+  light->SetPos(3);
+  light->SetBitmapChannel(w.Picture("3.bmp").copy(0, 0, light->width(), light->height()));
+  light->setVisible(brightness);
+
+  bool speed = ShownFor({1, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12, 13, 14, 15}, effect);
+  picture("CONTROL_SpeedStatic", "speed.bmp", speed);
+  auto* speedSlider = w.Place<CBitmapSlider>("CONTROL_SpeedSlider");
+  speedSlider->SetRange(0, 3);
+  speedSlider->SetPos(1);
+  speedSlider->SetBitmapChannel(w.Picture("6.bmp").copy(0, 0, speedSlider->width(), speedSlider->height()));
+  speedSlider->setVisible(speed);
+
+  // One set of direction controls, moved to the layout of the effect.
+  bool direction = ShownFor({1, 2, 3, 11, 12, 18}, effect);
+  const char* suffix = ShownFor({1, 2, 3, 11}, effect) ? "2" : effect == 12 ? "3" : "";
+  const char* first = effect == 12 ? "updown.bmp" : effect == 18 ? "kuosandown.bmp" : "leftdown.bmp";
+  const char* second = effect == 12 ? "downup.bmp" : effect == 18 ? "julong.bmp" : "rightup.bmp";
+  std::pair<const char*, const char*> arrows[] = {
+      {"CONTROL_BLFXStatic", "direction.bmp"}, {"CONTROL_BLFXLStaPic", first}, {"CONTROL_BLFXRStaPic", second}};
+  for (auto [key, bitmap] : arrows) {
+    QLabel* label = w.PictureLabel(key, bitmap);
+    MoveControl(*label, w.Layout(), kButtonSection, std::string(key) + suffix);
+    label->setVisible(direction);
+  }
+
+  bool breathing = ShownFor({1, 2, 3, 5, 7, 8, 9, 10, 11, 13, 14, 15}, effect);
+  picture("CONTROL_HXysStatic", "color.bmp", breathing);
+  colour("CONTROL_HXysButton", QColor(0x2E, 0xC7, 0xE6), breathing);
+  text("CONTROL_HXsjsStatic", "DC", "Multicolour", breathing);
+  picture("CONTROL_HXsjsStaPic", "sjsdown.bmp", breathing);
+
+  bool reactive = ShownFor({6, 16}, effect);
+  picture("CONTROL_FYYSStatic", "color.bmp", reactive);
+  colour("CONTROL_FYYSButton", QColor(0x2E, 0xC7, 0xE6), reactive);
+  text("CONTROL_FYSJSStatic", "DC", "Multicolour", reactive);
+  picture("CONTROL_FYSJSStaPic", "sjsup.bmp", reactive);
+
+  bool four = effect == 17;
+  picture("CONTROL_HONGPIC", "hong.bmp", four);
+  picture("CONTROL_HUANGPIC", "huangok.bmp", four);
+  picture("CONTROL_LVPIC", "lv.bmp", four);
+  picture("CONTROL_LANPIC", "lan.bmp", four);
+
+  bool user = effect == 20;
+  text("CONTROL_USERysStatic", "Color", "Colour", user);
+  colour("CONTROL_USERysButton", QColor(0xFF, 0x4F, 0x9A), user);
+  text("CONTROL_USERjsStatic", "JColor", "Base colour", user);
+  colour("CONTROL_USERjsButton", QColor(0x22, 0x33, 0x55), user);
+  text("CONTROL_USERgjStatic", "Tool", "Tool", user);
+  picture("CONTROL_USERgjStaPic1", "user1down.bmp", user);
+  picture("CONTROL_USERgjStaPic2", "user2up.bmp", user);
+  auto* schemes = w.Place<QComboBox>("CONTROL_umCombo");
+  schemes->setEditable(true);
+  schemes->addItem("Scheme 1");
+  schemes->setVisible(user);
+}
+
+// The key buttons in the lighting view: lit caps tinted by a rainbow preview.
+void TintKeys(PreviewWindow& w, int windowWidth) {
+  const QPixmap& lit = w.Picture(kMainColour1);
+  const QPixmap& unlit = w.Picture(kMainColour0);
+  auto tint = [windowWidth](CPngButton& button, bool) {
+    QPainter painter(&button);
+    QColor colour = QColor::fromHsv((button.x() * 300 / std::max(1, windowWidth)) % 360, 230, 255, 120);
+    painter.setCompositionMode(QPainter::CompositionMode_Screen);
+    painter.fillRect(button.rect().adjusted(3, 3, -3, -3), colour);
+  };
+  for (KeyCode code : kKeyboardKeys) {
+    CPngButton* button = w.Button(KeyButtonKey(code));
+    button->SetAltPictures(&unlit, &lit, true, true, false);
+    button->SetDrawCallback(tint);
+  }
+}
+
+void RenderMain(const Options& options, SkinPictureCache& cache, std::string_view name, int effect, bool lightingView) {
+  PreviewWindow w(options.skin / kMainLayoutFile, cache);
+  w.Load();
+  w.PlaceButtons(MainLayoutEntries());
+  const SkinLayout& layout = w.Layout();
+  for (bool left : {true, false}) {
+    CPngButton* arrow = w.Button(left ? "LEFT_ARROW" : "RIGHT_ARROW");
+    PlaceArrowButton(*arrow, layout, left ? "LEFT_ARROW" : "RIGHT_ARROW", ArrowOffsetKey(left, 0, 1),
+                     &w.Picture(kArrowPicture));
+    arrow->setEnabled(false);
+  }
+  for (const char* key : {"COLOR_R", "COLOR_G", "COLOR_B"}) w.Place<QLineEdit>(key)->setVisible(false);
+  auto* usb = w.Place<ColorStatic>("CONTROL_UsbStatic");
+  usb->setText(LangText(options, "LIGHT", "Usb", "Report rate"));
+  usb->SetFontHeight(12);
+
+  // Flip 0: F1..F4 usable, D1..D6 not; indicators never change.
+  for (int n = 1; n <= 6; ++n) w.Button(DKeyButtonKey(n))->setEnabled(false);
+  for (const char* key : {"LOCK_CAPS", "LOCK_NUM", "LOCK_SCROLL", "LOCK_AB", "KORVIN_VER"})
+    w.Button(key)->setEnabled(false);
+  w.Button("FUNC_PROFILE1")->SetTicked(true, false);
+  w.Button("FUNC_REPORT4")->SetTicked(true, false);
+  w.Button("CONTROL2_APPLY")->setEnabled(!lightingView);
+
+  if (lightingView) {
+    BuildLightingPanel(w, options, effect);
+    if (effect != 20) TintKeys(w, w.Dialog().width());
+    PreviewWindow::Hover(w.Button("FUNC_PROFILES"));
+  } else {
+    // Keys with their own assignment look ticked; one under the pointer, one pressed.
+    for (std::string key : {GKeyButtonKey(1), GKeyButtonKey(2), GKeyButtonKey(5), KeyButtonKey(0x03B),
+                            KeyButtonKey(0x011), KeyButtonKey(0x147)})
+      w.Button(key)->SetTicked(true, false);
+    PreviewWindow::Hover(w.Button(KeyButtonKey(0x01E)));
+    w.Button(KeyButtonKey(0x01F))->setDown(true);
+    PreviewWindow::Hover(w.Button("CONTROL_MENU"));
+    w.PictureLabel("CONTROL_DengStatic", "led.bmp");
+    w.PictureLabel("CONTROL_DengStaPic", "LED_enabled_off.bmp");
+    w.PictureLabel("CONTROL_DengDisable", "LED_disabled_on.bmp");
+    w.PictureLabel("CONTROL_JDTStatic", "jdt6.bmp");
+  }
+  fs::path file = options.out / (std::string(name) + ".png");
+  if (!w.Save(file)) std::fprintf(stderr, "keyloft-skin-preview: cannot write %s\n", file.c_str());
+}
+
+enum class Page { Key, Macro, Media, Function };
+
+void RenderComposite(const Options& options, SkinPictureCache& cache, std::string_view name, Page page) {
+  PreviewWindow w(options.skin / kCompositeLayoutFile, cache);
+  w.Load();
+  w.PlaceButtons(CompositeLayoutEntries());
+  // Later in the opening the page buttons, title and clear take the macro2 set.
+  for (const char* key : {"CONTROL_KEY", "CONTROL_MEDIA", "CONTROL_FUNCTION", "CONTROL_TITLE", "CONTROL_CLEAR"})
+    PlaceImageButton(*w.Button(key), w.Layout(), kButtonSection, key, w.Set(kMacro2Set));
+  const SkinImageNames& maskSet = page == Page::Macro   ? kMacroMaskSet
+                                  : page == Page::Media ? kMediaSet
+                                  : page == Page::Function ? kFunctionSet
+                                                           : kKeyMaskSet;
+  PlaceImageButton(*w.Button("CONTROL_MASK"), w.Layout(), kButtonSection, "CONTROL_MASK", w.Set(maskSet));
+  w.Button("CONTROL_MASK")->setEnabled(false);
+  w.Button("CONTROL_TITLE")->setEnabled(false);
+  w.Button("CONTROL_MASK")->lower();
+  const char* pageKey = page == Page::Macro   ? "CONTROL_MACRO"
+                        : page == Page::Media ? "CONTROL_MEDIA"
+                        : page == Page::Function ? "CONTROL_FUNCTION"
+                                                 : "CONTROL_KEY";
+  w.Button(pageKey)->SetTicked(true, false);
+  PreviewWindow::Hover(w.Button("CONTROL_OK"));
+
+  bool macro = page == Page::Macro;
+  for (const SkinEntry& entry : CompositeLayoutEntries())
+    if (entry.key.starts_with("FUNC_MACRO_") && entry.placement == Placement::ImageButton)
+      w.Button(entry.key)->setVisible(macro);
+  auto* input = w.Place<QLineEdit>("FUNC_KEY_INPUT");
+  input->setReadOnly(true);
+  input->setText("Left Ctrl");
+  input->setVisible(page == Page::Key);
+  auto* media = w.Place<QComboBox>("FUNC_MEDIA_SELECT");
+  media->addItem("Play/Pause");
+  media->setVisible(page == Page::Media);
+  auto* function = w.Place<QComboBox>("FUNC_FUNCTION_SELECT");
+  function->addItem(LangText(options, "TEXT", "FUNC_KEY_DESC1", "Function 1"));
+  function->setVisible(page == Page::Function);
+
+  auto* macros = w.Place<QComboBox>("FUNC_MACRO_LIST");
+  macros->setEditable(true);
+  macros->addItem("Build order");
+  auto* steps = w.Place<CReportCtrl>("FUNC_MACRO_LIST2");
+  int stepWidth = std::max(60, steps->width() - 4);
+  steps->InsertColumn(0, "Key", stepWidth * 45 / 100);
+  steps->InsertColumn(1, "", stepWidth * 20 / 100);
+  steps->InsertColumn(2, "ms", stepWidth * 35 / 100);
+  const char* keys[] = {"Left Shift", "B", "B", "Left Shift", "1"};
+  for (int i = 0; i < 5; ++i) {
+    steps->AppendRow({keys[i], i == 2 || i == 3 ? QStringLiteral("  ↑") : QStringLiteral("↓"),
+                      QString::number(i * 10 + 20)});
+    steps->SetItemTextColor(i, 0, QColor(0x8A, 0x93, 0xA3));
+    steps->SetItemTextColor(i, 1, QColor(0x8A, 0x93, 0xA3));
+  }
+  steps->SelectRow(2);
+  auto* cycles = w.Place<QLineEdit>("FUNC_MACRO_CYCLES");
+  cycles->setText("1");
+  auto* cyclesLabel = w.Place<ColorStatic>("FUNC_MACRO_CYCLES_PROMPT");
+  cyclesLabel->setText(LangText(options, "TEXT", "MACRO_CYCLES", "Cycles"));
+  auto* delay = w.Place<QCheckBox>("FUNC_MACRO_RECORD_DELAY");
+  delay->setChecked(true);
+  auto* delayLabel = w.Place<ColorStatic>("FUNC_MACRO_RECORD_DELAY2");
+  delayLabel->setText(LangText(options, "TEXT", "RECORD_DELAY", "Record delays"));
+  for (QWidget* widget : std::initializer_list<QWidget*>{macros, steps, cycles, cyclesLabel, delay, delayLabel})
+    widget->setVisible(macro);
+  if (macro) PreviewWindow::Hover(w.Button("FUNC_MACRO_RECORD"));
+
+  fs::path file = options.out / (std::string(name) + ".png");
+  if (!w.Save(file)) std::fprintf(stderr, "keyloft-skin-preview: cannot write %s\n", file.c_str());
+}
+
+void RenderProfile(const Options& options, SkinPictureCache& cache) {
+  PreviewWindow w(options.skin / kProfileLayoutFile, cache);
+  w.Load();
+  w.PlaceButtons(ProfileLayoutEntries());
+  auto* list = w.Place<CReportCtrl>("PROGRAM_LIST");
+  list->InsertColumn(0, "激活", 60);
+  list->InsertColumn(1, "名称", 120);
+  list->InsertColumn(2, "路径", 230);
+  list->SetCheckboxes(true);
+  list->SetSingleCheck(true);
+  list->SetGridLines(true);
+  list->SetHeaderClickable(false);
+  QString folder = QDir::homePath() + "/.local/share/Orvo_Key 104 Mechanical Keyboard/";
+  for (int row = 0; row < 3; ++row) list->AppendRow({"", "$Profile0", folder});
+  list->AppendRow({"", "Shooter", folder});
+  list->SetCheck(1, true);
+  list->SelectRow(3);
+  w.Button("CONTROL2_APPLY")->setEnabled(false);
+  PreviewWindow::Hover(w.Button("FUNC_ADD"));
+  w.Button("FUNC_LOAD")->setDown(true);
+  fs::path file = options.out / "profile.png";
+  if (!w.Save(file)) std::fprintf(stderr, "keyloft-skin-preview: cannot write %s\n", file.c_str());
+}
+
+int Usage(int code) {
+  std::fprintf(code == 0 ? stdout : stderr,
+               "usage: keyloft-skin-preview --out DIR [--skin DIR] [--lang FILE]\n"
+               "Renders the main window (key and lighting views), the composite key dialog (four pages)\n"
+               "and the profile manager to PNG files in DIR. The skin defaults to the Skins folder\n"
+               "beside the program, the language file to Lang0409.ini there.\n");
+  return code;
+}
+
+}  // namespace
+}  // namespace keyloft
+
+int main(int argc, char** argv) {
+  using namespace keyloft;
+  Options options;
+  fs::path programFolder = Paths::FromEnvironment().programFolder;
+  options.skin = programFolder / kSkinFolderName;
+  options.language = programFolder / "Lang0409.ini";
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") return Usage(0);
+    if (i + 1 >= argc) return Usage(2);
+    if (arg == "--out") options.out = argv[++i];
+    else if (arg == "--skin") options.skin = argv[++i];
+    else if (arg == "--lang") options.language = argv[++i];
+    else return Usage(2);
+  }
+  if (options.out.empty()) return Usage(2);
+  std::error_code error;
+  fs::create_directories(options.out, error);
+  if (error) {
+    std::fprintf(stderr, "keyloft-skin-preview: cannot create %s: %s\n", options.out.c_str(), error.message().c_str());
+    return 1;
+  }
+
+  QApplication app(argc, argv);
+  app.setStyleSheet(SkinControlStyle());
+  SkinPictureCache cache;
+  RenderMain(options, cache, "main-keys", 1, false);
+  RenderMain(options, cache, "main-lighting", 1, true);
+  RenderMain(options, cache, "main-lighting-user", 20, true);
+  RenderComposite(options, cache, "composite-key", Page::Key);
+  RenderComposite(options, cache, "composite-macro", Page::Macro);
+  RenderComposite(options, cache, "composite-media", Page::Media);
+  RenderComposite(options, cache, "composite-function", Page::Function);
+  RenderProfile(options, cache);
+  std::printf("keyloft-skin-preview: wrote 8 pictures to %s\n", options.out.c_str());
+  return 0;
+}
