@@ -1,0 +1,8 @@
+# The generic controls; kept apart from the skinned building blocks.
+target_sources(keyloft_ui PRIVATE
+  controls/bitmap_slider.cpp
+  controls/hyper_link.cpp
+  controls/report_ctrl.cpp
+  controls/skin_color_btn.cpp
+  controls/skin_menu.cpp
+)
