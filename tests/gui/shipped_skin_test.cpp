@@ -3,6 +3,7 @@
 // right size, and the keys of the keyboard view do not cover each other.
 #include <QImageReader>
 #include <QtTest>
+#include <cctype>
 #include <set>
 
 #include "store/ini_file.h"
@@ -30,7 +31,10 @@ QImage Decode(const fs::path& file) { return QImageReader(QString::fromStdString
 QSize WindowSize(const SkinLayout& layout) { return Decode(layout.PicturePath(layout.Screen("Main"))).size(); }
 
 bool IsKeyButton(const std::string& key) {
-  return key.starts_with("KEY_0") || key.starts_with("FUNC_G") || key.starts_with("FUNC_D") || key == "KEY_FN";
+  auto numbered = [&key](std::string_view prefix) {
+    return key.size() == prefix.size() + 1 && key.starts_with(prefix) && std::isdigit(static_cast<unsigned char>(key.back()));
+  };
+  return key.starts_with("KEY_0") || numbered("FUNC_G") || numbered("FUNC_D") || key == "KEY_FN";
 }
 
 bool OverlapAllowed(const std::string& a, const std::string& b) {

@@ -227,8 +227,8 @@ WindowLayout BuildComposite() {
   Put(l, "FUNC_MACRO_DELETE2", QRect(468, 270, 96, 28));
   Put(l, "FUNC_MACRO_CLEAR", QRect(468, 302, 96, 28));
   Put(l, "FUNC_MACRO_RECORD", QRect(36, 342, 120, 28));
-  Put(l, "FUNC_MACRO_CYCLES_PROMPT", QRect(172, 347, 60, 18));
-  Put(l, "FUNC_MACRO_CYCLES", QRect(236, 342, 56, 28));
+  Put(l, "FUNC_MACRO_CYCLES_PROMPT", QRect(166, 347, 78, 18));
+  Put(l, "FUNC_MACRO_CYCLES", QRect(246, 342, 52, 28));
   Put(l, "FUNC_MACRO_RECORD_DELAY", QRect(312, 347, 18, 18));
   Put(l, "FUNC_MACRO_RECORD_DELAY2", QRect(334, 347, 150, 18));
   return l;
@@ -236,14 +236,15 @@ WindowLayout BuildComposite() {
 
 WindowLayout BuildProfile() {
   WindowLayout l;
-  l.size = QSize(520, 340);
-  Put(l, "PROGRAM_LIST", QRect(20, 58, 364, 216));
-  Put(l, "FUNC_ADD", QRect(396, 58, 104, 30));
-  Put(l, "FUNC_LOAD", QRect(396, 94, 104, 30));
-  Put(l, "FUNC_DELETE", QRect(396, 130, 104, 30));
-  Put(l, "CONTROL2_APPLY", QRect(188, 292, 100, 30));
-  Put(l, "CONTROL_OK", QRect(294, 292, 100, 30));
-  Put(l, "CONTROL_CANCEL", QRect(400, 292, 100, 30));
+  // The list's three columns are 410 pixels wide together; it shows them whole.
+  l.size = QSize(580, 340);
+  Put(l, "PROGRAM_LIST", QRect(20, 58, 432, 216));
+  Put(l, "FUNC_ADD", QRect(464, 58, 96, 30));
+  Put(l, "FUNC_LOAD", QRect(464, 94, 96, 30));
+  Put(l, "FUNC_DELETE", QRect(464, 130, 96, 30));
+  Put(l, "CONTROL2_APPLY", QRect(248, 292, 100, 30));
+  Put(l, "CONTROL_OK", QRect(354, 292, 100, 30));
+  Put(l, "CONTROL_CANCEL", QRect(460, 292, 100, 30));
   return l;
 }
 

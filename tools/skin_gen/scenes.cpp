@@ -294,9 +294,10 @@ QImage PaintComposite(const CompositeSpec& s, bool shifted) {
   DrawWindow(p, l.size, 0);
   // Title.
   const QRect title = l.Rect("CONTROL_TITLE");
-  DrawIcon(p, s.macroOnly ? Icon::Macro : Icon::Key, QRectF(title.left() + 2, title.top() + 6, 16, 16), kAccent);
-  DrawText(p, title.adjusted(28, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-           s.macroOnly ? "Macro editor" : "Key assignment", Font(15, true), kText);
+  // The title is a disabled button that changes sets while the dialog is open,
+  // so every picture carries the same title.
+  DrawIcon(p, Icon::Key, QRectF(title.left() + 2, title.top() + 6, 16, 16), kAccent);
+  DrawText(p, title.adjusted(28, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, "Keys and macros", Font(15, true), kText);
   // Page panel, then the tabs that open onto it.
   const QRect panel = CompositePagePanel();
   DrawCard(p, panel, 8);

@@ -221,8 +221,8 @@ void TintKeys(PreviewWindow& w, int windowWidth) {
   const QPixmap& unlit = w.Picture(kMainColour0);
   auto tint = [windowWidth](CPngButton& button, bool) {
     QPainter painter(&button);
-    QColor colour = QColor::fromHsv((button.x() * 300 / std::max(1, windowWidth)) % 360, 230, 255, 120);
-    painter.setCompositionMode(QPainter::CompositionMode_Screen);
+    QColor colour = QColor::fromHsv((button.x() * 300 / std::max(1, windowWidth)) % 360, 200, 255);
+    painter.setCompositionMode(QPainter::CompositionMode_Multiply);
     painter.fillRect(button.rect().adjusted(3, 3, -3, -3), colour);
   };
   for (KeyCode code : kKeyboardKeys) {
@@ -408,7 +408,7 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
-  app.setStyleSheet(SkinControlStyle());
+  ApplySkinStyle(app);
   SkinPictureCache cache;
   RenderMain(options, cache, "main-keys", 1, false);
   RenderMain(options, cache, "main-lighting", 1, true);

@@ -1,10 +1,45 @@
 #include "ui/skin/skin_style.h"
 
+#include <QApplication>
+#include <QStyleFactory>
+
 namespace keyloft {
 
 const SkinPalette& DefaultSkinPalette() {
   static const SkinPalette palette;
   return palette;
+}
+
+QPalette SkinQtPalette(const SkinPalette& p) {
+  QPalette palette;
+  palette.setColor(QPalette::Window, p.raised);
+  palette.setColor(QPalette::WindowText, p.text);
+  palette.setColor(QPalette::Base, p.base);
+  palette.setColor(QPalette::AlternateBase, p.raised);
+  palette.setColor(QPalette::Text, p.text);
+  palette.setColor(QPalette::Button, p.raised);
+  palette.setColor(QPalette::ButtonText, p.text);
+  palette.setColor(QPalette::Light, p.border);
+  palette.setColor(QPalette::Midlight, p.border);
+  palette.setColor(QPalette::Mid, p.border);
+  palette.setColor(QPalette::Dark, p.base);
+  palette.setColor(QPalette::Shadow, Qt::black);
+  palette.setColor(QPalette::Highlight, p.accent);
+  palette.setColor(QPalette::HighlightedText, p.accentText);
+  palette.setColor(QPalette::ToolTipBase, p.raised);
+  palette.setColor(QPalette::ToolTipText, p.text);
+  palette.setColor(QPalette::PlaceholderText, p.dimText);
+  palette.setColor(QPalette::Link, p.accent);
+  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    palette.setColor(QPalette::Disabled, role, p.dimText);
+  return palette;
+}
+
+void ApplySkinStyle(QApplication& app) {
+  // Fusion draws every standard control from the palette, so it follows the skin.
+  app.setStyle(QStyleFactory::create("Fusion"));
+  app.setPalette(SkinQtPalette());
+  app.setStyleSheet(SkinControlStyle());
 }
 
 QString SkinControlStyle(const SkinPalette& p) {
@@ -16,15 +51,13 @@ QComboBox, QLineEdit, QSpinBox {
 }
 QComboBox:focus, QLineEdit:focus { border-color: %6; }
 QComboBox:disabled, QLineEdit:disabled { color: %5; }
-QComboBox::drop-down { border: none; width: 18px; }
-QComboBox::down-arrow { width: 0; height: 0; border-left: 4px solid transparent; border-right: 4px solid transparent;
-  border-top: 5px solid %4; }
 QComboBox QAbstractItemView { background: %2; color: %4; border: 1px solid %3;
   selection-background-color: %6; selection-color: %7; outline: none; }
 QTableWidget, QTreeWidget, QListWidget {
   background: %1; alternate-background-color: %2; color: %4; gridline-color: %3; border: 1px solid %3;
   selection-background-color: %6; selection-color: %7; outline: none;
 }
+QHeaderView { background: %2; }
 QHeaderView::section { background: %2; color: %5; border: none; border-right: 1px solid %3;
   border-bottom: 1px solid %3; padding: 2px 6px; }
 QTableCornerButton::section { background: %2; border: none; }

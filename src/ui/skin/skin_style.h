@@ -4,7 +4,10 @@
 #pragma once
 
 #include <QColor>
+#include <QPalette>
 #include <QString>
+
+class QApplication;
 
 namespace keyloft {
 
@@ -23,5 +26,10 @@ const SkinPalette& DefaultSkinPalette();
 
 // A style sheet for the application or a skinned window.
 QString SkinControlStyle(const SkinPalette& palette = DefaultSkinPalette());
+// The same colours as a Qt palette, for what the style sheet does not reach
+// (drop-down arrows, colour and file dialogs).
+QPalette SkinQtPalette(const SkinPalette& palette = DefaultSkinPalette());
+// Fusion, the palette and the style sheet for the whole program.
+void ApplySkinStyle(QApplication& app);
 
 }  // namespace keyloft
