@@ -11,7 +11,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -39,6 +41,7 @@ struct Options {
   fs::path skin;
   fs::path language;
   fs::path out;
+  int showSeconds = 0;  // also show the main window on the screen this long
 };
 
 // A skinned window under construction: the dialog, its buttons by key, and the
@@ -275,6 +278,11 @@ void RenderMain(const Options& options, SkinPictureCache& cache, std::string_vie
   }
   fs::path file = options.out / (std::string(name) + ".png");
   if (!w.Save(file)) std::fprintf(stderr, "keyloft-skin-preview: cannot write %s\n", file.c_str());
+  if (options.showSeconds > 0 && !lightingView) {
+    // On a real display: the outline, the translucency and dragging by the surface.
+    QTimer::singleShot(options.showSeconds * 1000, qApp, &QApplication::quit);
+    QApplication::exec();
+  }
 }
 
 enum class Page { Key, Macro, Media, Function };
@@ -374,10 +382,11 @@ void RenderProfile(const Options& options, SkinPictureCache& cache) {
 
 int Usage(int code) {
   std::fprintf(code == 0 ? stdout : stderr,
-               "usage: keyloft-skin-preview --out DIR [--skin DIR] [--lang FILE]\n"
+               "usage: keyloft-skin-preview --out DIR [--skin DIR] [--lang FILE] [--show SECONDS]\n"
                "Renders the main window (key and lighting views), the composite key dialog (four pages)\n"
                "and the profile manager to PNG files in DIR. The skin defaults to the Skins folder\n"
-               "beside the program, the language file to Lang0409.ini there.\n");
+               "beside the program, the language file to Lang0409.ini there. --show also shows the\n"
+               "main window on the display for that many seconds.\n");
   return code;
 }
 
@@ -397,6 +406,7 @@ int main(int argc, char** argv) {
     if (arg == "--out") options.out = argv[++i];
     else if (arg == "--skin") options.skin = argv[++i];
     else if (arg == "--lang") options.language = argv[++i];
+    else if (arg == "--show") options.showSeconds = std::atoi(argv[++i]);
     else return Usage(2);
   }
   if (options.out.empty()) return Usage(2);
