@@ -29,6 +29,15 @@ struct SolidSet {
 
 QRgb PixelOf(QWidget& widget, QPoint at) { return widget.grab().toImage().pixel(at); }
 
+// A window filled with one colour, to see what a control leaves unpainted.
+void FillWith(QWidget& window, QColor colour, QSize size) {
+  window.setAutoFillBackground(true);
+  QPalette palette;
+  palette.setColor(QPalette::Window, colour);
+  window.setPalette(palette);
+  window.resize(size);
+}
+
 }  // namespace
 
 class PngButtonTest : public QObject {
@@ -64,6 +73,8 @@ class PngButtonTest : public QObject {
     QTest::newRow("disabled and ticked shows disabled") << false << false << false << true << Look::Disabled << 3;
     QTest::newRow("pressed and ticked shows pressed") << true << true << false << true << Look::Pressed << 2;
     QTest::newRow("over and ticked shows over") << true << false << true << true << Look::Over << 1;
+    QTest::newRow("pressed under the pointer shows pressed") << true << true << true << false << Look::Pressed << 2;
+    QTest::newRow("disabled under the pointer shows disabled") << false << false << true << false << Look::Disabled << 3;
   }
   void LookFollowsTheStateInOrder() {
     QFETCH(bool, enabled);
@@ -92,13 +103,19 @@ class PngButtonTest : public QObject {
     QCOMPARE(PixelOf(button, QPoint(20, 10)), SolidSet::kColours[slot]);
   }
 
-  void PointerLeavingEndsTheOverLook() {
+  void OverLookFollowsThePointer() {
     SolidSet pictures;
     CPngButton button;
     button.resize(40, 20);
     button.SetSkin(QPoint(1, 1), pictures.set, false);
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QApplication::sendEvent(&button, &enter);
+    QCOMPARE(button.CurrentLook(), Look::Over);
+    // New pictures while the pointer rests here: the next move brings the look back.
+    button.SetPictures(pictures.set, false);
+    QCOMPARE(button.CurrentLook(), Look::Normal);
+    QMouseEvent move(QEvent::MouseMove, QPointF(6, 5), QPointF(6, 5), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&button, &move);
     QCOMPARE(button.CurrentLook(), Look::Over);
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&button, &leave);
@@ -126,11 +143,7 @@ class PngButtonTest : public QObject {
   void FrameModeDrawsOnlyATwoPixelOutline() {
     SolidSet pictures;
     QWidget window;
-    window.setAutoFillBackground(true);
-    QPalette palette;
-    palette.setColor(QPalette::Window, QColor(9, 9, 9));
-    window.setPalette(palette);
-    window.resize(100, 100);
+    FillWith(window, QColor(9, 9, 9), QSize(100, 100));
     CPngButton button(&window);
     button.setGeometry(10, 10, 40, 30);
     button.SetSkin(QPoint(10, 10), pictures.set, false);
@@ -196,6 +209,15 @@ class PngButtonTest : public QObject {
     QPointF offset = QRectF(ink).center() - QRectF(button.rect()).center();
     QVERIFY2(qAbs(offset.x()) <= 2 && qAbs(offset.y()) <= 2,
              qPrintable(QString("ink centre off by %1,%2").arg(offset.x()).arg(offset.y())));
+    // Counter-clockwise: the run climbs from lower left to upper right.
+    auto inkIn = [&face](QRect area) {
+      for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+          if (qGray(face.pixel(x, y)) < 128) return true;
+      return false;
+    };
+    QVERIFY(inkIn(QRect(ink.left(), ink.center().y(), 8, ink.bottom() - ink.center().y() + 1)));
+    QVERIFY(!inkIn(QRect(ink.left(), ink.top(), 8, ink.height() / 4)));
   }
 
   void CaptionTakesTheColourOfTheLook() {
@@ -219,15 +241,15 @@ class PngButtonTest : public QObject {
     QCOMPARE(button.toolTip(), QString("Close Keyloft"));
     button.SetTooltipText("Close Keyloft", false);
     QCOMPARE(button.toolTip(), QString());
+    // Coming over the button turns it on again.
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QApplication::sendEvent(&button, &enter);
+    QCOMPARE(button.toolTip(), QString("Close Keyloft"));
   }
 
   void LabelPaintsOnlyItsText() {
     QWidget window;
-    window.setAutoFillBackground(true);
-    QPalette palette;
-    palette.setColor(QPalette::Window, QColor(200, 0, 0));
-    window.setPalette(palette);
-    window.resize(100, 40);
+    FillWith(window, QColor(200, 0, 0), QSize(100, 40));
     ColorStatic label(&window);
     label.setGeometry(0, 0, 100, 40);
     label.setText("█");

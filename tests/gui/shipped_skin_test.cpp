@@ -101,13 +101,13 @@ class ShippedSkinTest : public QObject {
   void ArrowOffsetsAreThere() {
     SkinLayout layout(kSkin / kMainLayoutFile);
     QSize arrows = Decode(layout.PicturePath(kArrowPicture)).size();
-    SkinRect left = layout.Rect(kButtonSection, "LEFT_ARROW");
     for (std::string_view key : ArrowOffsetKeys()) {
+      SkinRect arrow = layout.Rect(kButtonSection, key.find("LEFT") != key.npos ? "LEFT_ARROW" : "RIGHT_ARROW");
       auto value = ReadIniValue(layout.File(), kArrowOffsetSection, key);
       QVERIFY2(value.has_value(), std::string(key).c_str());
       SkinRect offset = ParseSkinRect(*value);
       // The arrow shows its picture from one pixel up and left of the offset.
-      QRect shown(offset.Origin() - QPoint(1, 1), QSize(left.w, left.h));
+      QRect shown(offset.Origin() - QPoint(1, 1), QSize(arrow.w, arrow.h));
       QVERIFY2(QRect(QPoint(0, 0), arrows).contains(shown), std::string(key).c_str());
     }
   }

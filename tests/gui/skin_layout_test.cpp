@@ -21,7 +21,7 @@ class SkinLayoutTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void RectanglesScanLikeTheOriginal_data() {
+  void RectanglesScanAsSscanfDoes_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<SkinRect>("expected");
     QTest::newRow("trailing text ignored") << "10,20,30,40,anything" << SkinRect{10, 20, 30, 40};
@@ -34,7 +34,7 @@ class SkinLayoutTest : public QObject {
     QTest::newRow("empty") << "" << SkinRect{};
     QTest::newRow("huge saturates") << "99999999999,0,2,3" << SkinRect{2147483647, 0, 2, 3};
   }
-  void RectanglesScanLikeTheOriginal() {
+  void RectanglesScanAsSscanfDoes() {
     QFETCH(QString, text);
     QFETCH(SkinRect, expected);
     QCOMPARE(ParseSkinRect(text.toStdString()), expected);
@@ -64,6 +64,14 @@ class SkinLayoutTest : public QObject {
     QCOMPARE(cancel.geometry(), QRect(100, 200, 80, 24));
     QCOMPARE(cancel.Origin(), QPoint(100, 200));
     QVERIFY(cancel.isEnabled());
+  }
+
+  void LinksFallBackToTheHomePage() {
+    SkinFolder skin;
+    skin.WriteText("Main.ini", "[SCREEN]\nLink=https://example.org/keys\n");
+    SkinLayout layout(skin.File("Main.ini"));
+    QCOMPARE(layout.Link("Link"), std::string("https://example.org/keys"));
+    QCOMPARE(layout.Link("Link2"), std::string(kDefaultLink));
   }
 
   void PlainAndMovePlacement() {
@@ -180,6 +188,7 @@ class SkinLayoutTest : public QObject {
     QTest::newRow("undecodable background") << "Main=broken.jpg\n" << "broken.jpg";
     QTest::newRow("empty Main") << "Main=\nMask=mask.bmp\n" << "Dialog.ini";
     QTest::newRow("no SCREEN") << "" << "Dialog.ini";
+    QTest::newRow("mask with nothing inside") << "Main=bg.jpg\nMask=white.bmp\n" << "white.bmp";
   }
   void UnloadablePicturesAreNamedInTheError() {
     QFETCH(QString, screen);
@@ -188,6 +197,7 @@ class SkinLayoutTest : public QObject {
     skin.WriteSolid("bg.jpg", QSize(40, 30), Qt::gray);
     skin.WritePicture("mask.bmp", keyloft::testing::DiscMask(40));
     skin.WriteText("broken.jpg", "not a picture");
+    skin.WriteSolid("white.bmp", QSize(40, 30), Qt::white);
     skin.WriteText("Dialog.ini", screen.isEmpty() ? std::string() : "[SCREEN]\n" + screen.toStdString());
     CBaseDialog dialog(skin.File("Dialog.ini"));
     dialog.resize(77, 55);

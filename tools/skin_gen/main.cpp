@@ -1,10 +1,9 @@
 // keyloft-skin-gen: paints Keyloft's own skin (pictures, masks, lighting panel
 // bitmaps) and writes the three layout files that place every control on it.
 //
-//   keyloft-skin-gen --out assets/Skins --lang assets/Lang0409.ini [--preview DIR]
+//   keyloft-skin-gen --out assets/Skins --lang assets/Lang0409.ini
 //
-// --preview also writes PNG views of each window with a few buttons in their
-// other states, for checking the artwork by eye.
+// keyloft-skin-preview shows the result as the windows draw it.
 
 #include <QDir>
 #include <QFile>
@@ -137,155 +136,25 @@ void WriteLayout(const QDir& dir, const WindowFiles& files, const WindowLayout& 
           << RectText(QRect(at, cell)) << "\n";
     }
   }
-}
-
-// --- Preview ---------------------------------------------------------------
-
-// Paint a button the way the window does: its picture from one pixel up and left.
-void ShowButton(QPainter& p, const QImage& picture, const QRect& r, QPoint origin) {
-  p.drawImage(r.topLeft(), picture.copy(QRect(origin - QPoint(1, 1), r.size())));
-}
-void ShowButton(QPainter& p, const QImage& picture, const QRect& r) { ShowButton(p, picture, r, r.topLeft()); }
-
-QImage Cut(const QImage& view, const QImage& mask) {
-  QImage out = view.convertToFormat(QImage::Format_ARGB32);
-  const QImage m = mask.convertToFormat(QImage::Format_RGB32);
-  for (int y = 0; y < out.height(); ++y)
-    for (int x = 0; x < out.width(); ++x)
-      if ((m.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF) out.setPixel(x, y, 0);
-  return out;
-}
-
-void WritePreviews(const QDir& skin, const QDir& preview) {
-  auto load = [&](const char* name) {
-    QImage image(skin.filePath(name));
-    if (image.isNull()) throw std::runtime_error(std::string("cannot read ") + name);
-    return image;
-  };
-  {  // Main window in the lighting view with a few states.
-    const WindowLayout& l = MainLayout();
-    QImage view = load(kMainFiles.background);
-    QPainter p(&view);
-    const QImage over = load("main_over.jpg"), down = load("main_down.jpg"), ticked = load("main_disable.jpg"),
-                 lit = load("main_color1.jpg"), arrows = load("Arrow.jpg");
-    ShowButton(p, over, l.Rect(KeyButtonKey(0x011)));
-    ShowButton(p, down, l.Rect(KeyButtonKey(0x01E)));
-    ShowButton(p, ticked, l.Rect(KeyButtonKey(0x01C)));
-    ShowButton(p, ticked, l.Rect(KeyButtonKey(0x02B)));
-    ShowButton(p, ticked, l.Rect("FUNC_G2"));
-    ShowButton(p, over, l.Rect("FUNC_G5"));
-    ShowButton(p, lit, l.Rect(KeyButtonKey(0x147)));
-    ShowButton(p, ticked, l.Rect("FUNC_PROFILE1"));
-    ShowButton(p, over, l.Rect("FUNC_MACRO"));
-    ShowButton(p, ticked, l.Rect("FUNC_REPORT4"));
-    ShowButton(p, ticked, l.Rect("FLIP_0"));
-    ShowButton(p, over, l.Rect("LOCK_NUM"));
-    ShowButton(p, over, l.Rect("CONTROL_CLOSE"));
-    ShowButton(p, ticked, l.Rect("CONTROL2_APPLY"));
-    ShowButton(p, over, l.Rect("CONTROL_OK"));
-    ShowButton(p, over, l.Rect("KORVIN_LINK"));
-    ShowButton(p, arrows, l.Rect("LEFT_ARROW"), l.arrowCells.at(ArrowOffsetKey(true, 0, 1)));
-    ShowButton(p, arrows, l.Rect("RIGHT_ARROW"), l.arrowCells.at(ArrowOffsetKey(false, 0, 1)));
-    const std::pair<const char*, const char*> panel[] = {
-        {"CONTROL_DengStatic", "led.bmp"},       {"CONTROL_DengStaPic", "LED_enabled_on.bmp"},
-        {"CONTROL_DengDisable", "LED_disabled_off.bmp"}, {"CONTROL_LightStatic", "brightness.bmp"},
-        {"CONTROL_LightSlider", "3.bmp"},        {"CONTROL_SpeedStatic", "speed.bmp"},
-        {"CONTROL_SpeedSlider", "6.bmp"},        {"CONTROL_BLFXStatic", "direction.bmp"},
-        {"CONTROL_BLFXLStaPic", "leftdown.bmp"}, {"CONTROL_BLFXRStaPic", "rightup.bmp"},
-        {"CONTROL_HXysStatic", "color.bmp"},     {"CONTROL_HXsjsStaPic", "sjsdown.bmp"},
-        {"CONTROL_JDTStatic", "jdt4.bmp"},       {"CONTROL_USERgjStaPic1", "user1down.bmp"},
-        {"CONTROL_USERgjStaPic2", "user2up.bmp"},
-    };
-    for (const auto& [key, name] : panel) p.drawImage(l.Rect(key).topLeft(), load(name));
-    // Native controls the window adds, sketched so the panel reads as a whole.
-    p.setRenderHint(QPainter::Antialiasing);
-    for (const char* key : {"CONTROL_XGcombox", "CONTROL_umCombo", "COLOR_R", "COLOR_G", "COLOR_B"}) {
-      p.setPen(QColor(0x44, 0x4a, 0x55));
-      p.setBrush(QColor(0x15, 0x17, 0x1b));
-      p.drawRoundedRect(QRectF(l.Rect(key)).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
-    }
-    p.setPen(QColor(0xdd, 0xe2, 0xe8));
-    p.drawText(l.Rect("CONTROL_XGcombox").adjusted(8, 0, 0, 0), Qt::AlignVCenter, "Wave");
-    p.drawText(l.Rect("CONTROL_UsbStatic"), Qt::AlignVCenter | Qt::AlignRight, "Report Rate");
-    p.drawText(l.Rect("CONTROL_HXsjsStatic"), Qt::AlignVCenter, "Multicolor");
-    for (const char* key : {"CONTROL_HXysButton", "CONTROL_USERysButton", "CONTROL_USERjsButton"}) {
-      p.setPen(QColor(0x44, 0x4a, 0x55));
-      p.setBrush(QColor(0xe0, 0x40, 0x60));
-      p.drawRoundedRect(QRectF(l.Rect(key)).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
-    }
-    p.end();
-    Cut(view, load(kMainFiles.mask)).save(preview.filePath("main.png"));
-  }
-  {  // Composite dialog on the macro page, and on the key page.
-    const WindowLayout& l = CompositeLayout();
-    for (bool macro : {true, false}) {
-      QImage view = load(kCompositeFiles.background);
-      QPainter p(&view);
-      ShowButton(p, load(macro ? "macro_disable.jpg" : "key_normal.jpg"), l.Rect("CONTROL_MASK"));
-      ShowButton(p, load("key_down.jpg"), l.Rect(macro ? "CONTROL_MACRO" : "CONTROL_KEY"));
-      ShowButton(p, load("key_over.jpg"), l.Rect("CONTROL_MEDIA"));
-      if (macro) {
-        for (const auto& e : CompositeLayoutEntries())
-          if (e.pictures[0] == "macro_normal.jpg") ShowButton(p, load("macro_normal.jpg"), l.Rect(e.key));
-        ShowButton(p, load("macro_over.jpg"), l.Rect("FUNC_MACRO_ADD"));
-        ShowButton(p, load("macro_down.jpg"), l.Rect("FUNC_MACRO_RECORD"));
-        ShowButton(p, load("macro_disable.jpg"), l.Rect("FUNC_MACRO_DELETE2"));
-      }
-      ShowButton(p, load("key_over.jpg"), l.Rect("CONTROL_OK"));
-      p.end();
-      Cut(view, load(kCompositeFiles.mask)).save(preview.filePath(macro ? "composite_macro.png" : "composite_key.png"));
-    }
-    QImage view = load(kCompositeFiles.background);  // macro-only mode
-    QPainter p(&view);
-    ShowButton(p, load("macro_disable.jpg"), l.Rect("CONTROL_MASK"));
-    for (const char* key : {"CONTROL_KEY", "CONTROL_MEDIA", "CONTROL_FUNCTION", "CONTROL_TITLE", "CONTROL_CLEAR"})
-      ShowButton(p, load("macro2_disable.jpg"), l.Rect(key));
-    ShowButton(p, load("key_down.jpg"), l.Rect("CONTROL_MACRO"));
-    p.end();
-    Cut(view, load(kCompositeFiles.mask)).save(preview.filePath("composite_macro_only.png"));
-  }
-  {  // Profile manager.
-    const WindowLayout& l = ProfileLayout();
-    QImage view = load(kProfileFiles.background);
-    QPainter p(&view);
-    ShowButton(p, load("Profile_over.jpg"), l.Rect("FUNC_ADD"));
-    ShowButton(p, load("Profile_down.jpg"), l.Rect("FUNC_LOAD"));
-    ShowButton(p, load("Profile_down.jpg"), l.Rect("CONTROL2_APPLY"));
-    p.end();
-    Cut(view, load(kProfileFiles.mask)).save(preview.filePath("profile.png"));
-  }
-  {  // Every panel bitmap on one sheet, enlarged.
-    const auto names = LightingPanelBitmaps();
-    QImage sheet(QSize(8 * 170, ((static_cast<int>(names.size()) + 7) / 8) * 50), QImage::Format_RGB32);
-    sheet.fill(QColor(0x30, 0x30, 0x30));
-    QPainter p(&sheet);
-    int i = 0;
-    for (std::string_view name : names) {
-      const QPoint at((i % 8) * 170 + 4, (i / 8) * 50 + 4);
-      p.drawImage(at, load(std::string(name).c_str()));
-      p.setPen(Qt::white);
-      p.setFont(QFont("DejaVu Sans", 7));
-      p.drawText(at + QPoint(0, 42), QString::fromUtf8(name.data(), static_cast<int>(name.size())));
-      ++i;
-    }
-    p.end();
-    sheet.save(preview.filePath("panel_bitmaps.png"));
-  }
+  out.flush();
+  file.close();
+  if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError)
+    throw std::runtime_error(std::string("cannot write ") + files.layout);
 }
 
 int Run(const QStringList& args) {
-  QString outPath, langPath, previewPath;
+  QString outPath, langPath;
   for (int i = 1; i < args.size(); ++i) {
     const QString& a = args[i];
-    if ((a == "--out" || a == "--lang" || a == "--preview") && i + 1 < args.size()) {
-      (a == "--out" ? outPath : a == "--lang" ? langPath : previewPath) = args[++i];
+    if ((a == "--out" || a == "--lang") && i + 1 < args.size()) {
+      (a == "--out" ? outPath : langPath) = args[++i];
     } else {
       std::fprintf(stderr, "unknown argument: %s\n", qPrintable(a));
       return 2;
     }
   }
   if (outPath.isEmpty() || langPath.isEmpty()) {
-    std::fprintf(stderr, "usage: keyloft-skin-gen --out SKIN_FOLDER --lang Lang0409.ini [--preview FOLDER]\n");
+    std::fprintf(stderr, "usage: keyloft-skin-gen --out SKIN_FOLDER --lang Lang0409.ini\n");
     return 2;
   }
   // Key names come through the program's own lookup, from a registry in a
@@ -333,11 +202,6 @@ int Run(const QStringList& args) {
   for (std::string_view name : PicturesOf(ProfileLayoutEntries())) Save(ProfilePicture(name), out, name);
   WriteLayout(out, kProfileFiles, ProfileLayout(), ProfileLayoutEntries(), false);
 
-  if (!previewPath.isEmpty()) {
-    QDir preview(previewPath);
-    preview.mkpath(".");
-    WritePreviews(out, preview);
-  }
   return 0;
 }
 

@@ -214,14 +214,14 @@ QImage PaintMain(std::string_view file, bool shifted, const Legends& legends, Ca
 
 // --- Composite key dialog --------------------------------------------------
 
-struct CompositeSpec {
+struct CompositeScene {
   Page page;
   Look look;
   bool pageTabSelected;  // the page's own tab drawn selected (pictures of the page sets)
   bool macroOnly;        // opened from the macro button: the other pages are off
 };
 
-CompositeSpec SpecOf(std::string_view file) {
+CompositeScene SceneOf(std::string_view file) {
   auto lookOf = [&](const SkinImageNames& set) { return LookIn(set, file); };
   for (const SkinImageNames* set : {&kKeySet, &kMacroSet, &kMacro2Set, &kMediaSet, &kFunctionSet}) {
     if (std::find(set->begin(), set->end(), file) == set->end()) continue;
@@ -286,7 +286,7 @@ void PaintMacroPage(QPainter& p, Look look) {
   p.fillRect(QRect(36, 337, 528, 1), kCardLine);
 }
 
-QImage PaintComposite(const CompositeSpec& s, bool shifted) {
+QImage PaintComposite(const CompositeScene& s, bool shifted) {
   const WindowLayout& l = CompositeLayout();
   QImage image = NewPicture(l.size);
   QPainter p(&image);
@@ -399,7 +399,7 @@ QImage ArrowPicture(const QImage& background) {
 }
 
 QImage CompositeBackground() { return PaintComposite({Page::Key, Look::Normal, false, false}, false); }
-QImage CompositePicture(std::string_view file) { return PaintComposite(SpecOf(file), true); }
+QImage CompositePicture(std::string_view file) { return PaintComposite(SceneOf(file), true); }
 
 QImage ProfileBackground() { return PaintProfile(Look::Normal, false); }
 

@@ -122,6 +122,14 @@ class PreviewWindow {
   std::map<std::string, CPngButton*> buttons_;
 };
 
+int writeFailures = 0;
+
+void Save(PreviewWindow& w, const fs::path& file) {
+  if (w.Save(file)) return;
+  std::fprintf(stderr, "keyloft-skin-preview: cannot write %s\n", file.c_str());
+  ++writeFailures;
+}
+
 QString LangText(const Options& options, std::string_view section, std::string_view key, std::string_view fallback) {
   return QString::fromStdString(ReadIniString(options.language, section, key, fallback));
 }
@@ -277,7 +285,7 @@ void RenderMain(const Options& options, SkinPictureCache& cache, std::string_vie
     w.PictureLabel("CONTROL_JDTStatic", "jdt6.bmp");
   }
   fs::path file = options.out / (std::string(name) + ".png");
-  if (!w.Save(file)) std::fprintf(stderr, "keyloft-skin-preview: cannot write %s\n", file.c_str());
+  Save(w, file);
   if (options.showSeconds > 0 && !lightingView) {
     // On a real display: the outline, the translucency and dragging by the surface.
     QTimer::singleShot(options.showSeconds * 1000, qApp, &QApplication::quit);
@@ -353,7 +361,7 @@ void RenderComposite(const Options& options, SkinPictureCache& cache, std::strin
   if (macro) PreviewWindow::Hover(w.Button("FUNC_MACRO_RECORD"));
 
   fs::path file = options.out / (std::string(name) + ".png");
-  if (!w.Save(file)) std::fprintf(stderr, "keyloft-skin-preview: cannot write %s\n", file.c_str());
+  Save(w, file);
 }
 
 void RenderProfile(const Options& options, SkinPictureCache& cache) {
@@ -377,14 +385,40 @@ void RenderProfile(const Options& options, SkinPictureCache& cache) {
   PreviewWindow::Hover(w.Button("FUNC_ADD"));
   w.Button("FUNC_LOAD")->setDown(true);
   fs::path file = options.out / "profile.png";
-  if (!w.Save(file)) std::fprintf(stderr, "keyloft-skin-preview: cannot write %s\n", file.c_str());
+  Save(w, file);
+}
+
+// Every lighting panel bitmap on one sheet with its name, looks side by side.
+void RenderPanelSheet(const Options& options) {
+  const auto names = LightingPanelBitmaps();
+  const int columns = 6, cellWidth = 190, cellHeight = 58;
+  QImage sheet(QSize(columns * cellWidth, ((static_cast<int>(names.size()) + columns - 1) / columns) * cellHeight),
+               QImage::Format_RGB32);
+  sheet.fill(QColor(0x2A, 0x2E, 0x36));
+  QPainter painter(&sheet);
+  painter.setFont(QFont("DejaVu Sans", 7));
+  painter.setPen(QColor(0xC0, 0xC6, 0xD0));
+  int i = 0;
+  for (std::string_view name : names) {
+    const QPoint at((i % columns) * cellWidth + 6, (i / columns) * cellHeight + 6);
+    QImage bitmap(QString::fromStdString((options.skin / name).string()));
+    painter.drawImage(at, bitmap, QRect(QPoint(0, 0), bitmap.size().boundedTo(QSize(cellWidth - 12, cellHeight - 20))));
+    painter.drawText(at + QPoint(0, cellHeight - 10), QString::fromUtf8(name.data(), static_cast<int>(name.size())));
+    ++i;
+  }
+  painter.end();
+  fs::path file = options.out / "panel-bitmaps.png";
+  if (!sheet.save(QString::fromStdString(file.string()))) {
+    std::fprintf(stderr, "keyloft-skin-preview: cannot write %s\n", file.c_str());
+    ++writeFailures;
+  }
 }
 
 int Usage(int code) {
   std::fprintf(code == 0 ? stdout : stderr,
                "usage: keyloft-skin-preview --out DIR [--skin DIR] [--lang FILE] [--show SECONDS]\n"
-               "Renders the main window (key and lighting views), the composite key dialog (four pages)\n"
-               "and the profile manager to PNG files in DIR. The skin defaults to the Skins folder\n"
+               "Renders the main window (key and lighting views), the composite key dialog (four pages),\n"
+               "the profile manager and a sheet of the lighting panel's bitmaps to PNG files in DIR. The skin defaults to the Skins folder\n"
                "beside the program, the language file to Lang0409.ini there. --show also shows the\n"
                "main window on the display for that many seconds.\n");
   return code;
@@ -428,6 +462,8 @@ int main(int argc, char** argv) {
   RenderComposite(options, cache, "composite-media", Page::Media);
   RenderComposite(options, cache, "composite-function", Page::Function);
   RenderProfile(options, cache);
-  std::printf("keyloft-skin-preview: wrote 8 pictures to %s\n", options.out.c_str());
+  RenderPanelSheet(options);
+  if (writeFailures > 0) return 1;
+  std::printf("keyloft-skin-preview: wrote 9 pictures to %s\n", options.out.c_str());
   return 0;
 }

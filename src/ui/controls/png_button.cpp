@@ -1,6 +1,7 @@
 #include "ui/controls/png_button.h"
 
 #include <QEnterEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <cmath>
@@ -29,6 +30,9 @@ CPngButton::CPngButton(QWidget* parent) : QAbstractButton(parent) {
   textColours_.fill(QColor(Qt::black));
   // Drawn wholly from pictures: nothing of the platform's button look.
   setFocusPolicy(Qt::TabFocus);
+  // Moves without a button pressed, so the over look returns after a re-skin
+  // while the pointer rests on the button.
+  setMouseTracking(true);
 }
 
 void CPngButton::SetSkin(QPoint origin, const SkinImageSet& pictures, bool redraw) {
@@ -124,18 +128,28 @@ void CPngButton::paintEvent(QPaintEvent*) {
 void CPngButton::DrawCaption(QPainter& painter, Look look) {
   QString caption = QString::fromStdString(std::string(TruncateCodePoints(text().toStdString(), kCaptionChars)));
   QFont font(fontFace_);
-  // Points to pixels as the original's font height, rounded to nearest.
+  // Points to pixels at the screen's resolution, rounded to nearest.
   font.setPixelSize(std::max(1, static_cast<int>(std::lround(pointSize_ * logicalDpiY() / 72.0))));
   font.setWeight(rotated_ ? QFont::Black : QFont::Normal);
   painter.setFont(font);
   painter.setPen(TextColourOf(look));
   painter.setRenderHint(QPainter::TextAntialiasing);
-  if (!rotated_ || textAngle_ == 0) {
+  if (textAngle_ == 0) {
     painter.drawText(rect(), static_cast<int>(alignment_ | Qt::TextSingleLine), caption);
     return;
   }
-  // Centre the slanted run: turn about the button's centre, draw centred there.
   QFontMetrics metrics(font);
+  if (!rotated_) {
+    // Turned about the start of the run, where the layout puts it.
+    QRect run = metrics.boundingRect(rect(), static_cast<int>(alignment_ | Qt::TextSingleLine), caption);
+    painter.save();
+    painter.translate(run.bottomLeft());
+    painter.rotate(-textAngle_ / 10.0);
+    painter.drawText(QPoint(0, -metrics.descent()), caption);
+    painter.restore();
+    return;
+  }
+  // Centre the slanted run: turn about the button's centre, draw centred there.
   QRect run(QPoint(0, 0), QSize(metrics.horizontalAdvance(caption), metrics.height()));
   run.moveCenter(QPoint(0, 0));
   painter.save();
@@ -147,26 +161,24 @@ void CPngButton::DrawCaption(QPainter& painter, Look look) {
 
 void CPngButton::enterEvent(QEnterEvent* event) {
   hover_ = true;
-  if (!tooltipText_.isEmpty()) setToolTip(tooltipActive_ ? tooltipText_ : QString());
+  // Coming over the button brings its tooltip back, active.
+  if (!tooltipText_.isEmpty()) SetTooltipText(tooltipText_, true);
   update();
   QAbstractButton::enterEvent(event);
+}
+
+void CPngButton::mouseMoveEvent(QMouseEvent* event) {
+  if (!hover_ && rect().contains(event->position().toPoint())) {
+    hover_ = true;
+    update();
+  }
+  QAbstractButton::mouseMoveEvent(event);
 }
 
 void CPngButton::leaveEvent(QEvent* event) {
   hover_ = false;
   update();
   QAbstractButton::leaveEvent(event);
-}
-
-bool CPngButton::event(QEvent* event) {
-  // A fast second click must act as another click, never be lost as a double click.
-  if (event->type() == QEvent::MouseButtonDblClick) {
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    QMouseEvent press(QEvent::MouseButtonPress, mouse->position(), mouse->scenePosition(), mouse->globalPosition(),
-                      mouse->button(), mouse->buttons(), mouse->modifiers(), mouse->pointingDevice());
-    return QAbstractButton::event(&press);
-  }
-  return QAbstractButton::event(event);
 }
 
 void CPngButton::ClearPointerState() {

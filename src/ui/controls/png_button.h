@@ -1,7 +1,8 @@
 // The image button: a push button drawn wholly from whole-window state
 // pictures. It shows the part of the chosen picture that lies under it,
-// starting one pixel up and left of its origin, so skins made for the
-// original program line up unchanged.
+// starting one pixel up and left of its origin: skins cut their pictures so.
+// A fast second click is another click: Qt's default double-click handling
+// already delivers it as a press.
 #pragma once
 
 #include <QAbstractButton>
@@ -37,7 +38,7 @@ class CPngButton : public QAbstractButton {
   void SetTextStyle(bool drawText, int pointSize, const QString& fontFace, const std::array<QColor, 5>& colours,
                     Qt::Alignment alignment = Qt::AlignCenter);
   // Caption angle in tenths of a degree, counter-clockwise; a rotated caption
-  // is bold and centred along its slant.
+  // is bold and centred along its slant, any other turns about its start.
   void SetTextAngle(int tenthsOfDegree, bool rotated);
   // An empty text changes nothing.
   void SetTooltipText(const QString& text, bool activate);
@@ -56,7 +57,7 @@ class CPngButton : public QAbstractButton {
   void paintEvent(QPaintEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
-  bool event(QEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
   const QPixmap* PictureOf(Look look) const;

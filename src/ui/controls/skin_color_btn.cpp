@@ -31,7 +31,9 @@ QRect EdgeRect(int left, int top, int right, int bottom) { return QRect(QPoint(l
 
 // A one-pixel outline inside the rectangle, then its inside filled.
 void FrameAndFill(QPainter& painter, const QRect& r, const QColor& frame, const QColor& fill) {
-  painter.fillRect(r, frame);
+  painter.setPen(frame);
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(r.adjusted(0, 0, -1, -1));
   if (fill.isValid()) painter.fillRect(r.adjusted(1, 1, -1, -1), fill);
 }
 

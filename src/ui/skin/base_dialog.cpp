@@ -56,7 +56,11 @@ std::optional<SkinLoadError> CBaseDialog::LoadDialogSkin() {
   if (auto error = LoadPicture(layout_.PicturePath(mainName), background)) return error;
   if (auto error = LoadPicture(layout_.PicturePath(maskName), mask)) return error;
 
-  outline_ = OutlineFromMask(mask);
+  QRegion outline = OutlineFromMask(mask);
+  // All white would leave a window nobody can see or reach.
+  if (outline.isEmpty())
+    return SkinLoadError{layout_.PicturePath(maskName), "has no pixel inside the window outline (all pure white)"};
+  outline_ = outline;
   background_ = QPixmap::fromImage(ShapeBackground(background, mask));
   setFixedSize(background.size());
   setMask(outline_);

@@ -53,6 +53,10 @@ std::string SkinLayout::Screen(std::string_view key, std::string_view defaultVal
   return ReadIniString(file_, kScreenSection, key, defaultValue, kSkinScreenBufferChars);
 }
 
+std::string SkinLayout::Link(std::string_view key) const {
+  return ReadIniString(file_, kScreenSection, key, kDefaultLink, kSkinRectBufferChars);
+}
+
 void PlaceImageButton(CPngButton& control, const SkinLayout& layout, std::string_view section, std::string_view key,
                       const SkinImageSet& pictures) {
   SkinRect rect = layout.Rect(section, key);

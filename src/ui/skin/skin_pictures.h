@@ -27,6 +27,8 @@ struct SkinImageSet {
 // quiet colour instead of garbage, so a broken skin is plain to see.
 inline constexpr QRgb kUndrawnSurface = 0xFF2B2F36;
 
+// The program keeps one cache, made after the QApplication and destroyed before
+// it, and lends it to every window: buttons hold pointers into it.
 class SkinPictureCache {
  public:
   // The surface of a picture file, made on first use: (window width + 100) x

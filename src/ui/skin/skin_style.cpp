@@ -1,6 +1,7 @@
 #include "ui/skin/skin_style.h"
 
 #include <QApplication>
+#include <QProxyStyle>
 #include <QStyleFactory>
 
 namespace keyloft {
@@ -35,9 +36,24 @@ QPalette SkinQtPalette(const SkinPalette& p) {
   return palette;
 }
 
+namespace {
+
+// Fusion draws every standard control from the palette, so it follows the skin;
+// tooltips come up after 300 ms, as the image buttons ask.
+class SkinProxyStyle : public QProxyStyle {
+ public:
+  SkinProxyStyle() : QProxyStyle(QStyleFactory::create("Fusion")) {}
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returnData) const override {
+    if (hint == SH_ToolTip_WakeUpDelay) return kTooltipDelayMs;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+  }
+};
+
+}  // namespace
+
 void ApplySkinStyle(QApplication& app) {
-  // Fusion draws every standard control from the palette, so it follows the skin.
-  app.setStyle(QStyleFactory::create("Fusion"));
+  app.setStyle(new SkinProxyStyle);
   app.setPalette(SkinQtPalette());
   app.setStyleSheet(SkinControlStyle());
 }

@@ -24,6 +24,8 @@ struct SkinPalette {
 
 const SkinPalette& DefaultSkinPalette();
 
+inline constexpr int kTooltipDelayMs = 300;
+
 // A style sheet for the application or a skinned window.
 QString SkinControlStyle(const SkinPalette& palette = DefaultSkinPalette());
 // The same colours as a Qt palette, for what the style sheet does not reach
