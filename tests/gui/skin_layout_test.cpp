@@ -207,6 +207,22 @@ class SkinLayoutTest : public QObject {
     QCOMPARE(dialog.size(), QSize(77, 55));
   }
 
+  void EveryOpeningReadsTheSkinAgain() {
+    SkinFolder skin;
+    skin.WriteSolid("bg.jpg", QSize(120, 80), Qt::darkGray);
+    skin.WriteText("Dialog.ini", "[SCREEN]\nMain=bg.jpg\n");
+    CBaseDialog dialog(skin.File("Dialog.ini"));
+    dialog.show();
+    QCOMPARE(dialog.size(), QSize(120, 80));
+    dialog.reject();
+    QVERIFY(dialog.Background().isNull());  // released with the dialog
+    skin.WriteSolid("bg2.jpg", QSize(150, 90), Qt::darkGray);
+    skin.WriteText("Dialog.ini", "[SCREEN]\nMain=bg2.jpg\n");
+    dialog.show();
+    QCOMPARE(dialog.size(), QSize(150, 90));
+    QVERIFY(!dialog.Background().isNull());
+  }
+
   void PressOnTheSurfaceDragsTheWindow() {
     SkinFolder skin;
     skin.WriteSolid("bg.jpg", QSize(200, 100), Qt::darkGray);

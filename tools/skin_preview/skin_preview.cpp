@@ -88,9 +88,14 @@ class PreviewWindow {
     return widget;
   }
 
+  // A panel bitmap as it is, not a window-sized state surface.
+  QPixmap Bitmap(std::string_view name) const {
+    return QPixmap(QString::fromStdString(dialog_.Layout().PicturePath(name).string()));
+  }
+
   QLabel* PictureLabel(const std::string& key, std::string_view bitmap) {
     auto* label = Place<QLabel>(key);
-    label->setPixmap(QPixmap(QString::fromStdString(Layout().PicturePath(bitmap).string())));
+    label->setPixmap(Bitmap(bitmap));
     return label;
   }
 
@@ -170,7 +175,7 @@ void BuildLightingPanel(PreviewWindow& w, const Options& options, int effect) {
   auto* light = w.Place<CBitmapSlider>("CONTROL_LightSlider");
   light->SetRange(0, 4);
   light->SetPos(3);
-  light->SetBitmapChannel(w.Picture("3.bmp").copy(0, 0, light->width(), light->height()));
+  light->SetBitmapChannel(w.Bitmap("3.bmp"));
   light->setVisible(brightness);
 
   bool speed = ShownFor({1, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12, 13, 14, 15}, effect);
@@ -178,7 +183,7 @@ void BuildLightingPanel(PreviewWindow& w, const Options& options, int effect) {
   auto* speedSlider = w.Place<CBitmapSlider>("CONTROL_SpeedSlider");
   speedSlider->SetRange(0, 3);
   speedSlider->SetPos(1);
-  speedSlider->SetBitmapChannel(w.Picture("6.bmp").copy(0, 0, speedSlider->width(), speedSlider->height()));
+  speedSlider->SetBitmapChannel(w.Bitmap("6.bmp"));
   speedSlider->setVisible(speed);
 
   // One set of direction controls, moved to the layout of the effect.

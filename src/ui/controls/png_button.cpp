@@ -86,7 +86,6 @@ void CPngButton::SetTextAngle(int tenthsOfDegree, bool rotated) {
 void CPngButton::SetTooltipText(const QString& text, bool activate) {
   if (text.isEmpty()) return;
   tooltipText_ = text;
-  tooltipActive_ = activate;
   setToolTip(activate ? text : QString());
 }
 

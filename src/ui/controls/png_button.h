@@ -46,9 +46,6 @@ class CPngButton : public QAbstractButton {
   void Redraw() { repaint(); }
 
   QPoint Origin() const { return origin_; }
-  bool IsTicked() const { return ticked_; }
-  bool IsHover() const { return hover_; }
-  bool FrameMode() const { return frameMode_; }
   int FramePercent() const { return framePercent_; }
   const SkinImageSet& Pictures() const { return pictures_; }
   Look CurrentLook() const;
@@ -82,7 +79,6 @@ class CPngButton : public QAbstractButton {
   int textAngle_ = 0;
   bool rotated_ = false;
   QString tooltipText_;
-  bool tooltipActive_ = false;
   DrawCallback drawCallback_;
 };
 

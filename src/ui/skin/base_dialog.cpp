@@ -54,14 +54,18 @@ std::optional<SkinLoadError> CBaseDialog::LoadDialogSkin() {
 
   QImage background, mask;
   if (auto error = LoadPicture(layout_.PicturePath(mainName), background)) return error;
-  if (auto error = LoadPicture(layout_.PicturePath(maskName), mask)) return error;
+  if (maskName == mainName) {
+    mask = background;  // no mask of its own: the outline is cut from the background
+  } else if (auto error = LoadPicture(layout_.PicturePath(maskName), mask)) {
+    return error;
+  }
 
   QRegion outline = OutlineFromMask(mask);
   // All white would leave a window nobody can see or reach.
   if (outline.isEmpty())
     return SkinLoadError{layout_.PicturePath(maskName), "has no pixel inside the window outline (all pure white)"};
   outline_ = outline;
-  background_ = QPixmap::fromImage(ShapeBackground(background, mask));
+  background_ = QPixmap::fromImage(ShapeBackground(background, outline_));
   setFixedSize(background.size());
   setMask(outline_);
   update();

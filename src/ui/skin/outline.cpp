@@ -1,5 +1,6 @@
 #include "ui/skin/outline.h"
 
+#include <QPainter>
 #include <vector>
 
 namespace keyloft {
@@ -38,16 +39,12 @@ QRegion OutlineFromMask(const QImage& mask) {
   return outline;
 }
 
-QImage ShapeBackground(const QImage& background, const QImage& mask) {
+QImage ShapeBackground(const QImage& background, const QRegion& outline) {
   QImage shaped = background.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-  QImage maskPixels = mask.convertToFormat(QImage::Format_RGB32);
-  for (int y = 0; y < shaped.height(); ++y) {
-    QRgb* row = reinterpret_cast<QRgb*>(shaped.scanLine(y));
-    const QRgb* maskRow =
-        y < maskPixels.height() ? reinterpret_cast<const QRgb*>(maskPixels.constScanLine(y)) : nullptr;
-    for (int x = 0; x < shaped.width(); ++x)
-      if (!maskRow || x >= maskPixels.width() || IsOutside(maskRow[x])) row[x] = 0;
-  }
+  QPainter painter(&shaped);
+  painter.setClipRegion(QRegion(shaped.rect()) - outline);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  painter.fillRect(shaped.rect(), Qt::transparent);
   return shaped;
 }
 

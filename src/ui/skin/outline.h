@@ -16,8 +16,8 @@ inline constexpr int kOutlineBatch = 2000;
 
 QRegion OutlineFromMask(const QImage& mask);
 
-// The background with every pixel outside the mask made fully transparent.
-// Pixels beyond the mask's extent are outside too, as the region leaves them.
-QImage ShapeBackground(const QImage& background, const QImage& mask);
+// The background with every pixel outside the outline made fully transparent
+// (beyond the mask's extent too, as the region leaves those out).
+QImage ShapeBackground(const QImage& background, const QRegion& outline);
 
 }  // namespace keyloft
