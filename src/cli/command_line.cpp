@@ -93,4 +93,11 @@ bool VerifyKeyMaps(Session& session, std::span<const int> profiles) {
   return same;
 }
 
+bool ParseArguments(std::span<const std::string> words, std::span<const OptionSpec> known, CommandLine& out) {
+  std::string error;
+  if (ParseCommandLine(words, known, out, error)) return true;
+  Fail(kExitUsage, error);
+  return false;
+}
+
 }  // namespace keyloft::cli

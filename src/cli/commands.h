@@ -33,6 +33,8 @@ struct CommandLine {
 // the reason, for an unknown option or one without its value.
 bool ParseCommandLine(std::span<const std::string> words, std::span<const OptionSpec> known, CommandLine& out,
                       std::string& error);
+// The same for a command: false after saying what is wrong (exit 2).
+bool ParseArguments(std::span<const std::string> words, std::span<const OptionSpec> known, CommandLine& out);
 
 // "--profile N" into 0..2, or the active profile when absent. -1 after saying
 // what is wrong (exit 2).

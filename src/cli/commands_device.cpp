@@ -26,8 +26,7 @@ std::string ModelText(uint16_t vendorId, uint16_t productId) { return Hex4(vendo
 
 int ExpectNoArguments(std::span<const std::string> words) {
   CommandLine line;
-  std::string error;
-  if (!ParseCommandLine(words, {}, line, error)) return Fail(kExitUsage, error);
+  if (!ParseArguments(words, {}, line)) return kExitUsage;
   if (!line.positional.empty()) return Fail(kExitUsage, "unexpected argument '" + line.positional[0] + "'");
   return kExitOk;
 }
@@ -136,8 +135,7 @@ int RunInfo(const GlobalOptions& options, std::span<const std::string> words) {
 
 int RunProfile(const GlobalOptions& options, std::span<const std::string> words) {
   CommandLine line;
-  std::string error;
-  if (!ParseCommandLine(words, {}, line, error)) return Fail(kExitUsage, error);
+  if (!ParseArguments(words, {}, line)) return kExitUsage;
   if (line.positional.size() > 1) return Fail(kExitUsage, "profile takes at most one number");
   int wanted = -1;
   if (!line.positional.empty()) {
@@ -172,8 +170,7 @@ int RunProfile(const GlobalOptions& options, std::span<const std::string> words)
 
 int RunBackup(const GlobalOptions& options, std::span<const std::string> words) {
   CommandLine line;
-  std::string error;
-  if (!ParseCommandLine(words, {}, line, error)) return Fail(kExitUsage, error);
+  if (!ParseArguments(words, {}, line)) return kExitUsage;
   if (line.positional.size() != 1) return Fail(kExitUsage, "backup needs one FILE");
   std::filesystem::path path = line.positional[0];
   std::string extension = path.extension().string();
@@ -200,8 +197,7 @@ int RunBackup(const GlobalOptions& options, std::span<const std::string> words) 
 int RunRestore(const GlobalOptions& options, std::span<const std::string> words) {
   static constexpr OptionSpec kSpec[] = {{"--no-verify", false}};
   CommandLine line;
-  std::string error;
-  if (!ParseCommandLine(words, kSpec, line, error)) return Fail(kExitUsage, error);
+  if (!ParseArguments(words, kSpec, line)) return kExitUsage;
   if (line.positional.size() != 1) return Fail(kExitUsage, "restore needs one FILE");
   const std::filesystem::path path = line.positional[0];
   const bool verify = !line.Option("--no-verify");

@@ -54,8 +54,7 @@ struct Node {
 
 int RunDoctor(const GlobalOptions& options, std::span<const std::string> words) {
   CommandLine line;
-  std::string error;
-  if (!ParseCommandLine(words, {}, line, error)) return Fail(kExitUsage, error);
+  if (!ParseArguments(words, {}, line)) return kExitUsage;
   if (!line.positional.empty()) return Fail(kExitUsage, "unexpected argument '" + line.positional[0] + "'");
 
   const HidTransportConfig config = TransportFor(options);

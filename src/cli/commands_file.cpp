@@ -150,8 +150,7 @@ int Diff(const GlobalOptions& options, const std::filesystem::path& pathA, const
 
 int RunFile(const GlobalOptions& options, std::span<const std::string> words) {
   CommandLine line;
-  std::string error;
-  if (!ParseCommandLine(words, {}, line, error)) return Fail(kExitUsage, error);
+  if (!ParseArguments(words, {}, line)) return kExitUsage;
   const auto& args = line.positional;
   if (!args.empty() && args[0] == "show") {
     if (args.size() != 2) return Fail(kExitUsage, "file show needs one FILE");

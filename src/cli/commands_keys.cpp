@@ -162,8 +162,7 @@ void PrintKeyLine(const KeyLine& k) { std::cout << k.name << '\t' << KeyLineWord
 int RunKeys(const GlobalOptions& options, std::span<const std::string> words) {
   static constexpr OptionSpec kSpec[] = {{"--profile", true}};
   CommandLine line;
-  std::string error;
-  if (!ParseCommandLine(words, kSpec, line, error)) return Fail(kExitUsage, error);
+  if (!ParseArguments(words, kSpec, line)) return kExitUsage;
   if (!line.positional.empty()) return Fail(kExitUsage, "unexpected argument '" + line.positional[0] + "'");
   if (const std::string* p = line.Option("--profile"); p && ParseProfileNumber(*p) < 0) {
     return Fail(kExitUsage, "--profile must be 1, 2 or 3");
@@ -194,8 +193,7 @@ int RunKeys(const GlobalOptions& options, std::span<const std::string> words) {
 int RunAssign(const GlobalOptions& options, std::span<const std::string> words) {
   static constexpr OptionSpec kSpec[] = {{"--profile", true}};
   CommandLine line;
-  std::string error;
-  if (!ParseCommandLine(words, kSpec, line, error)) return Fail(kExitUsage, error);
+  if (!ParseArguments(words, kSpec, line)) return kExitUsage;
   if (line.positional.size() != 2) return Fail(kExitUsage, "assign needs KEY and ACTION");
   if (const std::string* p = line.Option("--profile"); p && ParseProfileNumber(*p) < 0) {
     return Fail(kExitUsage, "--profile must be 1, 2 or 3");
@@ -205,6 +203,7 @@ int RunAssign(const GlobalOptions& options, std::span<const std::string> words) 
   const auto key = FindAssignableKey(core.Lang(), line.positional[0]);
   if (!key) return Fail(kExitUsage, "no key named '" + line.positional[0] + "'");
   Action action;
+  std::string error;
   if (!ParseAction(core.Lang(), line.positional[1], action, error)) return Fail(kExitUsage, error);
 
   if (int code = session.Connect()) return code;

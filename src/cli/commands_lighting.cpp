@@ -123,16 +123,14 @@ int RunLighting(const GlobalOptions& options, std::span<const std::string> words
   const bool set = !words.empty() && words[0] == "set";
   if (set) words = words.subspan(1);
   CommandLine line;
-  std::string error;
-  if (!ParseCommandLine(words, set ? std::span<const OptionSpec>(kSetSpec) : std::span<const OptionSpec>(kShowSpec),
-                        line, error)) {
-    return Fail(kExitUsage, error);
-  }
+  if (!ParseArguments(words, set ? std::span<const OptionSpec>(kSetSpec) : std::span<const OptionSpec>(kShowSpec), line))
+    return kExitUsage;
   if (!line.positional.empty()) return Fail(kExitUsage, "unexpected argument '" + line.positional[0] + "'");
   if (const std::string* p = line.Option("--profile"); p && ParseProfileNumber(*p) < 0) {
     return Fail(kExitUsage, "--profile must be 1, 2 or 3");
   }
   LightingChange change;
+  std::string error;
   if (!ParseChange(line, change, error)) return Fail(kExitUsage, error);
 
   Session session(options);

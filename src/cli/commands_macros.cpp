@@ -170,8 +170,7 @@ int Delete(Session& session, const std::string& name) {
 
 int RunMacros(const GlobalOptions& options, std::span<const std::string> words) {
   CommandLine line;
-  std::string error;
-  if (!ParseCommandLine(words, {}, line, error)) return Fail(kExitUsage, error);
+  if (!ParseArguments(words, {}, line)) return kExitUsage;
   if (!line.positional.empty()) return Fail(kExitUsage, "unexpected argument '" + line.positional[0] + "'");
   Session session(options);
   if (int code = session.Connect()) return code;

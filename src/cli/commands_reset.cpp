@@ -29,8 +29,7 @@ struct Paint {
 int RunColours(const GlobalOptions& options, std::span<const std::string> words) {
   static constexpr OptionSpec kSpec[] = {{"--scheme", true}, {"--profile", true}};
   CommandLine line;
-  std::string error;
-  if (!ParseCommandLine(words, kSpec, line, error)) return Fail(kExitUsage, error);
+  if (!ParseArguments(words, kSpec, line)) return kExitUsage;
   if (line.positional.empty()) return Fail(kExitUsage, "colours needs at least one KEY=RRGGBB");
   std::vector<Paint> paints;
   for (const std::string& word : line.positional) {
@@ -93,8 +92,7 @@ int RunColours(const GlobalOptions& options, std::span<const std::string> words)
 int RunReset(const GlobalOptions& options, std::span<const std::string> words) {
   static constexpr OptionSpec kSpec[] = {{"--lighting", false}};
   CommandLine line;
-  std::string error;
-  if (!ParseCommandLine(words, kSpec, line, error)) return Fail(kExitUsage, error);
+  if (!ParseArguments(words, kSpec, line)) return kExitUsage;
   if (!line.positional.empty()) return Fail(kExitUsage, "unexpected argument '" + line.positional[0] + "'");
   const bool withLighting = line.Option("--lighting") != nullptr;
 

@@ -36,8 +36,7 @@ void PrintEvent(bool json, std::string_view event, int profile = -1) {
 
 int RunWatch(const GlobalOptions& options, std::span<const std::string> words) {
   CommandLine line;
-  std::string error;
-  if (!ParseCommandLine(words, {}, line, error)) return Fail(kExitUsage, error);
+  if (!ParseArguments(words, {}, line)) return kExitUsage;
   if (!line.positional.empty()) return Fail(kExitUsage, "unexpected argument '" + line.positional[0] + "'");
 
   // Blocked before any thread starts, so only sigwait below takes them.
