@@ -5,6 +5,7 @@
 
 #include "model/default_key_map.h"
 #include "model/key_assignments.h"
+#include "model/keyboard_model.h"
 #include "model/macros.h"
 
 namespace keyloft {
@@ -44,7 +45,7 @@ BENCHMARK(BM_DecodeFullMacroArea);
 RecordArray EveryKeyReassigned() {
   RecordArray records;
   InitRecordArray(records);
-  for (KeyCode c : kKeyboardKeys) records[KeyCodeToIndex(c)] = {kAssignKey, 0, 0x01E};
+  for (KeyCode c : kFullSizeKeys) records[KeyCodeToIndex(c)] = {kAssignKey, 0, 0x01E};
   return records;
 }
 

@@ -66,6 +66,11 @@ void Report(const char* name, std::pair<int, int> counted, double wallMs, int la
               floorMs > 0 ? wallMs / floorMs : 0.0);
 }
 
+int Fail(const char* why) {
+  std::fprintf(stderr, "keyloft-bench-sync: %s\n", why);
+  return 1;
+}
+
 int Run(int latencyMs) {
   const auto home = std::filesystem::temp_directory_path() / ("keyloft-bench-" + std::to_string(::getpid()));
   std::filesystem::create_directories(home / "vhid");
@@ -100,13 +105,19 @@ int Run(int latencyMs) {
 
     for (size_t count : {0, 10, 100}) {
       // The macros reach the keyboard with an Apply, then come back with a read-back.
-      {
-        std::scoped_lock lock(core.Workspace().workingLock);
-        core.Workspace().workingProfile.macros = Macros(count, kMacroBlocks * 128);
+      ProfileEditor& editor = core.Editor();
+      for (const MacroRecord& m : editor.Macros()) {
+        if (editor.DeleteMacro(m.id) != EditResult::Ok) return Fail("a macro could not be deleted");
       }
-      ui.SetApplyEnabled(true);
+      for (MacroRecord& m : Macros(count, kMacroBlocks * 128)) {
+        if (editor.AddMacro(Utf16ToUtf8(m.name), std::move(m.steps), m.cycles) != EditResult::Ok) {
+          return Fail("a macro could not be added");
+        }
+      }
       auto start = std::chrono::steady_clock::now();
-      executor.RunAndWait([&] { core.Sync().Apply(); });
+      ApplyOutcome applied;
+      executor.RunAndWait([&] { applied = core.Sync().Apply(); });
+      if (applied.result != ApplyResult::Applied) return Fail("the macros could not be applied");
       auto wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
       Report(("apply_" + std::to_string(count) + "_macros").c_str(), trace.Next(), wall, latencyMs);
 

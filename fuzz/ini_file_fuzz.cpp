@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "store/ini_file.h"
+#include "util/ini_file.h"
 #include "util/text.h"
 
 namespace {

@@ -2,7 +2,6 @@
 
 #include "device/command_protocol.h"
 #include "device/connection.h"
-#include "model/key_assignments.h"
 
 namespace keyloft::cli {
 
@@ -51,46 +50,68 @@ int ProfileOption(const CommandLine& line, Session& session) {
   }
   int active = -1;
   session.Run([&] {
+    DeviceSequence sequence(session.Core().Device(), DeviceSequence::Fresh);
     CommandChannel channel(session.Core().Device());
     active = GetActiveProfile(session.Core().Device(), channel);
   });
   return active >= 0 && active <= 2 ? active : 0;
 }
 
-bool VerifyKeyMaps(Session& session, std::span<const int> profiles) {
-  bool same = true;
+bool VerifyWrites(Session& session, std::span<const int> profiles, bool macros) {
+  ProfileEditor& editor = session.Core().Editor();
+  VerifyOutcome keyMaps, macroArea;
   session.Run([&] {
-    KeyloftCore& core = session.Core();
-    DeviceContext& device = core.Device();
-    CommandChannel channel(device);
-    const size_t bytes = device.keyMapBytes;
-    std::array<uint8_t, kDefaultKeyMapBytes> defaults;
-    {
-      std::scoped_lock lock(device.stateLock);
-      defaults = device.defaultKeyMap;
-    }
-    std::scoped_lock lock(core.Workspace().workingLock);
-    const ProfileData& model = core.Workspace().workingProfile;
-    for (int p : profiles) {
-      const auto expected =
-          EncodeKeyMapImage(model.block.arrays[static_cast<size_t>(p)], std::span(defaults).first(bytes), model.macros);
-      std::array<uint8_t, kDefaultKeyMapBytes> read{};
-      const int result = channel.DevReadKeyMap(std::span(read).first(bytes), p);
-      if (result != DEV_OK) {
-        Fail(kExitKeyboard, "verify: profile " + std::to_string(p + 1) + ": " + DevResultText(result));
-        same = false;
-        continue;
-      }
-      size_t differing = 0;
-      for (size_t i = 0; i < bytes; ++i) differing += read[i] != expected[i];
-      if (differing > 0) {
-        Fail(kExitKeyboard, "verify: profile " + std::to_string(p + 1) + ": " + std::to_string(differing) +
-                                " key-map bytes differ from what was written");
-        same = false;
-      }
-    }
+    if (macros) macroArea = editor.VerifyMacros();
+    keyMaps = editor.VerifyKeyMaps(profiles);
   });
+  bool same = true;
+  auto differs = [&](const std::string& why) {
+    Fail(kExitKeyboard, "verify: " + why);
+    same = false;
+  };
+  if (macros && macroArea.device != DevResult::Ok) differs("macros: " + DevResultText(macroArea.device));
+  if (macros && macroArea.device == DevResult::Ok && !macroArea.differing.empty()) {
+    differs("the keyboard's macro area differs from what was written");
+  }
+  if (keyMaps.device != DevResult::Ok) differs("key maps: " + DevResultText(keyMaps.device));
+  for (int p : keyMaps.differing) {
+    differs("profile " + std::to_string(p + 1) + ": the keyboard's key map differs from what was written");
+  }
   return same;
+}
+
+std::string EditResultText(EditResult result) {
+  switch (result) {
+    case EditResult::Ok: return "done";
+    case EditResult::NoSuchProfile: return "the profile must be 1, 2 or 3";
+    case EditResult::NoSuchKey: return "that key cannot be assigned";
+    case EditResult::NoSuchMacro: return "no such macro";
+    case EditResult::MacroExists: return "a macro of that name exists already";
+    case EditResult::TooManyMacros: return "the keyboard holds no more than " + std::to_string(kMaxMacros) + " macros";
+    case EditResult::BadName: return "a macro name has 1.." + std::to_string(kMaxMacroNameChars) + " characters";
+    case EditResult::NoSteps: return "a macro needs at least one step";
+    case EditResult::TooManySteps: return "a macro holds at most " + std::to_string(kMaxMacroSteps) + " steps";
+    case EditResult::Declined: return "nothing was changed";
+  }
+  return "the edit was refused";
+}
+
+int ApplyExitCode(const ApplyOutcome& applied, std::string_view what) {
+  const std::string subject(what);
+  switch (applied.result) {
+    case ApplyResult::Applied:
+    case ApplyResult::NothingPending:
+      return kExitOk;
+    case ApplyResult::Declined:
+      return Fail(kExitUsage, "nothing was changed");
+    case ApplyResult::MacrosTooLong:
+      return Fail(kExitKeyboard, subject + " was not written: the macros do not fit the keyboard's memory");
+    case ApplyResult::WriteFailed:
+      return Fail(kExitKeyboard, subject + " could not be written to the keyboard: " + DevResultText(applied.device));
+    case ApplyResult::NotSaved:
+      return Fail(kExitKeyboard, subject + " reached the keyboard, but the working copy of the profiles could not be saved");
+  }
+  return Fail(kExitKeyboard, subject + " could not be written to the keyboard");
 }
 
 bool ParseArguments(std::span<const std::string> words, std::span<const OptionSpec> known, CommandLine& out) {

@@ -14,6 +14,7 @@
 #include "lang/localisation.h"
 #include "model/lighting.h"
 #include "model/profile_data.h"
+#include "sync/profile_editor.h"
 
 namespace keyloft::cli {
 
@@ -40,24 +41,18 @@ bool ParseArguments(std::span<const std::string> words, std::span<const OptionSp
 // what is wrong (exit 2).
 int ProfileOption(const CommandLine& line, Session& session);
 
-// Reads the given profiles' key maps back and compares them with what the
-// working model encodes to. Differences are said on stderr; false then.
-bool VerifyKeyMaps(Session& session, std::span<const int> profiles);
+// Reads the given profiles' key maps back (and with macros the macro area) and
+// compares them with what was written. Differences are said on stderr; false then.
+bool VerifyWrites(Session& session, std::span<const int> profiles, bool macros);
+
+// Why an edit was refused, in words.
+std::string EditResultText(EditResult result);
+
+// What Apply came to, said on stderr when it is not Applied; the exit code.
+int ApplyExitCode(const ApplyOutcome& applied, std::string_view what);
 
 // One key's assignment in a profile, as keys and the file commands show it.
-struct KeyLine {
-  KeyCode code = 0;
-  std::string name;
-  KeyAssignment record;
-  std::string description;  // the key button's tooltip
-};
-
-// The keys a user can change: the keyboard's keys, then G1..G9.
-std::vector<KeyCode> AssignableKeys();
-std::string KeyLabel(const Localisation& lang, KeyCode code);
-// Any named key of the key table, by name or code ("0x030").
-std::optional<KeyCode> FindProducedKey(const Localisation& lang, std::string_view text);
-KeyLine DescribeKey(const Localisation& lang, const ProfileData& model, int profile, KeyCode code);
+using KeyLine = KeyDescription;
 // {key, code, type, value, description}
 void WriteKeyJson(JsonWriter& json, const KeyLine& k);
 // What follows the name on a key's line: "default" or the description's words.

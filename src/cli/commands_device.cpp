@@ -9,6 +9,7 @@
 #include "device/command_protocol.h"
 #include "device/connection.h"
 #include "device/hid_link.h"
+#include "model/keyboard_model.h"
 #include "model/lighting.h"
 #include "model/macros.h"
 #include "store/profile_file.h"
@@ -45,9 +46,12 @@ int SafetyBackup(Session& session, std::filesystem::path& written) {
   for (int n = 2; std::filesystem::exists(written); ++n) {
     written = folder / (std::string("backup-") + stamp + "-" + std::to_string(n) + ".fwc");
   }
-  int result = 0;
+  DevResult result = DevResult::NoReply;
   session.Run([&] { result = session.Core().Sync().ReadOnboardImage(written); });
-  if (result != 1) return Fail(kExitKeyboard, "could not read the keyboard's profiles for the safety backup; nothing was written");
+  if (result != DevResult::Ok) {
+    return Fail(kExitKeyboard, "could not read the keyboard's profiles for the safety backup (" + DevResultText(result) +
+                                   "); nothing was written");
+  }
   std::cerr << "keyloftctl: the keyboard's profiles were saved to " << written.string() << '\n';
   return kExitOk;
 }
@@ -62,7 +66,7 @@ int RunList(const GlobalOptions& options, std::span<const std::string> words) {
   const std::vector<std::string> paths = link.PathList();
   for (const std::string& path : paths) {
     const uint16_t vid = ParseVid(path), pid = ParsePid(path);
-    if (!IsKeyboardId(vid, pid)) continue;
+    if (!FindKeyboardModel(vid, pid)) continue;
     ++found;
     const bool opened = link.Open(path, true, true, true, false);
     const HidCaps caps = link.caps;
@@ -93,20 +97,16 @@ int RunInfo(const GlobalOptions& options, std::span<const std::string> words) {
   Session session(options);
   if (int code = session.Connect()) return code;
   InfoBlock info;
-  if (int result = session.ReadInfo(info); result != DEV_OK) return Fail(kExitKeyboard, DevResultText(result));
+  if (DevResult result = session.ReadInfo(info); result != DevResult::Ok) return Fail(kExitKeyboard, DevResultText(result));
 
   KeyloftCore& core = session.Core();
   const HidAttributes ids = core.Device().commandLink.attributes;
   const std::string model = ModelText(ids.vendorId, ids.productId);
   const uint32_t capacity = info.macroBlocks() * 128u;
   size_t used = 0;
-  {
-    std::scoped_lock lock(core.Workspace().workingLock);
-    const MacroList& macros = core.Workspace().workingProfile.macros;
-    if (!macros.empty()) {
-      const MacroImageSize sizes = MacroImageSizes(macros);
-      used = sizes.withNames <= capacity ? sizes.withNames : sizes.withoutNames;
-    }
+  if (const MacroList macros = core.Editor().Macros(); !macros.empty()) {
+    const MacroImageSize sizes = MacroImageSizes(macros);
+    used = sizes.withNames <= capacity ? sizes.withNames : sizes.withoutNames;
   }
   const ModeList modes(info.effects());
   if (options.json) {
@@ -146,16 +146,18 @@ int RunProfile(const GlobalOptions& options, std::span<const std::string> words)
   if (int code = session.Connect()) return code;
   KeyloftCore& core = session.Core();
   if (wanted >= 0) {
-    int switched = 0;
+    SwitchOutcome switched;
     session.Run([&] {
       switched = core.Sync().SwitchProfile(wanted);
-      if (switched) core.Sync().MarkActiveProfile();
+      if (switched.result == SwitchResult::Switched) core.Sync().MarkActiveProfile();
     });
-    if (!switched) return Fail(kExitKeyboard, "the profile could not be switched");
+    if (switched.result != SwitchResult::Switched) {
+      return Fail(kExitKeyboard, "the profile could not be switched: " + DevResultText(switched.device));
+    }
   }
   // The keyboard's own answer, not the cache.
   InfoBlock info;
-  if (int result = session.ReadInfo(info); result != DEV_OK) return Fail(kExitKeyboard, DevResultText(result));
+  if (DevResult result = session.ReadInfo(info); result != DevResult::Ok) return Fail(kExitKeyboard, DevResultText(result));
   const int active = info.activeProfile();
   if (wanted >= 0 && active != wanted) {
     return Fail(kExitKeyboard, "the keyboard did not switch to profile " + std::to_string(wanted + 1));
@@ -183,9 +185,13 @@ int RunBackup(const GlobalOptions& options, std::span<const std::string> words) 
 
   Session session(options);
   if (int code = session.Connect()) return code;
-  int result = 0;
+  DevResult result = DevResult::NoReply;
   session.Run([&] { result = session.Core().Sync().ReadOnboardImage(path); });
-  if (result != 1) return Fail(kExitKeyboard, "the keyboard's profiles could not be read; " + path.string() + " was not written");
+  if (result == DevResult::WriteFailed) return Fail(kExitUsage, path.string() + " could not be written");
+  if (result != DevResult::Ok) {
+    return Fail(kExitKeyboard, "the keyboard's profiles could not be read (" + DevResultText(result) + "); " +
+                                   path.string() + " was not written");
+  }
   if (options.json) {
     PrintJson(JsonWriter().BeginObject().Key("file").String(path.string()).EndObject());
   } else {
@@ -214,17 +220,17 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> words)
   std::filesystem::path backup;
   if (int code = SafetyBackup(session, backup)) return code;
 
-  ImportResult result;
-  session.Run([&] {
-    KeyloftCore& core = session.Core();
-    CommandChannel channel(core.Device());
-    result = ImportProfile(path, core.Workspace(), core.Sync().WorkingProfileFile(), core.Device(), channel,
-                           session.Ui());
-  });
+  ImportOutcome result;
+  session.Run([&] { result = session.Core().Editor().Import(path); });
   if (!result.loaded) return Fail(kExitFileRejected, path.string() + " could not be loaded");
-  if (!result.written) return Fail(kExitKeyboard, "the keyboard did not take the profiles");
+  if (result.written.result == SaveResult::MacrosTooLong) {
+    return Fail(kExitKeyboard, "the keyboard did not take the profiles: the macros do not fit its memory");
+  }
+  if (!result.Written()) {
+    return Fail(kExitKeyboard, "the keyboard did not take the profiles: " + DevResultText(result.written.device));
+  }
   static constexpr int kAll[] = {0, 1, 2};
-  const bool verified = verify && VerifyKeyMaps(session, kAll);
+  const bool verified = verify && VerifyWrites(session, kAll, false);
   if (verify && !verified) return kExitKeyboard;
   if (options.json) {
     PrintJson(JsonWriter()

@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "device/connection.h"
 #include "device/hid_backend.h"
+#include "model/keyboard_model.h"
 
 namespace keyloft::cli {
 namespace {
@@ -23,14 +24,14 @@ std::string Ids(uint16_t vendorId, uint16_t productId) {
 
 std::string AllIds() {
   std::string ids;
-  for (const KeyboardModel& m : kKeyboardModels) ids += (ids.empty() ? "" : ", ") + Ids(m.vendorId, m.productId);
+  for (const KeyboardModel& m : KeyboardModels()) ids += (ids.empty() ? "" : ", ") + Ids(m.vendorId, m.productId);
   return ids;
 }
 
 // The rule, written by one shell command, and udev told to apply it.
 std::string InstallRuleCommand() {
   std::string lines;
-  for (const KeyboardModel& m : kKeyboardModels) {
+  for (const KeyboardModel& m : KeyboardModels()) {
     char line[160];
     std::snprintf(line, sizeof line,
                   " 'KERNEL==\"hidraw*\", SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"%04x\", ATTRS{idProduct}==\"%04x\", "
@@ -64,7 +65,7 @@ int RunDoctor(const GlobalOptions& options, std::span<const std::string> words) 
   const bool listed = MakeHidBackend(config)->Enumerate(all);
   std::vector<Node> nodes;
   for (const HidNodeInfo& n : all) {
-    if (!IsKeyboardId(n.vendorId, n.productId)) continue;
+    if (!FindKeyboardModel(n.vendorId, n.productId)) continue;
     nodes.push_back({n.node, Ids(n.vendorId, n.productId), access(n.node.c_str(), R_OK | W_OK) == 0});
   }
   std::string rule;

@@ -2,6 +2,8 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "model/key_assignments.h"
+#include "model/keyboard_model.h"
 #include "platform/locale.h"
 #include "platform/paths.h"
 #include "store/profile_file.h"
@@ -11,11 +13,13 @@
 namespace keyloft::cli {
 namespace {
 
-// The language of the user's settings, as the core would make it.
+// The language of the user's settings, as the core would choose it; a file
+// command only reads the settings.
 struct Language {
   Paths paths = Paths::FromEnvironment();
   RegistryKey registry{SettingsFolder(paths) / "registry.ini"};
-  Localisation lang{paths.programFolder, registry, SystemLanguageId()};
+  Localisation lang{paths.programFolder,
+                    ChooseLanguage(registry.ReadDword("", kLanguageIdValue), SystemLanguageId()).id};
 };
 
 // A quiet port for validation: the reason is told by the exit message.
@@ -76,7 +80,7 @@ int Show(const GlobalOptions& options, const std::filesystem::path& path) {
       std::cout << "profile " << p + 1 << ":\n";
     }
     size_t changed = 0;
-    for (KeyCode code : AssignableKeys()) {
+    for (KeyCode code : AssignableKeys(DefaultKeyboardModel())) {
       const KeyLine line = DescribeKey(lang, *model, p, code);
       if (line.record.type == kAssignDefault) continue;
       ++changed;
@@ -109,7 +113,7 @@ int Diff(const GlobalOptions& options, const std::filesystem::path& pathA, const
   json.BeginObject().Key("keys").BeginArray();
   size_t differences = 0;
   for (int p = 0; p < static_cast<int>(kProfiles); ++p) {
-    for (KeyCode code : AssignableKeys()) {
+    for (KeyCode code : AssignableKeys(DefaultKeyboardModel())) {
       const KeyLine la = DescribeKey(lang, *a, p, code), lb = DescribeKey(lang, *b, p, code);
       const std::string wa = KeyLineWords(la), wb = KeyLineWords(lb);
       if (wa == wb) continue;  // the same action, whatever a macro's identifier

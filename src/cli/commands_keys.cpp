@@ -19,42 +19,10 @@ constexpr std::string_view kTypeNames[] = {"default", "disabled", "key",   "laun
 
 std::string_view TypeName(uint16_t type) { return type < std::size(kTypeNames) ? kTypeNames[type] : "unknown"; }
 
-std::string CodeText(KeyCode code) {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%03x", code);
-  return text;
-}
-
-std::optional<KeyCode> ParseCode(std::string_view text) {
-  if (!StartsWithIgnoreCase(text, "0x") || text.size() < 3) return std::nullopt;
-  unsigned value = 0;
-  const auto [end, ec] = std::from_chars(text.data() + 2, text.data() + text.size(), value, 16);
-  if (ec != std::errc() || end != text.data() + text.size() || value > 0xFFFF) return std::nullopt;
-  return static_cast<KeyCode>(value);
-}
-
-
-
-std::optional<KeyCode> FindAssignableKey(const Localisation& lang, std::string_view text) {
-  const auto keys = AssignableKeys();
-  if (auto code = ParseCode(text)) {
-    for (KeyCode k : keys) {
-      if (k == *code) return k;
-    }
-    return std::nullopt;
-  }
-  for (KeyCode k : keys) {
-    if (EqualsIgnoreCase(KeyLabel(lang, k), text)) return k;
-  }
-  return std::nullopt;
-}
-
-
+// What ACTION asks for; a macro is named, its identifier found with the model.
 struct Action {
-  uint16_t type = kAssignDefault;
-  uint32_t value = 0;
+  KeyAction action;
   std::string macroName;
-  uint8_t cycles = 1;
 };
 
 // ACTION into an assignment; the macro's identifier is found later, with the model.
@@ -64,27 +32,21 @@ bool ParseAction(const Localisation& lang, std::string_view text, Action& action
   const std::string_view arg = colon == std::string_view::npos ? std::string_view() : text.substr(colon + 1);
   if (kind == "default" && colon == std::string_view::npos) return true;
   if (kind == "key") {
-    const auto code = FindProducedKey(lang, arg);
+    const auto code = FindTableKeyByName(lang, arg);
     if (!code) return error = "no key named '" + std::string(arg) + "'", false;
-    action.type = kAssignKey;
-    action.value = *code;
+    action.action = KeyAction::Key(*code);
     return true;
   }
   if (kind == "media") {
-    for (size_t i = 0; i < kMediaCount; ++i) {
-      if (EqualsIgnoreCase(GetKeyName(lang, MediaList()[i].code), arg)) {
-        action.type = kAssignMedia;
-        action.value = static_cast<uint32_t>(i);
-        return true;
-      }
-    }
-    return error = "no media key named '" + std::string(arg) + "'", false;
+    const auto index = FindMediaByName(lang, arg);
+    if (!index) return error = "no media key named '" + std::string(arg) + "'", false;
+    action.action = KeyAction::Media(static_cast<uint32_t>(*index));
+    return true;
   }
   if (kind == "function") {
     const auto n = ParseInt(arg, 1, static_cast<int>(kFunctionCount));
     if (!n) return error = "function must be 1.." + std::to_string(kFunctionCount), false;
-    action.type = kAssignFunction;
-    action.value = static_cast<uint32_t>(*n - 1);
+    action.action = KeyAction::Function(static_cast<uint32_t>(*n - 1));
     return true;
   }
   if (kind == "macro") {
@@ -93,11 +55,11 @@ bool ParseAction(const Localisation& lang, std::string_view text, Action& action
     if (last != std::string_view::npos) {
       const auto cycles = ParseInt(arg.substr(last + 1), 1, 255);
       if (!cycles) return error = "macro cycles must be 1..255", false;
-      action.cycles = static_cast<uint8_t>(*cycles);
+      action.action.cycles = static_cast<uint8_t>(*cycles);
       name = arg.substr(0, last);
     }
     if (name.empty()) return error = "macro: needs a macro name", false;
-    action.type = kAssignMacro;
+    action.action.type = kAssignMacro;
     action.macroName = std::string(name);
     return true;
   }
@@ -113,37 +75,10 @@ long long ValueOf(const KeyAssignment& record) {
 
 }  // namespace
 
-std::optional<KeyCode> FindProducedKey(const Localisation& lang, std::string_view text) {
-  if (auto code = ParseCode(text)) {
-    if (KeyRowOf(*code).nameKey.empty()) return std::nullopt;
-    return code;
-  }
-  for (uint16_t index = 1; index < kKeyTableRows; ++index) {
-    const KeyCode code = IndexToKeyCode(index);
-    if (!KeyRowOf(code).nameKey.empty() && EqualsIgnoreCase(GetKeyName(lang, code), text)) return code;
-  }
-  return std::nullopt;
-}
-
-std::vector<KeyCode> AssignableKeys() {
-  std::vector<KeyCode> keys(kKeyboardKeys.begin(), kKeyboardKeys.end());
-  for (KeyCode g = 0; g < kGKeysPerSet; ++g) keys.push_back(static_cast<KeyCode>(kFirstGKey + g));
-  return keys;
-}
-
-std::string KeyLabel(const Localisation& lang, KeyCode code) {
-  return code >= kFirstGKey ? "G" + std::to_string(code - kFirstGKey + 1) : GetKeyName(lang, code);
-}
-
-KeyLine DescribeKey(const Localisation& lang, const ProfileData& model, int profile, KeyCode code) {
-  const KeyAssignment& record = model.block.arrays[static_cast<size_t>(profile)][KeyCodeToIndex(code)];
-  return {code, KeyLabel(lang, code), record, DescribeAssignment(lang, code, record, model.macros).text};
-}
-
 void WriteKeyJson(JsonWriter& json, const KeyLine& k) {
   json.BeginObject()
       .Key("key").String(k.name)
-      .Key("code").String(CodeText(k.code))
+      .Key("code").String(KeyCodeText(k.key))
       .Key("type").String(TypeName(k.record.type))
       .Key("value").Int(ValueOf(k.record))
       .Key("description").String(k.description)
@@ -170,14 +105,7 @@ int RunKeys(const GlobalOptions& options, std::span<const std::string> words) {
   Session session(options);
   if (int code = session.Connect()) return code;
   const int profile = ProfileOption(line, session);
-  KeyloftCore& core = session.Core();
-  std::vector<KeyLine> lines;
-  {
-    std::scoped_lock lock(core.Workspace().workingLock);
-    for (KeyCode code : AssignableKeys()) {
-      lines.push_back(DescribeKey(core.Lang(), core.Workspace().workingProfile, profile, code));
-    }
-  }
+  const std::vector<KeyLine> lines = session.Core().Editor().DescribeAll(profile);
   if (options.json) {
     JsonWriter json;
     json.BeginObject().Key("profile").Int(profile + 1).Key("keys").BeginArray();
@@ -200,7 +128,8 @@ int RunAssign(const GlobalOptions& options, std::span<const std::string> words) 
   }
   Session session(options);
   KeyloftCore& core = session.Core();
-  const auto key = FindAssignableKey(core.Lang(), line.positional[0]);
+  ProfileEditor& editor = core.Editor();
+  const auto key = FindKeyByName(core.Lang(), line.positional[0], editor.AssignableKeys());
   if (!key) return Fail(kExitUsage, "no key named '" + line.positional[0] + "'");
   Action action;
   std::string error;
@@ -208,65 +137,26 @@ int RunAssign(const GlobalOptions& options, std::span<const std::string> words) 
 
   if (int code = session.Connect()) return code;
   const int profile = ProfileOption(line, session);
-  bool macroFound = true;
-  bool applied = false;
-  session.Run([&] {
-    CommandChannel channel(core.Device());
-    const int active = GetActiveProfile(core.Device(), channel);
-    ProfileWorkspace& workspace = core.Workspace();
-    {
-      std::scoped_lock lock(workspace.workingLock);
-      ProfileData& model = workspace.workingProfile;
-      KeyAssignment& record = model.block.arrays[static_cast<size_t>(profile)][KeyCodeToIndex(*key)];
-      KeyAssignment changed = record;
-      changed.type = action.type;
-      changed.value = action.value;
-      // G-key records keep their identifier in aux unless a macro's cycles take it.
-      if (*key < kFirstGKey) changed.aux = 0;
-      if (action.type == kAssignMacro) {
-        const auto it = std::find_if(model.macros.begin(), model.macros.end(),
-                                     [&](const MacroRecord& m) { return EqualsIgnoreCase(Utf16ToUtf8(m.name), action.macroName); });
-        if (it == model.macros.end()) {
-          macroFound = false;
-          return;
-        }
-        changed.value = it->id;
-        changed.aux = action.cycles;
-      }
-      record = changed;
-      // A profile other than the active one is only written with all three.
-      if (profile != active) workspace.writeAll = true;
-    }
-    session.Ui().SetApplyEnabled(true);
-    core.Sync().Apply();
-    applied = !session.Ui().ApplyEnabled();
-  });
-  if (!macroFound) return Fail(kExitUsage, "no macro named '" + action.macroName + "'");
-  if (!applied) return Fail(kExitKeyboard, "the change could not be written to the keyboard");
-  {
-    // Keys with no slot in the keyboard's key map (the G-keys on these models)
-    // are kept in the profile files only; say so rather than let it look stored.
-    std::array<uint8_t, kDefaultKeyMapBytes> defaults;
-    {
-      std::scoped_lock lock(core.Device().stateLock);
-      defaults = core.Device().defaultKeyMap;
-    }
-    bool hasSlot = false;
-    for (size_t s = 0; s < kKeyMapSlots && !hasSlot; ++s) hasSlot = SlotKey(defaults, s) == *key;
-    if (!hasSlot) {
-      std::cerr << "keyloftctl: the keyboard keeps no assignment for " << line.positional[0]
-                << "; it is kept in the profile files only\n";
-    }
+  if (action.action.type == kAssignMacro) {
+    const auto id = editor.FindMacro(action.macroName);
+    if (!id) return Fail(kExitUsage, "no macro named '" + action.macroName + "'");
+    action.action.value = *id;
+  }
+  if (EditResult edited = editor.AssignKey(profile, *key, action.action); edited != EditResult::Ok) {
+    return Fail(kExitUsage, EditResultText(edited));
+  }
+  ApplyOutcome applied;
+  session.Run([&] { applied = editor.Apply(); });
+  if (int code = ApplyExitCode(applied, "the change")) return code;
+  if (!editor.KeyboardKeepsAssignment(*key)) {
+    std::cerr << "keyloftctl: the keyboard keeps no assignment for " << line.positional[0]
+              << "; it is kept in the profile files only\n";
   }
   if (options.verify) {
     const int profiles[] = {profile};
-    if (!VerifyKeyMaps(session, profiles)) return kExitKeyboard;
+    if (!VerifyWrites(session, profiles, false)) return kExitKeyboard;
   }
-  KeyLine result;
-  {
-    std::scoped_lock lock(core.Workspace().workingLock);
-    result = DescribeKey(core.Lang(), core.Workspace().workingProfile, profile, *key);
-  }
+  const KeyLine result = editor.Describe(profile, *key);
   if (options.json) {
     JsonWriter json;
     json.BeginObject().Key("profile").Int(profile + 1).Key("key");

@@ -137,14 +137,15 @@ int RunLighting(const GlobalOptions& options, std::span<const std::string> words
   if (int code = session.Connect()) return code;
   const int profile = ProfileOption(line, session);
   KeyloftCore& core = session.Core();
-  LightingModel& lighting = core.Lighting();
-  int read = -1;
+  LightingController& lighting = core.Lighting();
+  DevResult read = DevResult::NoReply;
+  DevResults written;
   bool listed = true;
   LightingState state;
   session.Run([&] {
     lighting.SetProfile(profile);
     read = lighting.ReadAllParams();
-    if (read < 0 || !set) {
+    if (read != DevResult::Ok || !set) {
       state = lighting.State();
       return;
     }
@@ -153,19 +154,22 @@ int RunLighting(const GlobalOptions& options, std::span<const std::string> words
       return;
     }
     // One operation per option, in the order of the panel.
-    if (change.effect) lighting.SelectEffect(*change.effect);
-    if (change.brightness) lighting.SetBrightness(*change.brightness);
-    if (change.speed) lighting.SetSpeed(*change.speed);
-    if (change.direction) lighting.SetDirection(*change.direction);
-    if (change.colour) lighting.SetColour(*change.colour);
-    if (change.multicolour && lighting.State().multicolour != *change.multicolour) lighting.ToggleMulticolour();
-    if (change.fourColour) lighting.SetFourColour(*change.fourColour);
-    if (change.reportRate) lighting.SetReportRate(*change.reportRate - 1);
-    // The model does not report its writes: the keyboard's blocks tell.
+    if (change.effect) written.Add(lighting.SelectEffect(*change.effect));
+    if (change.brightness) written.Add(lighting.SetBrightness(*change.brightness));
+    if (change.speed) written.Add(lighting.SetSpeed(*change.speed));
+    if (change.direction) written.Add(lighting.SetDirection(*change.direction));
+    if (change.colour) written.Add(lighting.SetColour(*change.colour));
+    if (change.multicolour && lighting.State().multicolour != *change.multicolour) {
+      written.Add(lighting.ToggleMulticolour());
+    }
+    if (change.fourColour) written.Add(lighting.SetFourColour(*change.fourColour));
+    if (change.reportRate) written.Add(lighting.SetReportRate(*change.reportRate - 1));
+    // What the keyboard keeps now, read back from its blocks.
     read = lighting.ReadAllParams();
     state = lighting.State();
   });
-  if (read < 0) return Fail(kExitKeyboard, "the keyboard's lighting could not be read");
+  if (!written.Ok()) return Fail(kExitKeyboard, "the lighting could not be written: " + DevResultText(written.First()));
+  if (read != DevResult::Ok) return Fail(kExitKeyboard, "the keyboard's lighting could not be read: " + DevResultText(read));
   if (!listed) return Fail(kExitUsage, "the keyboard does not offer effect " + std::to_string(*change.effect));
   if (set) {
     const auto wrong = Mismatches(change, state);

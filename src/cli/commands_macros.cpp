@@ -9,9 +9,10 @@
 namespace keyloft::cli {
 namespace {
 
-MacroRecord* FindMacro(MacroList& list, std::string_view name) {
-  for (MacroRecord& m : list) {
-    if (EqualsIgnoreCase(Utf16ToUtf8(m.name), name)) return &m;
+const MacroRecord* FindMacro(const MacroList& list, std::optional<uint16_t> id) {
+  if (!id) return nullptr;
+  for (const MacroRecord& m : list) {
+    if (m.id == *id) return &m;
   }
   return nullptr;
 }
@@ -28,7 +29,7 @@ bool ParseSteps(const Localisation& lang, std::span<const std::string> words, st
     if (word.size() < 2 || (word.back() != '+' && word.back() != '-')) {
       return error = "step '" + word + "' is neither KEY+, KEY- nor a pause of 0.." + std::to_string(kMaxEditorDelayMs) + " ms", false;
     }
-    const auto key = FindProducedKey(lang, std::string_view(word).substr(0, word.size() - 1));
+    const auto key = FindTableKeyByName(lang, std::string_view(word).substr(0, word.size() - 1));
     if (!key) return error = "no key named '" + word.substr(0, word.size() - 1) + "'", false;
     steps.push_back({0, *key, word.back() == '+' ? uint16_t{kStepPress} : uint16_t{kStepRelease}});
   }
@@ -41,58 +42,30 @@ void WriteMacroJson(JsonWriter& json, const MacroRecord& m) {
   json.Key("name").String(Utf16ToUtf8(m.name)).Key("id").Int(m.id).Key("cycles").Int(m.cycles);
 }
 
-// Reads the macro area back and compares it with the image Apply wrote.
-bool VerifyMacros(Session& session) {
-  bool same = false;
-  session.Run([&] {
-    KeyloftCore& core = session.Core();
-    std::scoped_lock lock(core.Workspace().workingLock);
-    const MacroList& macros = core.Workspace().workingProfile.macros;
-    const MacroImageSize sizes = MacroImageSizes(macros);
-    const auto image = BuildMacroImage(macros, sizes.withNames <= core.Device().macroCapacity);
-    std::vector<uint8_t> read(image.size());
-    CommandChannel channel(core.Device());
-    const int result = channel.DevReadMacros(read);
-    if (result != DEV_OK) {
-      Fail(kExitKeyboard, "verify: macros: " + DevResultText(result));
-    } else if (read != image) {
-      Fail(kExitKeyboard, "verify: the keyboard's macro area differs from what was written");
-    } else {
-      same = true;
-    }
-  });
-  return same;
-}
-
 // Applies the working model; with --verify the macro area and the key maps
 // written are read back.
 int ApplyChange(Session& session, bool allProfiles) {
-  bool applied = false;
+  ApplyOutcome applied;
   int active = 0;
   session.Run([&] {
-    KeyloftCore& core = session.Core();
-    CommandChannel channel(core.Device());
-    active = GetActiveProfile(core.Device(), channel);
-    if (allProfiles) core.Workspace().writeAll = true;
-    session.Ui().SetApplyEnabled(true);
-    core.Sync().Apply();
-    applied = !session.Ui().ApplyEnabled();
+    DeviceSequence sequence(session.Core().Device(), DeviceSequence::Fresh);
+    CommandChannel channel(session.Core().Device());
+    active = GetActiveProfile(session.Core().Device(), channel);
+    applied = session.Core().Editor().Apply();
   });
-  if (!applied) return Fail(kExitKeyboard, "the change could not be written to the keyboard");
+  if (int code = ApplyExitCode(applied, "the change")) return code;
   if (session.Options().verify) {
     static constexpr int kAll[] = {0, 1, 2};
     const int one[] = {active >= 0 && active <= 2 ? active : 0};
-    if (!VerifyMacros(session) || !VerifyKeyMaps(session, allProfiles ? std::span<const int>(kAll) : one)) {
-      return kExitKeyboard;
-    }
+    if (!VerifyWrites(session, allProfiles ? std::span<const int>(kAll) : one, true)) return kExitKeyboard;
   }
   return kExitOk;
 }
 
 int Show(Session& session, const std::string& name) {
   KeyloftCore& core = session.Core();
-  std::scoped_lock lock(core.Workspace().workingLock);
-  const MacroRecord* m = FindMacro(core.Workspace().workingProfile.macros, name);
+  const MacroList macros = core.Editor().Macros();
+  const MacroRecord* m = FindMacro(macros, core.Editor().FindMacro(name));
   if (!m) return Fail(kExitUsage, "no macro named '" + name + "'");
   if (session.Options().json) {
     JsonWriter json;
@@ -101,7 +74,7 @@ int Show(Session& session, const std::string& name) {
     json.Key("steps").BeginArray();
     for (const MacroStep& s : m->steps) {
       json.BeginObject()
-          .Key("key").String(GetKeyName(core.Lang(), s.key))
+          .Key("key").String(KeyName(core.Lang(), s.key))
           .Key("action").String(s.state == kStepPress ? "press" : "release")
           .Key("delay").Int(s.delay)
           .EndObject();
@@ -112,55 +85,26 @@ int Show(Session& session, const std::string& name) {
   }
   // The steps as macro add takes them.
   for (const MacroStep& s : m->steps) {
-    std::cout << GetKeyName(core.Lang(), s.key) << (s.state == kStepPress ? '+' : '-') << '\n';
+    std::cout << KeyName(core.Lang(), s.key) << (s.state == kStepPress ? '+' : '-') << '\n';
     if (s.delay > 0) std::cout << s.delay << '\n';
   }
   return kExitOk;
 }
 
-int Add(Session& session, const std::string& name, const std::vector<MacroStep>& steps) {
-  KeyloftCore& core = session.Core();
-  {
-    std::scoped_lock lock(core.Workspace().workingLock);
-    MacroList& macros = core.Workspace().workingProfile.macros;
-    if (FindMacro(macros, name)) return Fail(kExitUsage, "a macro named '" + name + "' exists already");
-    const uint16_t id = NextFreeMacroId(macros);
-    if (id == 0) return Fail(kExitUsage, "the keyboard holds no more than " + std::to_string(kMaxMacros) + " macros");
-    MacroRecord macro;
-    macro.name = Utf8ToUtf16(name);
-    macro.id = id;
-    macro.steps = steps;
-    macros.push_back(std::move(macro));
+int Add(Session& session, const std::string& name, std::vector<MacroStep> steps) {
+  if (EditResult added = session.Core().Editor().AddMacro(name, std::move(steps), 1); added != EditResult::Ok) {
+    return Fail(kExitUsage, EditResultText(added) + (added == EditResult::MacroExists ? ": '" + name + "'" : ""));
   }
   return ApplyChange(session, false);
 }
 
 int Delete(Session& session, const std::string& name) {
-  KeyloftCore& core = session.Core();
-  {
-    std::scoped_lock lock(core.Workspace().workingLock);
-    ProfileData& model = core.Workspace().workingProfile;
-    MacroRecord* m = FindMacro(model.macros, name);
-    if (!m) return Fail(kExitUsage, "no macro named '" + name + "'");
-    const uint16_t id = m->id;
-    bool used = false;
-    for (const RecordArray& records : model.block.arrays) {
-      for (const KeyAssignment& r : records) used |= r.type == kAssignMacro && r.value == id;
-    }
-    bool yes = true;
-    if (used) session.Run([&] { yes = session.Ui().Confirm("MACRO_DELETE_CONFIRM_OF_KEYS"); });
-    if (!yes) return Fail(kExitUsage, "nothing was changed");
-    model.macros.erase(model.macros.begin() + (m - model.macros.data()));
-    // Keys that played it go back to their default, in every profile.
-    for (RecordArray& records : model.block.arrays) {
-      for (size_t i = 0; i < records.size(); ++i) {
-        KeyAssignment& r = records[i];
-        if (r.type != kAssignMacro || r.value != id) continue;
-        const uint16_t aux = i >= kFirstGKeyRecord ? r.aux : 0;
-        r = KeyAssignment{};
-        r.aux = aux;
-      }
-    }
+  ProfileEditor& editor = session.Core().Editor();
+  const auto id = editor.FindMacro(name);
+  if (!id) return Fail(kExitUsage, "no macro named '" + name + "'");
+  // The question, when keys play the macro, is asked with no profile locked.
+  if (EditResult deleted = editor.DeleteMacro(*id); deleted != EditResult::Ok) {
+    return Fail(kExitUsage, EditResultText(deleted));
   }
   // The macros after it move up in the image, so every key map is written.
   return ApplyChange(session, true);
@@ -174,9 +118,7 @@ int RunMacros(const GlobalOptions& options, std::span<const std::string> words) 
   if (!line.positional.empty()) return Fail(kExitUsage, "unexpected argument '" + line.positional[0] + "'");
   Session session(options);
   if (int code = session.Connect()) return code;
-  KeyloftCore& core = session.Core();
-  std::scoped_lock lock(core.Workspace().workingLock);
-  const MacroList& macros = core.Workspace().workingProfile.macros;
+  const MacroList macros = session.Core().Editor().Macros();
   if (options.json) {
     JsonWriter json;
     json.BeginObject().Key("macros").BeginArray();
@@ -211,7 +153,7 @@ int RunMacro(const GlobalOptions& options, std::span<const std::string> words) {
   if (verb == "add" && !ParseSteps(session.Core().Lang(), words.subspan(2), steps, error)) return Fail(kExitUsage, error);
   if (int code = session.Connect()) return code;
   if (verb == "show") return Show(session, name);
-  const int code = verb == "add" ? Add(session, name, steps) : Delete(session, name);
+  const int code = verb == "add" ? Add(session, name, std::move(steps)) : Delete(session, name);
   if (code == kExitOk) {
     if (options.json) {
       PrintJson(JsonWriter().BeginObject().Key(verb == "add" ? "added" : "deleted").String(name).EndObject());

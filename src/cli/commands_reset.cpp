@@ -5,23 +5,24 @@
 #include "device/command_protocol.h"
 #include "device/connection.h"
 #include "model/key_assignments.h"
+#include "model/keyboard_model.h"
 #include "util/text.h"
 
 namespace keyloft::cli {
 namespace {
 
-// The LED slot of a key of the user-defined effect, by its name in the LED table.
-int FindLedSlot(std::string_view name) {
-  for (const LedSlotEntry& e : kLedSlotTable) {
-    if (e.kind != LedKeyKind::kGKey && EqualsIgnoreCase(e.name, name)) return e.slot;
+// The keys the user-defined effect lights one by one: every lit key but the G-keys.
+std::vector<KeyCode> PaintableKeys(const KeyboardModel& model) {
+  std::vector<KeyCode> keys;
+  for (const LedSlotEntry& e : model.ledSlots) {
+    if (e.kind != LedKeyKind::kGKey) keys.push_back(e.key);
   }
-  return -1;
+  return keys;
 }
 
 struct Paint {
   std::string key;
-  int slot;
-  Colour colour;
+  SlotPaint slot;
 };
 
 }  // namespace
@@ -31,16 +32,19 @@ int RunColours(const GlobalOptions& options, std::span<const std::string> words)
   CommandLine line;
   if (!ParseArguments(words, kSpec, line)) return kExitUsage;
   if (line.positional.empty()) return Fail(kExitUsage, "colours needs at least one KEY=RRGGBB");
+  Session session(options);
+  KeyloftCore& core = session.Core();
+  const std::vector<KeyCode> paintable = PaintableKeys(core.Model());
   std::vector<Paint> paints;
   for (const std::string& word : line.positional) {
     const size_t eq = word.rfind('=');
     if (eq == std::string::npos || eq == 0) return Fail(kExitUsage, "'" + word + "' is not KEY=RRGGBB");
-    const std::string key = word.substr(0, eq);
-    const int slot = FindLedSlot(key);
-    if (slot < 0) return Fail(kExitUsage, "no lit key named '" + key + "'");
+    const std::string name = word.substr(0, eq);
+    const auto key = FindKeyByName(core.Lang(), name, paintable);
+    if (!key) return Fail(kExitUsage, "no lit key named '" + name + "'");
     const auto colour = ParseColourText(std::string_view(word).substr(eq + 1));
     if (!colour) return Fail(kExitUsage, "'" + word.substr(eq + 1) + "' is not RRGGBB in hexadecimal");
-    paints.push_back({key, slot, *colour});
+    paints.push_back({KeyName(core.Lang(), *key), {LedSlotOfKey(core.Model().ledSlots, *key), *colour}});
   }
   std::optional<int> scheme;
   if (const std::string* text = line.Option("--scheme")) {
@@ -52,35 +56,34 @@ int RunColours(const GlobalOptions& options, std::span<const std::string> words)
     return Fail(kExitUsage, "--profile must be 1, 2 or 3");
   }
 
-  Session session(options);
   if (int code = session.Connect()) return code;
   const int profile = ProfileOption(line, session);
-  KeyloftCore& core = session.Core();
+  DevResult read = DevResult::NoReply, uploaded = DevResult::NoReply;
   bool supported = true;
   int painted = 0;
   session.Run([&] {
-    LightingModel& lighting = core.Lighting();
+    LightingController& lighting = core.Lighting();
     lighting.SetProfile(profile);
-    if (lighting.ReadAllParams() < 0 || !lighting.UserDefinedSupported()) {
-      supported = false;
-      return;
-    }
-    UserData& files = core.UserFiles();
-    if (scheme) files.WriteSchemeIndex(profile, *scheme);
-    painted = files.ReadSchemeIndex(profile);
-    const uint32_t base = files.ReadSchemeTools(profile, painted).baseColour;
-    for (const Paint& p : paints) {
-      files.WriteKeyLight(profile, painted, p.slot, KeyLight{p.colour, p.colour == base ? 1 : 0});
-    }
-    lighting.LoadSchemeWithUpload();
+    read = lighting.ReadAllParams();
+    supported = lighting.UserDefinedSupported();
+    if (read != DevResult::Ok || !supported) return;
+    std::vector<SlotPaint> slots;
+    for (const Paint& p : paints) slots.push_back(p.slot);
+    uploaded = lighting.PaintKeys(scheme, slots, &painted);
   });
+  if (read != DevResult::Ok) return Fail(kExitKeyboard, "the keyboard's lighting could not be read: " + DevResultText(read));
   if (!supported) return Fail(kExitKeyboard, "the keyboard does not offer the user-defined effect");
+  if (uploaded != DevResult::Ok) {
+    return Fail(kExitKeyboard, "the colours were stored, but not sent to the keyboard: " + DevResultText(uploaded));
+  }
   // The keyboard has no command that reads key colours back.
   if (options.verify) std::cerr << "keyloftctl: key colours cannot be read back from the keyboard; not verified\n";
   if (options.json) {
     JsonWriter json;
     json.BeginObject().Key("profile").Int(profile + 1).Key("scheme").Int(painted + 1).Key("keys").BeginArray();
-    for (const Paint& p : paints) json.BeginObject().Key("key").String(p.key).Key("colour").String(ColourText(p.colour)).EndObject();
+    for (const Paint& p : paints) {
+      json.BeginObject().Key("key").String(p.key).Key("colour").String(ColourText(p.slot.colour)).EndObject();
+    }
     json.EndArray().EndObject();
     PrintJson(json);
   } else {
@@ -105,31 +108,30 @@ int RunReset(const GlobalOptions& options, std::span<const std::string> words) {
   if (int code = SafetyBackup(session, backup)) return code;
 
   KeyloftCore& core = session.Core();
-  int active = 0;
-  bool applied = false;
+  RestoreOutcome restored;
+  DevResult readBack = DevResult::Ok;
   int effect = 0;
   session.Run([&] {
-    CommandChannel channel(core.Device());
-    active = std::max(GetActiveProfile(core.Device(), channel), 0);
-    {
-      std::scoped_lock lock(core.Workspace().workingLock);
-      ResetProfileAssignments(core.Workspace().workingProfile, active);
-    }
-    session.Ui().SetApplyEnabled(true);
-    core.Sync().Apply();
-    applied = !session.Ui().ApplyEnabled();
-    if (!withLighting) return;
-    LightingModel& lighting = core.Lighting();
-    lighting.SetProfile(active);
-    if (lighting.ReadAllParams() < 0) return;
-    lighting.ResetLighting();
-    if (lighting.ReadAllParams() >= 0) effect = lighting.State().mode;
+    restored = core.Editor().RestoreDefaults(withLighting);
+    if (!withLighting || restored.result != RestoreResult::Done) return;
+    // What the keyboard keeps now, read back.
+    readBack = core.Lighting().ReadAllParams();
+    effect = core.Lighting().State().mode;
   });
-  if (!applied) return Fail(kExitKeyboard, "the defaults could not be written to the keyboard");
-  if (withLighting && effect != 1) return Fail(kExitKeyboard, "the keyboard did not take the default lighting");
+  if (restored.result == RestoreResult::NoProfile) {
+    return Fail(kExitKeyboard, "the keyboard's active profile is not known; nothing was reset");
+  }
+  const int active = restored.profile;
+  if (int code = ApplyExitCode(restored.apply, "the defaults")) return code;
+  if (withLighting && restored.lighting != DevResult::Ok) {
+    return Fail(kExitKeyboard, "the default lighting could not be written: " + DevResultText(restored.lighting));
+  }
+  if (withLighting && (readBack != DevResult::Ok || effect != 1)) {
+    return Fail(kExitKeyboard, "the keyboard did not take the default lighting");
+  }
   if (options.verify) {
     const int profiles[] = {active};
-    if (!VerifyKeyMaps(session, profiles)) return kExitKeyboard;
+    if (!VerifyWrites(session, profiles, false)) return kExitKeyboard;
   }
   if (options.json) {
     PrintJson(JsonWriter()

@@ -10,8 +10,8 @@
 namespace keyloft::cli {
 namespace {
 
-// A silent keyboard makes the connection sequence wait out every read's
-// retries, so the limit is well above a healthy connection's few milliseconds.
+// A silent keyboard costs the connection one command's retries; the limit is
+// well above that and a healthy connection's few milliseconds.
 constexpr auto kConnectLimit = std::chrono::seconds(15);
 
 }  // namespace
@@ -23,16 +23,7 @@ int Fail(int code, std::string_view message) {
 
 void PrintJson(const JsonWriter& json) { std::cout << json.Text() << '\n'; }
 
-std::string DevResultText(int result) {
-  switch (result) {
-    case DEV_NO_REPLY: return "the keyboard did not answer";
-    case DEV_WRITE_FAILED: return "the command could not be sent to the keyboard";
-    case DEV_STATUS_FF: return "the keyboard refused the command";
-    case DEV_STATUS_FE: return "the keyboard rejected the command as malformed";
-    case DEV_BAD_PROFILE: return "the keyboard reported an invalid profile";
-    default: return "the keyboard failed (result " + std::to_string(result) + ")";
-  }
-}
+std::string DevResultText(DevResult result) { return DescribeDevResult(result); }
 
 HidTransportConfig TransportFor(const GlobalOptions& options) {
   return options.vhidDir ? HidTransportConfig::Vhid(*options.vhidDir) : HidTransportConfig::FromEnvironment();
@@ -58,18 +49,22 @@ int Session::Connect() {
   if (!core_->Monitor().InitialReportDone() || !core_->Device().deviceConnected) {
     return Fail(kExitNoKeyboard, "no keyboard found; run 'keyloftctl doctor' to see why");
   }
+  // The connection already found it silent: asking again would only wait out
+  // the retries once more.
+  if (core_->Device().unanswered) return Fail(kExitKeyboard, DevResultText(DevResult::NoReply));
   InfoBlock info;
-  const int result = ReadInfo(info);
-  if (result != DEV_OK) return Fail(kExitKeyboard, DevResultText(result));
+  const DevResult result = ReadInfo(info);
+  if (result != DevResult::Ok) return Fail(kExitKeyboard, DevResultText(result));
   return kExitOk;
 }
 
-int Session::ReadInfo(InfoBlock& info) {
-  int result = DEV_NO_REPLY;
+DevResult Session::ReadInfo(InfoBlock& info) {
+  DevResult result = DevResult::NoReply;
   Run([&] {
+    DeviceSequence sequence(core_->Device(), DeviceSequence::Fresh);
     CommandChannel channel(core_->Device());
     result = channel.DevReadInfo(info.bytes);
-    if (result == DEV_OK) {
+    if (result == DevResult::Ok) {
       std::scoped_lock lock(core_->Device().stateLock);
       core_->Device().lastInfo = info;
     }

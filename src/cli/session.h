@@ -36,7 +36,7 @@ int Fail(int code, std::string_view message);
 // The document and a line feed on stdout.
 void PrintJson(const JsonWriter& json);
 // Why a command failed, in words.
-std::string DevResultText(int result);
+std::string DevResultText(DevResult result);
 
 HidTransportConfig TransportFor(const GlobalOptions& options);
 
@@ -62,7 +62,7 @@ class Session {
   // Runs task on the thread the core's sequences run on.
   void Run(const std::function<void()>& task) { executor_.RunAndWait(task); }
   // A fresh read of the information block, on the sequences' thread.
-  int ReadInfo(InfoBlock& info);
+  DevResult ReadInfo(InfoBlock& info);
 
  private:
   GlobalOptions options_;

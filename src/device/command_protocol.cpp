@@ -24,10 +24,10 @@ bool IsKnownCommand(uint8_t c) {
   }
 }
 
-int StatusResult(uint8_t status) {
-  if (status == kStatusRefused) return DEV_STATUS_FF;
-  if (status == kStatusBadReport) return DEV_STATUS_FE;
-  return DEV_OK;
+DevResult StatusResult(uint8_t status) {
+  if (status == kStatusRefused) return DevResult::StatusFF;
+  if (status == kStatusBadReport) return DevResult::StatusFE;
+  return DevResult::Ok;
 }
 
 // Keyboard lock held for one exchange, released on every path.
@@ -42,6 +42,18 @@ class ExchangeGuard {
 };
 
 }  // namespace
+
+const char* DescribeDevResult(DevResult result) {
+  switch (result) {
+    case DevResult::Ok: return "done";
+    case DevResult::NoReply: return "the keyboard did not answer";
+    case DevResult::WriteFailed: return "the command could not be sent to the keyboard";
+    case DevResult::StatusFF: return "the keyboard refused the command";
+    case DevResult::StatusFE: return "the keyboard rejected the command as malformed";
+    case DevResult::BadProfile: return "no such onboard profile";
+  }
+  return "the keyboard failed";
+}
 
 void CommandReport::SetHeader(uint8_t command, uint8_t length, uint16_t offset) {
   bytes[0] = kCommandReportId;
@@ -75,10 +87,11 @@ bool CommandChannel::ReadAnswer(HidLink& link, uint8_t command, std::span<uint8_
   }
 }
 
-int CommandChannel::SendCommand(std::span<const uint8_t> frame, std::span<uint8_t, kCommandReportBytes> reply,
-                                uint32_t* bytesRead) {
+DevResult CommandChannel::SendCommand(std::span<const uint8_t> frame, std::span<uint8_t, kCommandReportBytes> reply,
+                                      uint32_t* bytesRead) {
   if (bytesRead) *bytesRead = 0;
-  if (!device_.deviceConnected) return DEV_NO_REPLY;
+  // A keyboard already found silent in this sequence is not asked again.
+  if (!device_.deviceConnected || device_.unanswered) return DevResult::NoReply;
   std::array<uint8_t, kCommandReportBytes> report{};
   std::copy_n(frame.begin(), std::min(frame.size(), report.size()), report.begin());
 
@@ -95,29 +108,33 @@ int CommandChannel::SendCommand(std::span<const uint8_t> frame, std::span<uint8_
       std::scoped_lock lock(device_.commandLock);
       written = link.WriteReport(report, nullptr, kCommandWriteTimeoutMs);
     }
-    if (!written) return DEV_WRITE_FAILED;
-    if (ReadAnswer(link, report[3], reply, bytesRead)) return DEV_OK;
+    if (!written) {
+      device_.unanswered = true;
+      return DevResult::WriteFailed;
+    }
+    if (ReadAnswer(link, report[3], reply, bytesRead)) return DevResult::Ok;
   }
-  return DEV_NO_REPLY;
+  device_.unanswered = true;
+  return DevResult::NoReply;
 }
 
-int CommandChannel::Exchange(CommandReport& report, CommandReport* reply) {
+DevResult CommandChannel::Exchange(CommandReport& report, CommandReport* reply) {
   report.FillChecksum();
   CommandReport answer;
-  int result = SendCommand(report.bytes, answer.bytes);
-  if (result != DEV_OK) return result;
+  DevResult result = SendCommand(report.bytes, answer.bytes);
+  if (result != DevResult::Ok) return result;
   result = StatusResult(answer.status());
-  if (result == DEV_OK && reply) *reply = answer;
+  if (result == DevResult::Ok && reply) *reply = answer;
   return result;
 }
 
-int CommandChannel::DevBegin() {
+DevResult CommandChannel::DevBegin() {
   CommandReport r;
   r.SetHeader(CMD_BEGIN, 0, 0);
   return Exchange(r, nullptr);
 }
 
-int CommandChannel::DevEnd() {
+DevResult CommandChannel::DevEnd() {
   // The keyboard needs a moment after the last data command of a bracket.
   std::this_thread::sleep_for(std::chrono::milliseconds(kEndDelayMs));
   CommandReport r;
@@ -125,39 +142,39 @@ int CommandChannel::DevEnd() {
   return Exchange(r, nullptr);
 }
 
-int CommandChannel::DevReadInfo(std::span<uint8_t, kInfoBlockBytes> dst) {
+DevResult CommandChannel::DevReadInfo(std::span<uint8_t, kInfoBlockBytes> dst) {
   CommandReport r, reply;
   r.SetHeader(CMD_READ_INFO, kInfoBlockBytes, 0);
-  int result = Exchange(r, &reply);
-  if (result == DEV_OK) std::copy_n(reply.payload().begin(), kInfoBlockBytes, dst.begin());
+  DevResult result = Exchange(r, &reply);
+  if (result == DevResult::Ok) std::copy_n(reply.payload().begin(), kInfoBlockBytes, dst.begin());
   return result;
 }
 
-int CommandChannel::DevWriteInfo(std::span<const uint8_t, kInfoBlockBytes> src) {
+DevResult CommandChannel::DevWriteInfo(std::span<const uint8_t, kInfoBlockBytes> src) {
   CommandReport r;
   r.SetHeader(CMD_WRITE_INFO, kInfoBlockBytes, 0);
   std::copy(src.begin(), src.end(), r.payload().begin());
   return Exchange(r, nullptr);
 }
 
-int CommandChannel::DevReadParams(std::span<uint8_t, kCommandPayloadBytes> dst, uint8_t length, uint16_t offset) {
+DevResult CommandChannel::DevReadParams(std::span<uint8_t, kCommandPayloadBytes> dst, uint8_t length, uint16_t offset) {
   CommandReport r, reply;
   r.SetHeader(CMD_READ_PARAMS, length, offset);
-  int result = Exchange(r, &reply);
-  if (result == DEV_OK) std::copy(reply.payload().begin(), reply.payload().end(), dst.begin());
+  DevResult result = Exchange(r, &reply);
+  if (result == DevResult::Ok) std::copy(reply.payload().begin(), reply.payload().end(), dst.begin());
   return result;
 }
 
-int CommandChannel::DevWriteParams(std::span<const uint8_t> src, uint16_t offset) {
-  if (src.size() > kCommandPayloadBytes) return DEV_WRITE_FAILED;  // would not fit one report: nothing sent
+DevResult CommandChannel::DevWriteParams(std::span<const uint8_t> src, uint16_t offset) {
+  if (src.size() > kCommandPayloadBytes) return DevResult::WriteFailed;  // would not fit one report: nothing sent
   CommandReport r;
   r.SetHeader(CMD_WRITE_PARAMS, static_cast<uint8_t>(src.size()), offset);
   std::copy(src.begin(), src.end(), r.payload().begin());
   return Exchange(r, nullptr);
 }
 
-int CommandChannel::DevWriteKeyColours(std::span<const uint8_t> src, int firstSlot, int lightingProfile) {
-  if (src.size() > kCommandPayloadBytes) return DEV_WRITE_FAILED;
+DevResult CommandChannel::DevWriteKeyColours(std::span<const uint8_t> src, int firstSlot, int lightingProfile) {
+  if (src.size() > kCommandPayloadBytes) return DevResult::WriteFailed;
   CommandReport r;
   r.SetHeader(CMD_WRITE_KEY_COLOURS, static_cast<uint8_t>(src.size()),
               static_cast<uint16_t>(lightingProfile * 512 + firstSlot * 3));
@@ -165,20 +182,20 @@ int CommandChannel::DevWriteKeyColours(std::span<const uint8_t> src, int firstSl
   return Exchange(r, nullptr);
 }
 
-int CommandChannel::ReadChunked(uint8_t command, std::span<uint8_t> dst, uint32_t base) {
+DevResult CommandChannel::ReadChunked(uint8_t command, std::span<uint8_t> dst, uint32_t base) {
   CommandReport reply;
   for (size_t k = 0; k < dst.size(); k += kCommandPayloadBytes) {
     size_t n = std::min(kCommandPayloadBytes, dst.size() - k);
     CommandReport r;
     r.SetHeader(command, static_cast<uint8_t>(n), static_cast<uint16_t>(base + k));
-    int result = Exchange(r, &reply);
-    if (result != DEV_OK) return result;  // chunks already read stay in dst
+    DevResult result = Exchange(r, &reply);
+    if (result != DevResult::Ok) return result;  // chunks already read stay in dst
     std::copy_n(reply.payload().begin(), n, dst.begin() + static_cast<std::ptrdiff_t>(k));
   }
-  return DEV_OK;
+  return DevResult::Ok;
 }
 
-int CommandChannel::WriteChunked(uint8_t command, std::span<const uint8_t> src, uint32_t base) {
+DevResult CommandChannel::WriteChunked(uint8_t command, std::span<const uint8_t> src, uint32_t base) {
   // One report for every chunk: payload bytes past a short chunk keep what the
   // previous chunk left there, as the keyboard has always seen it.
   CommandReport r;
@@ -186,29 +203,29 @@ int CommandChannel::WriteChunked(uint8_t command, std::span<const uint8_t> src, 
     size_t n = std::min(kCommandPayloadBytes, src.size() - k);
     r.SetHeader(command, static_cast<uint8_t>(n), static_cast<uint16_t>(base + k));
     std::copy_n(src.begin() + static_cast<std::ptrdiff_t>(k), n, r.payload().begin());
-    int result = Exchange(r, nullptr);
-    if (result != DEV_OK) return result;
+    DevResult result = Exchange(r, nullptr);
+    if (result != DevResult::Ok) return result;
   }
-  return DEV_OK;
+  return DevResult::Ok;
 }
 
-int CommandChannel::DevReadKeyMap(std::span<uint8_t> dst, int profile) {
-  if (profile < 0 || profile > 2) return DEV_BAD_PROFILE;
+DevResult CommandChannel::DevReadKeyMap(std::span<uint8_t> dst, int profile) {
+  if (profile < 0 || profile > 2) return DevResult::BadProfile;
   size_t total = std::min<size_t>(device_.keyMapBytes, dst.size());
   return ReadChunked(CMD_READ_KEYMAP, dst.first(total), static_cast<uint32_t>(profile) * device_.keyMapStride);
 }
 
-int CommandChannel::DevWriteKeyMap(std::span<const uint8_t> src, int profile) {
-  if (profile < 0 || profile > 2) return DEV_BAD_PROFILE;
+DevResult CommandChannel::DevWriteKeyMap(std::span<const uint8_t> src, int profile) {
+  if (profile < 0 || profile > 2) return DevResult::BadProfile;
   size_t total = std::min<size_t>(device_.keyMapBytes, src.size());
   return WriteChunked(CMD_WRITE_KEYMAP, src.first(total), static_cast<uint32_t>(profile) * device_.keyMapStride);
 }
 
-int CommandChannel::DevReadMacros(std::span<uint8_t> dst) { return ReadChunked(CMD_READ_MACROS, dst, 0); }
+DevResult CommandChannel::DevReadMacros(std::span<uint8_t> dst) { return ReadChunked(CMD_READ_MACROS, dst, 0); }
 
-int CommandChannel::DevWriteMacros(std::span<const uint8_t> src) { return WriteChunked(CMD_WRITE_MACROS, src, 0); }
+DevResult CommandChannel::DevWriteMacros(std::span<const uint8_t> src) { return WriteChunked(CMD_WRITE_MACROS, src, 0); }
 
-int CommandChannel::DevReadDefaultKeyMap(std::span<uint8_t> dst) {
+DevResult CommandChannel::DevReadDefaultKeyMap(std::span<uint8_t> dst) {
   size_t total = std::min<size_t>(device_.keyMapBytes, dst.size());
   return ReadChunked(CMD_READ_DEFAULT_KEYMAP, dst.first(total), 0);
 }

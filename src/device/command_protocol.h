@@ -12,15 +12,32 @@
 
 namespace keyloft {
 
-enum DevResult : int {
-  DEV_OK = 1,
-  DEV_NO_REPLY = 0,
-  DEV_WRITE_FAILED = -1,
-  DEV_STATUS_FF = -102,
-  DEV_STATUS_FE = -103,
-  DEV_BAD_PROFILE = -201,
+// What one command came to. Every routine returns one, and the compiler makes
+// its callers look at it.
+enum class [[nodiscard]] DevResult : int {
+  Ok = 1,
+  NoReply = 0,       // no answer after every attempt, or no keyboard connected (nothing sent)
+  WriteFailed = -1,  // the report could not be written
+  StatusFF = -102,   // the keyboard refused the command
+  StatusFE = -103,   // the keyboard found the report malformed
+  BadProfile = -201, // a key-map profile outside 0..2 (nothing sent)
 };
 
+// A short phrase for messages: "the keyboard did not answer", ...
+const char* DescribeDevResult(DevResult result);
+
+// The first failure of a series of writes: a series is good only if every write was.
+class DevResults {
+ public:
+  void Add(DevResult result) {
+    if (first_ == DevResult::Ok) first_ = result;
+  }
+  DevResult First() const { return first_; }
+  bool Ok() const { return first_ == DevResult::Ok; }
+
+ private:
+  DevResult first_ = DevResult::Ok;
+};
 
 inline constexpr uint32_t kCommandWriteTimeoutMs = 1000;
 inline constexpr uint32_t kCommandReadTimeoutMs = 300;
@@ -55,34 +72,37 @@ class CommandChannel {
   explicit CommandChannel(DeviceContext& device) : device_(device) {}
 
   // Sends the first min(frame.size(), 64) bytes (zero-filled to 64) and reads
-  // one reply: DEV_OK when a reply arrived, DEV_NO_REPLY, or DEV_WRITE_FAILED.
-  int SendCommand(std::span<const uint8_t> frame, std::span<uint8_t, kCommandReportBytes> reply,
+  // one reply: Ok when a reply arrived, NoReply, or WriteFailed. A command left
+  // unanswered after its retries marks the keyboard silent (DeviceContext), and
+  // until a sequence starts afresh nothing more is sent: each further command
+  // returns NoReply at once instead of waiting out its own retries.
+  DevResult SendCommand(std::span<const uint8_t> frame, std::span<uint8_t, kCommandReportBytes> reply,
                   uint32_t* bytesRead = nullptr);
 
-  int DevBegin();
-  int DevEnd();  // written no sooner than 10 ms after the call
-  int DevReadInfo(std::span<uint8_t, kInfoBlockBytes> dst);
-  int DevWriteInfo(std::span<const uint8_t, kInfoBlockBytes> src);
+  DevResult DevBegin();
+  DevResult DevEnd();  // written no sooner than 10 ms after the call
+  DevResult DevReadInfo(std::span<uint8_t, kInfoBlockBytes> dst);
+  DevResult DevWriteInfo(std::span<const uint8_t, kInfoBlockBytes> src);
   // Copies all 56 reply payload bytes to dst, whatever the length.
-  int DevReadParams(std::span<uint8_t, kCommandPayloadBytes> dst, uint8_t length, uint16_t offset);
-  int DevWriteParams(std::span<const uint8_t> src, uint16_t offset);  // at most 56 bytes
+  DevResult DevReadParams(std::span<uint8_t, kCommandPayloadBytes> dst, uint8_t length, uint16_t offset);
+  DevResult DevWriteParams(std::span<const uint8_t> src, uint16_t offset);  // at most 56 bytes
   // Chunked, keyMapBytes long, at profile × keyMapStride; profile 0..2.
-  int DevReadKeyMap(std::span<uint8_t> dst, int profile);
-  int DevWriteKeyMap(std::span<const uint8_t> src, int profile);
+  DevResult DevReadKeyMap(std::span<uint8_t> dst, int profile);
+  DevResult DevWriteKeyMap(std::span<const uint8_t> src, int profile);
   // Chunked from offset 0, dst.size() / src.size() bytes.
-  int DevReadMacros(std::span<uint8_t> dst);
-  int DevWriteMacros(std::span<const uint8_t> src);
-  int DevReadDefaultKeyMap(std::span<uint8_t> dst);
+  DevResult DevReadMacros(std::span<uint8_t> dst);
+  DevResult DevWriteMacros(std::span<const uint8_t> src);
+  DevResult DevReadDefaultKeyMap(std::span<uint8_t> dst);
   // At lightingProfile × 512 + firstSlot × 3; at most 56 bytes.
-  int DevWriteKeyColours(std::span<const uint8_t> src, int firstSlot, int lightingProfile);
+  DevResult DevWriteKeyColours(std::span<const uint8_t> src, int firstSlot, int lightingProfile);
 
  private:
   // The reply to the command just written, within the read limit.
   bool ReadAnswer(HidLink& link, uint8_t command, std::span<uint8_t, kCommandReportBytes> reply, uint32_t* bytesRead);
   // One command report with a payload, its reply checked for the status.
-  int Exchange(CommandReport& report, CommandReport* reply);
-  int ReadChunked(uint8_t command, std::span<uint8_t> dst, uint32_t base);
-  int WriteChunked(uint8_t command, std::span<const uint8_t> src, uint32_t base);
+  DevResult Exchange(CommandReport& report, CommandReport* reply);
+  DevResult ReadChunked(uint8_t command, std::span<uint8_t> dst, uint32_t base);
+  DevResult WriteChunked(uint8_t command, std::span<const uint8_t> src, uint32_t base);
 
   DeviceContext& device_;
 };

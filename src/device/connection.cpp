@@ -14,30 +14,23 @@ constexpr int kStartedHiddenDelayMs = 10;
 uint16_t ParseVid(std::string_view path) { return static_cast<uint16_t>(PathHexField(path, "vid_")); }
 uint16_t ParsePid(std::string_view path) { return static_cast<uint16_t>(PathHexField(path, "pid_")); }
 
-const KeyboardModel* FindKeyboardModel(uint16_t vendorId, uint16_t productId) {
-  for (const auto& m : kKeyboardModels) {
-    if (m.vendorId == vendorId && m.productId == productId) return &m;
-  }
-  return nullptr;
-}
-
-bool IsKeyboardId(uint16_t vendorId, uint16_t productId) { return FindKeyboardModel(vendorId, productId) != nullptr; }
-
 int GetActiveProfile(DeviceContext& device, CommandChannel& channel) {
   int cached = device.activeProfileCache;
   if (cached != -1) return cached;
   InfoBlock info;
-  if (channel.DevReadInfo(info.bytes) != DEV_OK) return -1;
+  if (channel.DevReadInfo(info.bytes) != DevResult::Ok) return -1;
   device.activeProfileCache = info.activeProfile();
   return info.activeProfile();
 }
 
-void SetActiveProfile(DeviceContext& device, CommandChannel& channel, int p) {
-  if (p < 0) return;
+DevResult SetActiveProfile(DeviceContext& device, CommandChannel& channel, int p) {
+  if (p < 0) return DevResult::BadProfile;
   InfoBlock info;
-  if (channel.DevReadInfo(info.bytes) != DEV_OK) return;
+  if (DevResult read = channel.DevReadInfo(info.bytes); read != DevResult::Ok) return read;
   info.bytes[10] = static_cast<uint8_t>(p);
-  device.activeProfileCache = channel.DevWriteInfo(info.bytes) == DEV_OK ? info.activeProfile() : -1;
+  const DevResult written = channel.DevWriteInfo(info.bytes);
+  device.activeProfileCache = written == DevResult::Ok ? info.activeProfile() : -1;
+  return written;
 }
 
 ConnectionMonitor::ConnectionMonitor(DeviceContext& device, DeviceEvents& events, bool startedHidden,
@@ -63,11 +56,11 @@ bool ConnectionMonitor::Scan(bool& matched) {
   HidLink& link = device_.commandLink;
   if (!link.Enumerate()) return false;
   while (const std::string* path = link.NextPath()) {
-    if (!IsKeyboardId(ParseVid(*path), ParsePid(*path))) continue;
+    if (!device_.FindKeyboard(ParseVid(*path), ParsePid(*path))) continue;
     std::scoped_lock lock(device_.commandLock);
     if (!link.Open(*path, true, true, true, false)) continue;
     // The device's own identifiers decide, not the path's.
-    if (IsKeyboardId(link.attributes.vendorId, link.attributes.productId) &&
+    if (device_.FindKeyboard(link.attributes.vendorId, link.attributes.productId) &&
         link.caps.usagePage == kVendorUsagePage && link.caps.usage == kVendorUsage) {
       matched = true;
       return true;
@@ -79,7 +72,7 @@ bool ConnectionMonitor::Scan(bool& matched) {
 
 void ConnectionMonitor::Connect() {
   HidLink& link = device_.commandLink;
-  const KeyboardModel* model = FindKeyboardModel(link.attributes.vendorId, link.attributes.productId);
+  const DeviceIdentity* model = device_.FindKeyboard(link.attributes.vendorId, link.attributes.productId);
   device_.keyMapBytes = model->keyMapBytes;
   device_.keyMapStride = model->keyMapStride;
   {
@@ -97,6 +90,9 @@ void ConnectionMonitor::Run() {
   }
 
   // Probe: one read of the information block, answer ignored, link closed.
+  // A keyboard silent now stays taken as silent through the connection that
+  // follows, so it costs one command's retries, not every read's.
+  device_.unanswered = false;
   bool matched = false;
   if (!Scan(matched)) {
     running_ = false;
@@ -105,7 +101,7 @@ void ConnectionMonitor::Run() {
   if (matched) {
     device_.deviceConnected = true;
     InfoBlock scratch;
-    channel_.DevReadInfo(scratch.bytes);
+    [[maybe_unused]] DevResult ignored = channel_.DevReadInfo(scratch.bytes);
     std::scoped_lock lock(device_.commandLock);
     link.Close();
   }
@@ -151,25 +147,27 @@ void ConnectionMonitor::NotifyConnection(int state) {
   if (state == reportedConnection_) return;
   if (state == 0) {
     device_.activeProfileCache = -1;
+    // The next keyboard found is asked afresh.
+    device_.unanswered = false;
     events_.KeyboardDisconnected();
-    events_.ShowTrayIcon(kIconDisconnected, true);
+    events_.ShowTrayIcon(TrayIcon::Disconnected, true);
   } else {
     std::array<uint8_t, kDefaultKeyMapBytes> scratch{};
     const size_t bytes = device_.keyMapBytes;
-    if (channel_.DevReadDefaultKeyMap(std::span(scratch).first(bytes)) == DEV_OK) {
+    if (channel_.DevReadDefaultKeyMap(std::span(scratch).first(bytes)) == DevResult::Ok) {
       std::scoped_lock lock(device_.stateLock);
       std::copy_n(scratch.begin(), bytes, device_.defaultKeyMap.begin());
     } else {
       events_.Notify("MAIN_DEFAULT_MATRIX_PROMPT");
     }
     InfoBlock info;
-    if (channel_.DevReadInfo(info.bytes) == DEV_OK) {
+    if (channel_.DevReadInfo(info.bytes) == DevResult::Ok) {
       device_.macroCapacity = info.macroBlocks() * 128u;
       std::scoped_lock lock(device_.stateLock);
       device_.lastInfo = info;
     }
     events_.KeyboardConnected();
-    events_.ShowTrayIcon(kIconConnected, true);
+    events_.ShowTrayIcon(TrayIcon::Connected, true);
   }
   reportedConnection_ = state;
   if (!initialReportDone_) {

@@ -24,17 +24,6 @@ struct MonitorTiming {
   int searchPollMs = 1000;
 };
 
-struct KeyboardModel {
-  uint16_t vendorId;
-  uint16_t productId;
-  uint32_t keyMapBytes;
-  uint32_t keyMapStride;
-};
-
-inline constexpr KeyboardModel kKeyboardModels[] = {
-    {0x0C45, 0x652F, 378, 378},
-    {0x320F, 0x5064, 384, 512},
-};
 inline constexpr uint16_t kVendorUsagePage = 0xFF1C;
 inline constexpr uint16_t kVendorUsage = 0x0092;
 inline constexpr uint16_t kConsumerUsagePage = 0x000C;
@@ -44,16 +33,13 @@ inline constexpr uint16_t kConsumerUsage = 0x0001;
 // (after its last '#'), without regard to case; 0 when absent.
 uint16_t ParseVid(std::string_view path);
 uint16_t ParsePid(std::string_view path);
-bool IsKeyboardId(uint16_t vendorId, uint16_t productId);
-// The model of an identifier pair; nullptr for other devices.
-const KeyboardModel* FindKeyboardModel(uint16_t vendorId, uint16_t productId);
 
 // The cached active profile (0..2), read from the keyboard when unknown; -1
 // when it cannot be read.
 int GetActiveProfile(DeviceContext& device, CommandChannel& channel);
 // Makes p the keyboard's active profile, writing the other 43 bytes of the
 // information block back as read. On failure the cache becomes unknown.
-void SetActiveProfile(DeviceContext& device, CommandChannel& channel, int p);
+DevResult SetActiveProfile(DeviceContext& device, CommandChannel& channel, int p);
 
 class ConnectionMonitor {
  public:

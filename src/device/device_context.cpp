@@ -3,15 +3,22 @@
 #include <algorithm>
 #include <functional>
 
-#include "model/default_key_map.h"
-
 namespace keyloft {
 
-DeviceContext::DeviceContext(HidTransportConfig config, std::filesystem::path lockFolder)
-    : commandLink(std::move(config)), lockFolder(std::move(lockFolder)) {
+const DeviceIdentity* FindDeviceIdentity(std::span<const DeviceIdentity> keyboards, uint16_t vendorId,
+                                         uint16_t productId) {
+  for (const DeviceIdentity& k : keyboards) {
+    if (k.vendorId == vendorId && k.productId == productId) return &k;
+  }
+  return nullptr;
+}
+
+DeviceContext::DeviceContext(HidTransportConfig config, std::filesystem::path lockFolder,
+                             std::vector<DeviceIdentity> keyboardList, std::span<const uint8_t> builtInDefaultKeyMap)
+    : keyboards(std::move(keyboardList)), commandLink(std::move(config)), lockFolder(std::move(lockFolder)) {
   commandLink.Init();
-  const auto& builtIn = BuiltInDefaultKeyMap();
-  std::copy(builtIn.begin(), builtIn.end(), defaultKeyMap.begin());
+  std::copy_n(builtInDefaultKeyMap.begin(), std::min(builtInDefaultKeyMap.size(), defaultKeyMap.size()),
+              defaultKeyMap.begin());
 }
 
 std::filesystem::path KeyboardLockFile(const std::filesystem::path& lockFolder, std::string_view devicePath) {

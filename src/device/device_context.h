@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <mutex>
 #include <span>
+#include <vector>
 
 #include "device/hid_link.h"
 #include "platform/file_lock.h"
@@ -28,10 +29,31 @@ struct InfoBlock {
   std::span<const uint8_t, 32> effects() const { return std::span(bytes).subspan<12, 32>(); }
 };
 
+// What the device link knows of a keyboard it may find: its identifiers and
+// the sizes of its key maps. The keyboard models (model/keyboard_model.h) are
+// handed down as these, so the device link needs no keyboard table of its own.
+struct DeviceIdentity {
+  uint16_t vendorId = 0;
+  uint16_t productId = 0;
+  uint32_t keyMapBytes = 0;
+  uint32_t keyMapStride = 0;
+};
+
+// The identity of a keyboard with these identifiers; nullptr for other devices.
+const DeviceIdentity* FindDeviceIdentity(std::span<const DeviceIdentity> keyboards, uint16_t vendorId,
+                                         uint16_t productId);
+
 struct DeviceContext {
   // config chooses the transport; lockFolder holds the per-keyboard lock files
-  // (the user's runtime folder).
-  DeviceContext(HidTransportConfig config, std::filesystem::path lockFolder);
+  // (the user's runtime folder); keyboards are the devices to look for, and
+  // builtInDefaultKeyMap the factory key map used until the keyboard's own is read.
+  DeviceContext(HidTransportConfig config, std::filesystem::path lockFolder, std::vector<DeviceIdentity> keyboards,
+                std::span<const uint8_t> builtInDefaultKeyMap);
+
+  const std::vector<DeviceIdentity> keyboards;
+  const DeviceIdentity* FindKeyboard(uint16_t vendorId, uint16_t productId) const {
+    return FindDeviceIdentity(keyboards, vendorId, productId);
+  }
 
   HidLink commandLink;
   // Held for exactly one transfer on commandLink, and by the monitor while it
@@ -51,10 +73,36 @@ struct DeviceContext {
   std::atomic<int> activeProfileCache{-1};
   std::atomic<uint32_t> macroCapacity{0};
 
+  // Set when a command went unanswered after its retries (or could not be
+  // written): the keyboard is taken to be silent and nothing more is sent until
+  // a sequence starts afresh (DeviceSequence) or the keyboard is found anew.
+  std::atomic<bool> unanswered{false};
+  // How deep the sequence thread is in DeviceSequence scopes; only that thread uses it.
+  int sequenceDepth = 0;
+
   // Guards defaultKeyMap and lastInfo.
   mutable std::mutex stateLock;
   std::array<uint8_t, kDefaultKeyMapBytes> defaultKeyMap{};
   InfoBlock lastInfo;
+};
+
+// One sequence's dealings with the keyboard: the outermost scope of a sequence
+// started by the user or by the keyboard's own event gives the keyboard a fresh
+// chance (Fresh); a scope that continues what the device link began (the
+// connection's read-back) keeps a silence already found (Continue). Nested
+// scopes change nothing. Used on the sequence thread only.
+class DeviceSequence {
+ public:
+  enum Start { Fresh, Continue };
+  DeviceSequence(DeviceContext& device, Start start) : device_(device) {
+    if (device_.sequenceDepth++ == 0 && start == Fresh) device_.unanswered = false;
+  }
+  ~DeviceSequence() { --device_.sequenceDepth; }
+  DeviceSequence(const DeviceSequence&) = delete;
+  DeviceSequence& operator=(const DeviceSequence&) = delete;
+
+ private:
+  DeviceContext& device_;
 };
 
 // The lock file of a keyboard node: its path made into one file name.

@@ -7,26 +7,23 @@
 
 namespace keyloft {
 
-// Tray icons by their resource numbers.
-enum TrayIcon : int { kIconDisconnected = 128, kIconConnected = 141, kIconMacroPlaying = 142 };
-
-// Timers the listener starts on the main window.
-enum KeyboardTimer : int { kTimerLightingChanged = 1051, kTimerProfileChanged = 1053 };
+// The tray icon's three pictures.
+enum class TrayIcon { Disconnected, Connected, MacroPlaying };
 
 // Which icon the tray shows: the monitor's icons become the base icon, and the
 // keyboard's macro events show the playing icon or bring the base one back.
 class TrayIconState {
  public:
-  int Show(int icon, bool remember) {
+  TrayIcon Show(TrayIcon icon, bool remember) {
     if (remember) base_ = icon;
     return shown_ = icon;
   }
-  int ShowState(int state) { return shown_ = state == 1 ? kIconMacroPlaying : base_; }
-  int Shown() const { return shown_; }
+  TrayIcon ShowMacroPlaying(bool playing) { return shown_ = playing ? TrayIcon::MacroPlaying : base_; }
+  TrayIcon Shown() const { return shown_; }
 
  private:
-  int base_ = kIconDisconnected;
-  int shown_ = kIconDisconnected;
+  TrayIcon base_ = TrayIcon::Disconnected;
+  TrayIcon shown_ = TrayIcon::Disconnected;
 };
 
 class DeviceEvents {
@@ -45,11 +42,14 @@ class DeviceEvents {
   // A message box with OK, its text a TEXT key. Returns once dismissed.
   virtual void Notify(std::string_view textKey) = 0;
   // Shows a tray icon; remember says it becomes the base icon.
-  virtual void ShowTrayIcon(int icon, bool remember) = 0;
-  // The tray shows the macro-playing icon (1) or the base icon again (0).
-  virtual void ShowTrayIconState(int state) = 0;
-  // Starts a main-window timer with a 0 ms period.
-  virtual void StartTimer(int timerId) = 0;
+  virtual void ShowTrayIcon(TrayIcon icon, bool remember) = 0;
+  // The keyboard started (true) or stopped (false) playing a macro.
+  virtual void MacroPlaying(bool playing) = 0;
+  // The lighting was changed on the keyboard itself (its 0x0401 report).
+  virtual void LightingChangedOnKeyboard() = 0;
+  // The active profile was changed, or the keyboard reset, on the keyboard
+  // itself (its 0x0402 report).
+  virtual void ProfileChangedOnKeyboard() = 0;
 };
 
 }  // namespace keyloft

@@ -13,7 +13,7 @@
 #include <system_error>
 
 #include "device/hid_backend.h"
-#include "platform/atomic_file.h"
+#include "util/atomic_file.h"
 
 namespace keyloft {
 namespace {

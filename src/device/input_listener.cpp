@@ -12,26 +12,26 @@ constexpr int kRescanMs = 1000;
 void ReactToKeyboardEvent(uint16_t usage, DeviceEvents& events) {
   switch (usage) {
     case kUsageLightingChanged:
-      events.StartTimer(kTimerLightingChanged);
+      events.LightingChangedOnKeyboard();
       break;
     case kUsageProfileChanged:
-      events.StartTimer(kTimerProfileChanged);
+      events.ProfileChangedOnKeyboard();
       break;
     // The icon changes follow one another in report order on this thread,
     // so no two of them can overlap.
     case kUsageMacroStopped:
-      events.ShowTrayIconState(0);
+      events.MacroPlaying(false);
       break;
     case kUsageMacroStarted:
-      events.ShowTrayIconState(1);
+      events.MacroPlaying(true);
       break;
     default:  // 0x1801..0x1804, releases (0) and anything else do nothing
       break;
   }
 }
 
-InputListener::InputListener(HidTransportConfig config, DeviceEvents& events)
-    : link_(std::move(config)), events_(events) {}
+InputListener::InputListener(HidTransportConfig config, std::vector<DeviceIdentity> keyboards, DeviceEvents& events)
+    : link_(std::move(config)), keyboards_(std::move(keyboards)), events_(events) {}
 
 InputListener::~InputListener() { Stop(); }
 
@@ -56,13 +56,13 @@ void InputListener::Run() {
   do {
     if (!link_.Enumerate()) break;  // the interfaces cannot be listed any more
     while (const std::string* path = link_.NextPath()) {
-      if (!IsKeyboardId(ParseVid(*path), ParsePid(*path))) continue;
+      if (!FindDeviceIdentity(keyboards_, ParseVid(*path), ParsePid(*path))) continue;
       std::vector<uint8_t> report;
       std::vector<HidReportItem> items;
       {
         std::scoped_lock lock(linkMutex_);
         if (stop_.Raised() || !link_.Open(*path, true, false, true, false)) continue;
-        if (!IsKeyboardId(link_.attributes.vendorId, link_.attributes.productId) ||
+        if (!FindDeviceIdentity(keyboards_, link_.attributes.vendorId, link_.attributes.productId) ||
             link_.caps.usagePage != kConsumerUsagePage || link_.caps.usage != kConsumerUsage) {
           link_.Close();
           continue;

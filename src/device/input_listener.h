@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "device/device_context.h"
 #include "device/device_events.h"
 #include "device/hid_link.h"
 #include "device/keyboard_protocol.h"
@@ -21,7 +22,8 @@ void ReactToKeyboardEvent(uint16_t usage, DeviceEvents& events);
 
 class InputListener {
  public:
-  InputListener(HidTransportConfig config, DeviceEvents& events);
+  // keyboards: the devices whose consumer interface is followed.
+  InputListener(HidTransportConfig config, std::vector<DeviceIdentity> keyboards, DeviceEvents& events);
   ~InputListener();
   InputListener(const InputListener&) = delete;
   InputListener& operator=(const InputListener&) = delete;
@@ -37,6 +39,7 @@ class InputListener {
   void Run();
 
   HidLink link_;
+  std::vector<DeviceIdentity> keyboards_;
   DeviceEvents& events_;
   std::atomic<bool> running_{false};
   // Held by the thread while it opens or closes link_, and by Stop while it

@@ -15,7 +15,7 @@
 #include "emu/control.h"
 #include "emu/firmware.h"
 #include "emu/server.h"
-#include "platform/atomic_file.h"
+#include "util/atomic_file.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 
 #include "emu/bytes.h"
 #include "emu/control.h"
-#include "platform/atomic_file.h"
+#include "util/atomic_file.h"
 
 namespace keyloft::emu {
 namespace {

@@ -1,10 +1,12 @@
 #include "lang/localisation.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <utility>
 
-#include "store/ini_file.h"
-#include "store/registry.h"
+#include "util/atomic_file.h"
+#include "util/ini_file.h"
 
 namespace keyloft {
 namespace {
@@ -34,25 +36,20 @@ uint16_t MapSystemLanguage(uint16_t systemId) {
   return 0;
 }
 
-Localisation::Localisation(std::filesystem::path programFolder, RegistryKey& registry, uint16_t systemLanguageId)
-    : programFolder_(std::move(programFolder)), registry_(registry), systemLanguageId_(systemLanguageId) {}
-
-uint16_t Localisation::GetLanguageId() const {
-  auto stored = registry_.ReadDword("", kLanguageIdValue);
-  if (!stored) registry_.WriteDword("", kLanguageIdValue, 0);
+LanguageChoice ChooseLanguage(std::optional<uint32_t> stored, uint16_t systemLanguageId) {
   // A stored choice is kept as it is, even an unsupported one.
-  if (stored && *stored != 0) return static_cast<uint16_t>(*stored);
-
-  uint16_t id = systemLanguageId_;
+  if (stored && *stored != 0) return {static_cast<uint16_t>(*stored), false};
+  uint16_t id = systemLanguageId;
   if (uint16_t mapped = MapSystemLanguage(id)) id = mapped;
   if (id != kSupportedLanguages[0] && id != kSupportedLanguages[1]) id = kSupportedLanguages[0];
-  registry_.WriteDword("", kLanguageIdValue, id);
-  return id;
+  return {id, true};
 }
 
+Localisation::Localisation(std::filesystem::path programFolder, uint16_t languageId, std::chrono::milliseconds recheck)
+    : programFolder_(std::move(programFolder)), languageId_(languageId), recheck_(recheck) {}
+
 int Localisation::GetLanguageIndex() const {
-  uint16_t id = GetLanguageId();
-  return id == kSupportedLanguages[1] && id != kSupportedLanguages[0] ? 1 : 0;
+  return languageId_ == kSupportedLanguages[1] && languageId_ != kSupportedLanguages[0] ? 1 : 0;
 }
 
 std::filesystem::path Localisation::LanguageFile(int index) const {
@@ -62,8 +59,35 @@ std::filesystem::path Localisation::LanguageFile(int index) const {
   return programFolder_ / name;
 }
 
+const Localisation::Parsed& Localisation::Current(int index) const {
+  if (index < 0 || index >= static_cast<int>(kSupportedLanguages.size())) index = 0;
+  Parsed& parsed = parsed_[static_cast<size_t>(index)];
+  // A file edited while the program runs is taken up at the next check;
+  // between checks a lookup touches no file at all.
+  const auto now = std::chrono::steady_clock::now();
+  if (parsed.loaded && now - parsed.checked < recheck_) return parsed;
+  parsed.checked = now;
+  struct stat st {};
+  const bool exists = ::stat(LanguageFile(index).c_str(), &st) == 0;
+  const off_t size = exists ? st.st_size : -1;
+  if (parsed.loaded && size == parsed.size && st.st_ino == parsed.inode &&
+      st.st_mtim.tv_sec == parsed.modified.tv_sec && st.st_mtim.tv_nsec == parsed.modified.tv_nsec) {
+    return parsed;
+  }
+  parsed.loaded = true;
+  parsed.size = size;
+  parsed.inode = exists ? st.st_ino : 0;
+  parsed.modified = exists ? st.st_mtim : timespec{};
+  const std::optional<std::string> text = exists ? ReadWholeFile(LanguageFile(index)) : std::nullopt;
+  parsed.table = text ? IniTable(*text) : IniTable();
+  return parsed;
+}
+
 std::string Localisation::Lookup(std::string_view section, std::string_view key, int index) const {
-  return ReadIniString(LanguageFile(index), section, key, kMissingText);
+  std::scoped_lock lock(mutex_);
+  const std::string* value = Current(index).table.Find(section, key);
+  // The fixed buffer of the lookup: a text is cut to 259 characters.
+  return std::string(TruncateCodePoints(value ? *value : kMissingText, kIniBufferChars - 1));
 }
 
 std::string Localisation::GetText(std::string_view key, int index) const { return Lookup("TEXT", key, index); }

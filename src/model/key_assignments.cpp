@@ -3,10 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "device/command_protocol.h"
-#include "device/connection.h"
 #include "lang/localisation.h"
-#include "lang/prompts.h"
 #include "model/default_key_map.h"
 #include "util/bytes.h"
 #include "util/text.h"
@@ -55,6 +52,13 @@ std::string Narrow(const std::u16string& s) { return Utf16ToUtf8(s); }
 
 KeyCode SlotKey(std::span<const uint8_t> defaultImage, size_t slot) {
   return DeviceItemToKeyCode(ItemAt(defaultImage, slot));
+}
+
+bool KeyMapHasSlot(std::span<const uint8_t> defaultImage, KeyCode key) {
+  for (size_t s = 0; s < ManagedSlots(defaultImage.size(), defaultImage.size()); ++s) {
+    if (SlotKey(defaultImage, s) == key) return true;
+  }
+  return false;
 }
 
 void DecodeKeyMapImage(std::span<const uint8_t> image, std::span<const uint8_t> defaultImage, RecordArray& records) {
@@ -150,75 +154,10 @@ std::vector<uint8_t> EncodeKeyMapImage(const RecordArray& records, std::span<con
   return image;
 }
 
-bool SaveToKeyboard(ProfileWorkspace& workspace, DeviceContext& device, CommandChannel& channel, Prompts& prompts,
-                    bool allProfiles) {
-  std::scoped_lock workingLock(workspace.workingLock);
-  std::scoped_lock uploadLock(workspace.uploadLock);
-  ProfileData& working = workspace.workingProfile;
-  ProfileData& upload = workspace.uploadProfile;
-
-  // The snapshot.
-  upload.block = working.block;
-  upload.macros = working.macros;
-  auto header = BuildProfileHeader(static_cast<uint16_t>(std::min(upload.macros.size(), kMaxMacros)),
-                                   static_cast<uint32_t>(working.texts.TotalBytes()));
-  std::copy(header.begin(), header.end(), upload.block.header.begin());
-
-  // Texts packed in slot order; each working record learns where its text went,
-  // while the snapshot keeps the values it was taken with.
-  upload.packedTexts = PackTexts(working);
-  upload.texts = working.texts;
-
-  // The macro image: with names when they fit, else without and a word afterwards.
-  const MacroImageSize sizes = MacroImageSizes(upload.macros);
-  const size_t capacity = device.macroCapacity;
-  if (sizes.withoutNames > capacity || upload.macros.size() > kMaxMacros) {
-    prompts.Notify("EXTRA_MACRO_TOO_LONG");
-    return false;
-  }
-  const bool withNames = sizes.withNames <= capacity;
-  const std::vector<uint8_t> macroImage = BuildMacroImage(upload.macros, withNames);
-
-  std::array<uint8_t, kDefaultKeyMapBytes> defaultMap;
-  {
-    std::scoped_lock lock(device.stateLock);
-    defaultMap = device.defaultKeyMap;
-  }
-  const auto defaultImage = std::span<const uint8_t>(defaultMap).first(device.keyMapBytes);
-  const bool all = allProfiles || workspace.writeAll;
-  std::vector<std::pair<int, std::vector<uint8_t>>> keyMaps;
-  if (all) {
-    for (int p = 0; p < static_cast<int>(kProfiles); ++p) {
-      keyMaps.emplace_back(p, EncodeKeyMapImage(upload.block.arrays[p], defaultImage, upload.macros));
-    }
-  } else {
-    const int active = GetActiveProfile(device, channel);
-    const auto& records = upload.block.arrays[active >= 0 && active < 3 ? active : 0];
-    keyMaps.emplace_back(active, EncodeKeyMapImage(records, defaultImage, upload.macros));
-  }
-
-  channel.DevBegin();
-  channel.DevWriteMacros(macroImage);
-  int last = DEV_NO_REPLY;
-  for (const auto& [profile, image] : keyMaps) last = channel.DevWriteKeyMap(image, profile);
-  // A bracket the keyboard never saw closed is no finished write.
-  const int end = channel.DevEnd();
-
-  if (!withNames) prompts.Notify("EXTRA_PROFILE_SPACE_TIGHT");
-  workspace.writeAll = false;
-  return last == DEV_OK && end == DEV_OK;
-}
-
 AssignmentDescription DescribeAssignment(const Localisation& lang, KeyCode code, const KeyAssignment& record,
                                          const MacroList& macros) {
   AssignmentDescription d;
-  if (code >= kFirstGKey) {
-    char name[16];
-    std::snprintf(name, sizeof name, "G%d", code - kFirstGKey + 1);
-    d.text = name;
-  } else {
-    d.text = GetKeyName(lang, code);
-  }
+  d.text = KeyName(lang, code);
   if (record.type == kAssignDefault) return d;
   d.marked = true;
   d.text += lang.GetText("KEY_PROMPT_SET");
@@ -245,10 +184,17 @@ AssignmentDescription DescribeAssignment(const Localisation& lang, KeyCode code,
   return d;
 }
 
-void ResetProfileAssignments(ProfileData& profile, int activeProfile) {
+KeyDescription DescribeKey(const Localisation& lang, const ProfileData& model, int profile, KeyCode key) {
+  const size_t array = profile >= 0 && profile < static_cast<int>(kProfiles) ? static_cast<size_t>(profile) : 0;
+  const KeyAssignment& record = model.block.arrays[array][KeyCodeToIndex(key)];
+  const AssignmentDescription d = DescribeAssignment(lang, key, record, model.macros);
+  return {key, KeyName(lang, key), record, d.text, d.marked};
+}
+
+void ResetProfileAssignments(ProfileData& profile, int activeProfile, std::span<const KeyCode> keyboardKeys) {
   if (activeProfile < 0 || activeProfile >= static_cast<int>(kProfiles)) return;
   RecordArray& records = profile.block.arrays[static_cast<size_t>(activeProfile)];
-  for (KeyCode code : kKeyboardKeys) records[KeyCodeToIndex(code)] = KeyAssignment{};
+  for (KeyCode code : keyboardKeys) records[KeyCodeToIndex(code)] = KeyAssignment{};
   for (size_t j = 0; j < kGKeysPerSet; ++j) records[kFirstGKeyRecord + j] = KeyAssignment{};
 }
 

@@ -1,7 +1,7 @@
 // Key assignments and the key-map image: the keyboard's per-profile block of
 // three-byte device key items, 126 slots, translated to and from assignment
-// records; the save that writes macros and key maps to the keyboard; and the
-// text that describes an assignment on a key button.
+// records, and the text that describes an assignment on a key button. The
+// save that writes them to the keyboard is sync/save_to_keyboard.h.
 #pragma once
 
 #include <cstdint>
@@ -13,14 +13,15 @@
 
 namespace keyloft {
 
-class CommandChannel;
 class Localisation;
-class Prompts;
-struct DeviceContext;
 
 // A slot's identity is the key of its default item; slots whose default item
 // names no key (categories 0 and 5) are never changed.
 KeyCode SlotKey(std::span<const uint8_t> defaultImage, size_t slot);
+
+// Whether the key map has a slot for the key: keys without one (the G-keys on
+// the models known) keep their assignments in the profile files only.
+bool KeyMapHasSlot(std::span<const uint8_t> defaultImage, KeyCode key);
 
 // One profile's image into a fresh record array. Only the first 126 slots
 // that both images hold are read.
@@ -31,13 +32,6 @@ void DecodeKeyMapImage(std::span<const uint8_t> image, std::span<const uint8_t> 
 std::vector<uint8_t> EncodeKeyMapImage(const RecordArray& records, std::span<const uint8_t> defaultImage,
                                        const MacroList& macros);
 
-// Snapshots workingProfile into uploadProfile and writes the macro image and
-// the active profile's key map (all three with allProfiles or the write-all
-// flag) in one bracket. The caller holds workingLock. True when the last
-// key-map write succeeded and the bracket was closed.
-bool SaveToKeyboard(ProfileWorkspace& workspace, DeviceContext& device, CommandChannel& channel, Prompts& prompts,
-                    bool allProfiles);
-
 struct AssignmentDescription {
   std::string text;     // the key button's tooltip
   bool marked = false;  // anything but the default is shown marked
@@ -47,8 +41,20 @@ struct AssignmentDescription {
 AssignmentDescription DescribeAssignment(const Localisation& lang, KeyCode code, const KeyAssignment& record,
                                          const MacroList& macros);
 
-// Zeroes, in the given profile's array, the records of the keyboard's 105 keys
-// and of the first set of nine G-keys, all fields.
-void ResetProfileAssignments(ProfileData& profile, int activeProfile);
+// One key's assignment as a key button or a listing shows it.
+struct KeyDescription {
+  KeyCode key = 0;
+  std::string name;  // KeyName
+  KeyAssignment record;
+  std::string description;  // the key button's tooltip
+  bool marked = false;      // anything but the default
+};
+
+// Key key of profile 0..2 of a model.
+KeyDescription DescribeKey(const Localisation& lang, const ProfileData& model, int profile, KeyCode key);
+
+// Zeroes, in the given profile's array, the records of the keyboard's keys
+// (those its main window shows) and of the first set of nine G-keys, all fields.
+void ResetProfileAssignments(ProfileData& profile, int activeProfile, std::span<const KeyCode> keyboardKeys);
 
 }  // namespace keyloft

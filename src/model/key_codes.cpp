@@ -1,9 +1,10 @@
 #include "model/key_codes.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdio>
 
 #include "lang/localisation.h"
-#include "store/ini_file.h"
 #include "util/text.h"
 
 namespace keyloft {
@@ -360,17 +361,6 @@ constexpr bool EvdevCodesAreKeys() {
 }
 static_assert(EvdevCodesAreKeys(), "every Linux input code maps to a key of the table");
 
-constexpr bool KeyboardKeysAreDistinctListedKeys() {
-  for (size_t i = 0; i < kKeyboardKeys.size(); ++i) {
-    if (kKeyTable[KeyCodeToIndex(kKeyboardKeys[i])].listPosition >= kKeyListLength) return false;
-    for (size_t j = 0; j < i; ++j) {
-      if (kKeyboardKeys[i] == kKeyboardKeys[j]) return false;
-    }
-  }
-  return true;
-}
-static_assert(KeyboardKeysAreDistinctListedKeys(), "the keyboard's keys are 105 different keys of the key list");
-
 const KeyRow kEmptyRow{};
 
 std::string NameOfRow(const Localisation& lang, const KeyRow& row) {
@@ -491,6 +481,57 @@ std::string GetKeyName(const Localisation& lang, KeyCode code, size_t capacity) 
   std::string name = NameOfRow(lang, KeyRowOf(code));
   if (name.empty()) name = lang.FormatTextOf("UNKNOWN_KEY", static_cast<long long>(code));
   return std::string(TruncateCodePoints(name, capacity == 0 ? 0 : capacity - 1));
+}
+
+std::string KeyName(const Localisation& lang, KeyCode code) {
+  if (code == kFnKey) return "Fn";
+  if (code >= kFirstGKey && code < kFirstGKey + 2 * kGKeysShown) return "G" + std::to_string(code - kFirstGKey + 1);
+  return GetKeyName(lang, code);
+}
+
+namespace {
+
+std::optional<KeyCode> ParseKeyCodeText(std::string_view text) {
+  if (!StartsWithIgnoreCase(text, "0x") || text.size() < 3) return std::nullopt;
+  unsigned value = 0;
+  const auto [end, ec] = std::from_chars(text.data() + 2, text.data() + text.size(), value, 16);
+  if (ec != std::errc() || end != text.data() + text.size() || value > 0xFFFF) return std::nullopt;
+  return static_cast<KeyCode>(value);
+}
+
+}  // namespace
+
+std::string KeyCodeText(KeyCode code) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%03x", code);
+  return text;
+}
+
+std::optional<KeyCode> FindKeyByName(const Localisation& lang, std::string_view text, std::span<const KeyCode> keys) {
+  const std::optional<KeyCode> code = ParseKeyCodeText(text);
+  for (KeyCode k : keys) {
+    if (code ? k == *code : EqualsIgnoreCase(KeyName(lang, k), text)) return k;
+  }
+  return std::nullopt;
+}
+
+std::optional<KeyCode> FindTableKeyByName(const Localisation& lang, std::string_view text) {
+  if (auto code = ParseKeyCodeText(text)) {
+    if (KeyRowOf(*code).nameKey.empty()) return std::nullopt;
+    return code;
+  }
+  for (uint16_t index = 1; index < kKeyTableRows; ++index) {
+    const KeyCode code = IndexToKeyCode(index);
+    if (!KeyRowOf(code).nameKey.empty() && EqualsIgnoreCase(GetKeyName(lang, code), text)) return code;
+  }
+  return std::nullopt;
+}
+
+std::optional<size_t> FindMediaByName(const Localisation& lang, std::string_view text) {
+  for (size_t i = 0; i < kMediaCount; ++i) {
+    if (EqualsIgnoreCase(GetKeyName(lang, kMediaList[i].code), text)) return i;
+  }
+  return std::nullopt;
 }
 
 std::string GetListPositionName(const Localisation& lang, uint16_t position) {

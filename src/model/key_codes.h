@@ -7,6 +7,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -23,6 +25,9 @@ inline constexpr size_t kKeyRecordCount = 512;  // per-key assignment records: k
 inline constexpr uint16_t kNoListPosition = 0xFFFF;
 inline constexpr uint16_t kKeyListLength = 106;  // list positions 0..105 form the macro step key list
 inline constexpr KeyCode kFirstGKey = 0x200;
+inline constexpr int kGKeysShown = 9;  // G1..G9: the first set of G-keys
+// The Fn key: it has no scan code and no assignment record; it is named and lit only.
+inline constexpr KeyCode kFnKey = 0x300;
 
 struct KeyRow {
   uint8_t virtualKey = 0;
@@ -63,21 +68,6 @@ struct MediaEntry {
 
 inline constexpr size_t kMediaCount = 18;
 
-// The keyboard's 105 keys, as the main window shows them: a full-size layout
-// and the extra key K45, in rows from the function row down.
-inline constexpr std::array<KeyCode, 105> kKeyboardKeys = {
-    0x001, 0x03B, 0x03C, 0x03D, 0x03E, 0x03F, 0x040, 0x041, 0x042, 0x043, 0x044, 0x057, 0x058,
-    0x137, 0x046, 0x045,
-    0x029, 0x002, 0x003, 0x004, 0x005, 0x006, 0x007, 0x008, 0x009, 0x00A, 0x00B, 0x00C, 0x00D, 0x00E,
-    0x152, 0x147, 0x149, 0x145, 0x135, 0x037, 0x04A,
-    0x00F, 0x010, 0x011, 0x012, 0x013, 0x014, 0x015, 0x016, 0x017, 0x018, 0x019, 0x01A, 0x01B, 0x02B,
-    0x153, 0x14F, 0x151, 0x047, 0x048, 0x049, 0x04E,
-    0x03A, 0x01E, 0x01F, 0x020, 0x021, 0x022, 0x023, 0x024, 0x025, 0x026, 0x027, 0x028, 0x01C,
-    0x04B, 0x04C, 0x04D,
-    0x02A, 0x056, 0x02C, 0x02D, 0x02E, 0x02F, 0x030, 0x031, 0x032, 0x033, 0x034, 0x035, 0x036,
-    0x148, 0x04F, 0x050, 0x051, 0x11C,
-    0x01D, 0x15B, 0x038, 0x039, 0x138, 0x15C, 0x15D, 0x11D, 0x14B, 0x150, 0x14D, 0x052, 0x053,
-};
 
 // Index rules: < 0x100 is itself; 0x100..0x1FF is (code - 0x80) & 0xFF; from 0x200
 // on it is code - 0x100 (G-key records 256..511). Codes above 0x2FF name no
@@ -130,6 +120,21 @@ KeyCode DeviceItemToKeyCode(DeviceKeyItem item);
 // The display name in the current language, cut to capacity - 1 characters.
 // A key without a name shows the UNKNOWN_KEY text formatted with its code.
 std::string GetKeyName(const Localisation& lang, KeyCode code, size_t capacity = 260);
+// The one name every program shows and accepts for a key: the language
+// file's name of a key of the table, "G<n>" for a G-key, "Fn" for the Fn key.
+std::string KeyName(const Localisation& lang, KeyCode code);
+// The key among keys that text names: its KeyName without regard to case, or
+// its code written "0x01e". Nothing when none of them matches.
+std::optional<KeyCode> FindKeyByName(const Localisation& lang, std::string_view text, std::span<const KeyCode> keys);
+// The same among every key of the key table that has a name: what a key or a
+// macro step may produce.
+std::optional<KeyCode> FindTableKeyByName(const Localisation& lang, std::string_view text);
+// The media list index of the media key that text names (its KeyName, without
+// regard to case).
+std::optional<size_t> FindMediaByName(const Localisation& lang, std::string_view text);
+// "0x01e": how a key code is written where a name will not do.
+std::string KeyCodeText(KeyCode code);
+
 // The display name of the key at a list position, or "" when there is none.
 std::string GetListPositionName(const Localisation& lang, uint16_t position);
 

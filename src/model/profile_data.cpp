@@ -116,9 +116,4 @@ KeyAssignment ReadAssignment(std::span<const uint8_t, kAssignmentBytes> in) {
   return {GetU16(in, 0), GetU16(in, 2), GetU32(in, 4), GetU32(in, 8), GetU32(in, 12)};
 }
 
-ProfileWorkspace::ProfileWorkspace() {
-  BuildDefaultProfile(workingProfile);
-  BuildDefaultProfile(uploadProfile);
-}
-
 }  // namespace keyloft

@@ -7,10 +7,8 @@
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -110,19 +108,5 @@ void ReadRecordBlock(std::span<const uint8_t, kRecordBlockBytes> in, ProfileReco
 // The 16-byte record in a byte layout, and back.
 void WriteAssignment(const KeyAssignment& record, std::span<uint8_t, kAssignmentBytes> out);
 KeyAssignment ReadAssignment(std::span<const uint8_t, kAssignmentBytes> in);
-
-// workingProfile is what the editors and the read-back change; uploadProfile
-// is the snapshot a save writes from. Both locks are re-entrant. Lock order:
-// workingLock, then uploadLock.
-struct ProfileWorkspace {
-  ProfileWorkspace();
-
-  std::recursive_mutex workingLock;
-  ProfileData workingProfile;
-  std::recursive_mutex uploadLock;
-  ProfileData uploadProfile;
-  // The next save writes the key maps of all three profiles.
-  std::atomic<bool> writeAll{false};
-};
 
 }  // namespace keyloft

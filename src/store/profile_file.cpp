@@ -9,10 +9,8 @@
 #include <string>
 #include <system_error>
 
-#include "device/command_protocol.h"
 #include "lang/prompts.h"
-#include "model/key_assignments.h"
-#include "platform/atomic_file.h"
+#include "util/atomic_file.h"
 #include "util/bytes.h"
 
 namespace keyloft {
@@ -159,31 +157,6 @@ bool CreateDefaultProfileFile(const std::filesystem::path& path) {
 
 std::filesystem::path WorkingProfileFile(const std::filesystem::path& userDataFolder) {
   return userDataFolder / "$Profile0";
-}
-
-bool ExportProfile(const std::filesystem::path& path, ProfileWorkspace& workspace) {
-  std::scoped_lock lock(workspace.workingLock);
-  return SaveProfileFile(path, workspace.workingProfile);
-}
-
-ImportResult ImportProfile(const std::filesystem::path& path, ProfileWorkspace& workspace,
-                           const std::filesystem::path& workingFile, DeviceContext& device, CommandChannel& channel,
-                           Prompts& prompts) {
-  ImportResult result;
-  if (ValidateProfileFile(path, prompts) != kProfileFileValid) {
-    prompts.Notify("MAIN_PROMPT_INPORT");
-    return result;
-  }
-  std::scoped_lock lock(workspace.workingLock);
-  if (!LoadProfileFile(path, workspace.workingProfile)) {
-    prompts.Notify("MAIN_PROMPT_INPORT");
-    return result;
-  }
-  result.loaded = true;
-  std::error_code ec;
-  if (std::filesystem::exists(workingFile, ec)) SaveProfileFile(workingFile, workspace.workingProfile);
-  result.written = SaveToKeyboard(workspace, device, channel, prompts, true);
-  return result;
 }
 
 }  // namespace keyloft

@@ -10,9 +10,7 @@
 
 namespace keyloft {
 
-class CommandChannel;
 class Prompts;
-struct DeviceContext;
 
 enum ProfileFileCheck : int {
   kProfileFileValid = 1,
@@ -40,21 +38,5 @@ bool CreateDefaultProfileFile(const std::filesystem::path& path);
 
 // The per-user working copy of the model, in the user data folder.
 std::filesystem::path WorkingProfileFile(const std::filesystem::path& userDataFolder);
-
-// The backup: the working model saved to a file the user chose.
-bool ExportProfile(const std::filesystem::path& path, ProfileWorkspace& workspace);
-
-struct ImportResult {
-  bool loaded = false;   // the model was replaced from the file
-  bool written = false;  // and reached the keyboard
-};
-
-// The restore: validates the file (MAIN_PROMPT_INPORT when it is refused),
-// replaces the working model, updates the working copy when it exists, and
-// writes all three profiles to the keyboard. A file that fails to load leaves
-// the model as it was.
-ImportResult ImportProfile(const std::filesystem::path& path, ProfileWorkspace& workspace,
-                           const std::filesystem::path& workingFile, DeviceContext& device, CommandChannel& channel,
-                           Prompts& prompts);
 
 }  // namespace keyloft

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <system_error>
 
-#include "store/ini_file.h"
+#include "util/ini_file.h"
 #include "util/text.h"
 
 namespace keyloft {

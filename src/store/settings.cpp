@@ -3,10 +3,17 @@
 #include <cstdio>
 
 #include "lang/localisation.h"
-#include "store/ini_file.h"
+#include "util/ini_file.h"
 #include "util/text.h"
 
 namespace keyloft {
+
+uint16_t ResolveLanguageId(RegistryKey& registry, uint16_t systemLanguageId) {
+  const LanguageChoice choice = ChooseLanguage(registry.ReadDword("", kLanguageIdValue), systemLanguageId);
+  // A registry that cannot be written still gives the language for this run.
+  if (choice.store) registry.WriteDword("", kLanguageIdValue, choice.id);
+  return choice.id;
+}
 
 Settings::Settings(RegistryKey& registry, std::filesystem::path userDataFolder, const Localisation& lang)
     : registry_(registry), userDataFolder_(std::move(userDataFolder)), lang_(lang) {}

@@ -22,6 +22,11 @@ inline constexpr std::string_view kApplicationTitle = "Vantor Orvo Full-Size Key
 // The sub-key that holds Flip, the record-delays value and the profile list.
 inline constexpr std::string_view kProfilesSubKey = "Vantor Orvo Full-Size Keyboard\\PROFILES";
 
+// The run's language: the stored dwLanguageId, chosen from the system's
+// language and written on the first run (or while it holds 0 or no DWORD).
+// Read once at start-up; lookups never touch the registry.
+uint16_t ResolveLanguageId(RegistryKey& registry, uint16_t systemLanguageId);
+
 class Settings {
  public:
   // registry: the application's key; userDataFolder: the folder of lykb.ini.

@@ -7,8 +7,8 @@
 #include <optional>
 #include <system_error>
 
-#include "platform/atomic_file.h"
-#include "store/ini_file.h"
+#include "util/atomic_file.h"
+#include "util/ini_file.h"
 #include "util/text.h"
 
 namespace keyloft {

@@ -2,7 +2,6 @@
 // to the keyboard, with the progress animation shown meanwhile.
 #include <system_error>
 
-#include "model/key_assignments.h"
 #include "store/profile_file.h"
 #include "sync/readback.h"
 
@@ -11,23 +10,48 @@ namespace keyloft {
 bool SyncEngine::SaveWorkingProfile() {
   std::error_code ec;
   if (!std::filesystem::exists(WorkingProfileFile(), ec)) return false;
-  std::scoped_lock lock(workspace_.workingLock);
-  return SaveProfileFile(WorkingProfileFile(), workspace_.workingProfile);
+  // SaveProfileFile writes the texts' pool offsets back into the model.
+  return workspace_.Edit([&](ProfileData& working) { return SaveProfileFile(WorkingProfileFile(), working); });
 }
 
-void SyncEngine::Apply() {
+void SyncEngine::SetPending(bool pending) {
+  if (pending) {
+    workspace_.MarkEdited();
+  } else {
+    workspace_.ClearPending();
+  }
+  ports_.editing.SetApplyEnabled(pending);
+}
+
+ApplyOutcome SyncEngine::Apply() {
+  DeviceSequence sequence(device_, DeviceSequence::Fresh);
   if (ports_.editing.RecordingRunning()) {
-    if (!ports_.prompts.Confirm("MAIN_APPLY_PROMPT")) return;
+    if (!ports_.prompts.Confirm("MAIN_APPLY_PROMPT")) return {ApplyResult::Declined};
     ports_.editing.StopRecording();
   }
   ports_.progress.Show();
-  if (ports_.editing.ApplyEnabled()) {
-    std::scoped_lock lock(workspace_.workingLock);
+  ApplyOutcome outcome;
+  if (workspace_.Pending()) {
+    // Changes made while the keyboard is written stay pending.
+    const uint64_t edits = workspace_.Edits();
     const bool saved = SaveWorkingProfile();
-    const bool written = SaveToKeyboard(workspace_, device_, channel_, ports_.prompts, false);
-    if (saved && written) ports_.editing.SetApplyEnabled(false);
+    const SaveOutcome written = SaveToKeyboard(workspace_, device_, channel_, ports_.prompts, false);
+    outcome.device = written.device;
+    outcome.namesDropped = written.namesDropped;
+    if (written.result == SaveResult::MacrosTooLong) {
+      outcome.result = ApplyResult::MacrosTooLong;
+    } else if (written.result != SaveResult::Saved) {
+      outcome.result = ApplyResult::WriteFailed;
+    } else if (!saved) {
+      outcome.result = ApplyResult::NotSaved;
+    } else {
+      outcome.result = ApplyResult::Applied;
+      workspace_.ClearPendingIfUnchangedSince(edits);
+      ports_.editing.SetApplyEnabled(workspace_.Pending());
+    }
   }
   ports_.progress.Hide();
+  return outcome;
 }
 
 }  // namespace keyloft

@@ -2,6 +2,8 @@
 
 #include "platform/locale.h"
 
+#include <vector>
+
 namespace keyloft {
 namespace {
 
@@ -18,19 +20,27 @@ std::filesystem::path LockFolder(const Paths& paths) {
 
 }  // namespace
 
+std::vector<DeviceIdentity> DeviceIdentities(std::span<const KeyboardModel> models) {
+  std::vector<DeviceIdentity> keyboards;
+  for (const KeyboardModel& m : models) keyboards.push_back({m.vendorId, m.productId, m.keyMapBytes, m.keyMapStride});
+  return keyboards;
+}
+
 KeyloftCore::KeyloftCore(const Paths& paths, HidTransportConfig transport, CorePorts ports, CoreOptions options)
     : ports_(ports),
+      model_(DefaultKeyboardModel()),
       registry_(SettingsFolder(paths) / "registry.ini"),
-      lang_(paths.programFolder, registry_, SystemLanguageId()),
+      lang_(paths.programFolder, ResolveLanguageId(registry_, SystemLanguageId())),
       settings_(registry_, UserDataFolder(paths), lang_),
       userData_(UserDataFolder(paths), paths.programFolder),
-      device_(transport, LockFolder(paths)),
+      device_(transport, LockFolder(paths), DeviceIdentities(KeyboardModels()), model_.defaultKeyMap),
       workspace_(std::make_unique<ProfileWorkspace>()),
-      schemes_(userData_),
+      schemes_(userData_, model_.ledSlots),
       lighting_(device_, lang_, settings_, ports.ui.lightingView, schemes_),
       sync_(device_, *workspace_, lighting_, userData_, lang_, ports.ui),
+      editor_(device_, *workspace_, sync_, lighting_, lang_, model_, ports.ui),
       monitor_(device_, *this, options.startedHidden, options.timing),
-      listener_(transport, *this),
+      listener_(transport, DeviceIdentities(KeyboardModels()), *this),
       listen_(options.listen) {}
 
 KeyloftCore::~KeyloftCore() { Stop(); }
@@ -48,7 +58,7 @@ void KeyloftCore::Stop() {
   monitor_.Stop();
 }
 
-int KeyloftCore::TrayIcon() const {
+TrayIcon KeyloftCore::ShownTrayIcon() const {
   std::scoped_lock lock(trayMutex_);
   return tray_.Shown();
 }
@@ -69,8 +79,8 @@ void KeyloftCore::Notify(std::string_view textKey) {
   ports_.executor.RunAndWait([this, key = std::string(textKey)] { ports_.ui.prompts.Notify(key); });
 }
 
-void KeyloftCore::ShowTrayIcon(int icon, bool remember) {
-  int shown;
+void KeyloftCore::ShowTrayIcon(TrayIcon icon, bool remember) {
+  TrayIcon shown;
   {
     std::scoped_lock lock(trayMutex_);
     shown = tray_.Show(icon, remember);
@@ -78,18 +88,21 @@ void KeyloftCore::ShowTrayIcon(int icon, bool remember) {
   ports_.executor.Post([this, shown] { ports_.ui.shell.ShowTrayIcon(shown); });
 }
 
-void KeyloftCore::ShowTrayIconState(int state) {
-  int shown;
+void KeyloftCore::MacroPlaying(bool playing) {
+  TrayIcon shown;
   {
     std::scoped_lock lock(trayMutex_);
-    shown = tray_.ShowState(state);
+    shown = tray_.ShowMacroPlaying(playing);
   }
   ports_.executor.Post([this, shown] { ports_.ui.shell.ShowTrayIcon(shown); });
 }
 
-void KeyloftCore::StartTimer(int timerId) {
-  if (timerId == kTimerLightingChanged) ports_.executor.Post([this] { sync_.OnLightingChanged(); });
-  if (timerId == kTimerProfileChanged) ports_.executor.Post([this] { sync_.OnProfileChanged(); });
+void KeyloftCore::LightingChangedOnKeyboard() {
+  ports_.executor.Post([this] { sync_.OnLightingChanged(); });
+}
+
+void KeyloftCore::ProfileChangedOnKeyboard() {
+  ports_.executor.Post([this] { sync_.OnProfileChanged(); });
 }
 
 }  // namespace keyloft

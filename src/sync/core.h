@@ -1,10 +1,13 @@
 // The one object the desktop program and keyloftctl both drive: it owns the
-// device link, the settings, the working model, the lighting model and the
-// synchronisation, and turns the device threads' events into the sequences,
-// run on the executor's thread.
+// device link, the settings, the working model, the lighting and the
+// synchronisation, offers the editing API, and turns the device threads'
+// events into the sequences, run on the executor's thread. The device threads
+// are stopped and joined before anything they use is destroyed.
 #pragma once
 
 #include <memory>
+#include <span>
+#include <vector>
 #include <mutex>
 
 #include "device/connection.h"
@@ -12,12 +15,14 @@
 #include "device/device_events.h"
 #include "device/input_listener.h"
 #include "lang/localisation.h"
-#include "model/lighting.h"
-#include "model/profile_data.h"
+#include "model/keyboard_model.h"
 #include "platform/paths.h"
 #include "store/registry.h"
 #include "store/settings.h"
 #include "store/user_data.h"
+#include "sync/lighting_controller.h"
+#include "sync/profile_editor.h"
+#include "sync/profile_workspace.h"
 #include "sync/readback.h"
 #include "sync/scheme_store.h"
 
@@ -35,6 +40,9 @@ struct CoreOptions {
   bool listen = true;  // follow the keyboard's own events
 };
 
+// The known keyboard models as the device link looks for them.
+std::vector<DeviceIdentity> DeviceIdentities(std::span<const KeyboardModel> models);
+
 class KeyloftCore : private DeviceEvents {
  public:
   KeyloftCore(const Paths& paths, HidTransportConfig transport, CorePorts ports, CoreOptions options = {});
@@ -48,26 +56,32 @@ class KeyloftCore : private DeviceEvents {
   void Stop();
 
   DeviceContext& Device() { return device_; }
-  ProfileWorkspace& Workspace() { return *workspace_; }
-  LightingModel& Lighting() { return lighting_; }
+  // The profiles, to read; they change only through Editor().
+  const ProfileWorkspace& Workspace() const { return *workspace_; }
+  ProfileEditor& Editor() { return editor_; }
+  LightingController& Lighting() { return lighting_; }
   SyncEngine& Sync() { return sync_; }
   SchemeStore& Schemes() { return schemes_; }
   const Localisation& Lang() const { return lang_; }
   Settings& AppSettings() { return settings_; }
   UserData& UserFiles() { return userData_; }
   const ConnectionMonitor& Monitor() const { return monitor_; }
-  int TrayIcon() const;
+  // The tables of the keyboard shown: the connected model's, else the first.
+  const KeyboardModel& Model() const { return model_; }
+  TrayIcon ShownTrayIcon() const;
 
  private:
   void KeyboardConnected() override;
   void KeyboardDisconnected() override;
   void OpenRequested() override;
   void Notify(std::string_view textKey) override;
-  void ShowTrayIcon(int icon, bool remember) override;
-  void ShowTrayIconState(int state) override;
-  void StartTimer(int timerId) override;
+  void ShowTrayIcon(TrayIcon icon, bool remember) override;
+  void MacroPlaying(bool playing) override;
+  void LightingChangedOnKeyboard() override;
+  void ProfileChangedOnKeyboard() override;
 
   CorePorts ports_;
+  const KeyboardModel& model_;
   RegistryKey registry_;
   Localisation lang_;
   Settings settings_;
@@ -75,8 +89,9 @@ class KeyloftCore : private DeviceEvents {
   DeviceContext device_;
   std::unique_ptr<ProfileWorkspace> workspace_;
   SchemeStore schemes_;
-  LightingModel lighting_;
+  LightingController lighting_;
   SyncEngine sync_;
+  ProfileEditor editor_;
   ConnectionMonitor monitor_;
   InputListener listener_;
   bool listen_;

@@ -1,12 +1,10 @@
 // A user interface with nothing to show: every port answered quietly, the
-// questions with No, Apply's state kept. Programs without windows build on it
+// questions with No. Programs without windows build on it
 // and override what they do show.
 #pragma once
 
-#include <atomic>
-
 #include "lang/prompts.h"
-#include "model/lighting_view.h"
+#include "sync/lighting_view.h"
 #include "sync/ports.h"
 
 namespace keyloft {
@@ -24,10 +22,9 @@ class HeadlessUi : public Prompts, public ShellPort, public EditingState, public
   void KeyboardConnected() override {}
   void KeyboardRemoved() override {}
   void OpenRequested() override {}
-  void ShowTrayIcon(int) override {}
+  void ShowTrayIcon(TrayIcon) override {}
 
-  bool ApplyEnabled() override { return applyEnabled_; }
-  void SetApplyEnabled(bool enabled) override { applyEnabled_ = enabled; }
+  void SetApplyEnabled(bool) override {}
   bool KeyDialogOpen() override { return false; }
   bool RecordingRunning() override { return false; }
   void StopRecording() override {}
@@ -50,9 +47,6 @@ class HeadlessUi : public Prompts, public ShellPort, public EditingState, public
 
   void Show() override {}
   void Hide() override {}
-
- private:
-  std::atomic<bool> applyEnabled_{false};
 };
 
 }  // namespace keyloft

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "device/device_events.h"
+
 namespace keyloft {
 
 class LightingView;
@@ -31,14 +33,14 @@ class ShellPort {
   virtual void KeyboardConnected() = 0;
   virtual void KeyboardRemoved() = 0;  // open dialogs react; the main window hides
   virtual void OpenRequested() = 0;
-  virtual void ShowTrayIcon(int icon) = 0;
+  virtual void ShowTrayIcon(TrayIcon icon) = 0;
 };
 
-// Whether anything is being edited, and the Apply button.
+// Whether anything is being edited, and the Apply button. The core knows what
+// is pending (ProfileWorkspace::Pending); the button follows what it is told.
 class EditingState {
  public:
   virtual ~EditingState() = default;
-  virtual bool ApplyEnabled() = 0;
   virtual void SetApplyEnabled(bool enabled) = 0;
   virtual bool KeyDialogOpen() = 0;
   virtual bool RecordingRunning() = 0;
@@ -53,7 +55,8 @@ class EditingState {
 class KeyView {
  public:
   virtual ~KeyView() = default;
-  virtual void RedrawKeys() = 0;  // from the active profile's records; the caller holds workingLock
+  // From the active profile's records, read through the workspace (no lock is held by the caller).
+  virtual void RedrawKeys() = 0;
   virtual void MarkProfileButton(int profile) = 0;
   virtual void RefreshProfileCaption() = 0;
 };

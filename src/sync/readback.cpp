@@ -5,32 +5,34 @@
 #include "device/connection.h"
 #include "model/key_assignments.h"
 #include "store/profile_file.h"
+#include "sync/lighting_view.h"
 #include "util/bytes.h"
 #include "util/text.h"
 
 namespace keyloft {
 
-SyncEngine::SyncEngine(DeviceContext& device, ProfileWorkspace& workspace, LightingModel& lighting,
+SyncEngine::SyncEngine(DeviceContext& device, ProfileWorkspace& workspace, LightingController& lighting,
                        UserData& userData, const Localisation& lang, SyncPorts ports)
     : device_(device), channel_(device), workspace_(workspace), lighting_(lighting), userData_(userData),
       lang_(lang), ports_(ports) {}
 
 std::filesystem::path SyncEngine::WorkingProfileFile() const { return keyloft::WorkingProfileFile(userData_.Folder()); }
 
-int SyncEngine::ReadOnboardImage(const std::filesystem::path& path) {
+DevResult SyncEngine::ReadOnboardImage(const std::filesystem::path& path) {
+  DeviceSequence sequence(device_, DeviceSequence::Fresh);
   const int active = GetActiveProfile(device_, channel_);
-  if (active < 0 || active > 2) return 0;
+  if (active < 0 || active > 2) return device_.unanswered ? DevResult::NoReply : DevResult::BadProfile;
   const size_t keyMapBytes = device_.keyMapBytes;
   std::array<std::array<uint8_t, kDefaultKeyMapBytes>, kProfiles> keyMaps{};
   for (int p = 0; p < static_cast<int>(kProfiles); ++p) {
-    if (channel_.DevReadKeyMap(keyMaps[static_cast<size_t>(p)], p) != DEV_OK) return 0;
+    if (DevResult read = channel_.DevReadKeyMap(keyMaps[static_cast<size_t>(p)], p); read != DevResult::Ok) return read;
   }
   std::vector<uint8_t> macroArea(kMacroImageHeaderBytes, 0);
-  if (channel_.DevReadMacros(macroArea) != DEV_OK) return 0;
+  if (DevResult read = channel_.DevReadMacros(macroArea); read != DevResult::Ok) return read;
   uint16_t size = 0, count = 0;
   if (ReadMacroImageHeader(macroArea, size, count)) {
     macroArea.resize(std::max<size_t>(size, kMacroImageHeaderBytes));
-    if (channel_.DevReadMacros(macroArea) != DEV_OK) return 0;
+    if (DevResult read = channel_.DevReadMacros(macroArea); read != DevResult::Ok) return read;
   } else {
     macroArea.clear();  // no macros on the keyboard
   }
@@ -48,7 +50,7 @@ int SyncEngine::ReadOnboardImage(const std::filesystem::path& path) {
   }
   if (!macroArea.empty()) image.macros = DecodeMacroImage(macroArea, Utf8ToUtf16(lang_.GetText("MACRO_NEW_PREFIX")));
   userData_.EnsureUserDataFolder();
-  return SaveProfileFile(path, image) ? 1 : 0;
+  return SaveProfileFile(path, image) ? DevResult::Ok : DevResult::WriteFailed;
 }
 
 void SyncEngine::StopRecordingAndSay() {
@@ -57,58 +59,64 @@ void SyncEngine::StopRecordingAndSay() {
   ports_.prompts.Notify("PROFILE_LOAD_PROMPT");
 }
 
-void SyncEngine::LoadOnboardProfiles(bool keepApply) {
+DevResult SyncEngine::LoadOnboardProfiles(bool keepApply) {
+  DeviceSequence sequence(device_, DeviceSequence::Fresh);
   userData_.EnsureUserDataFolder();
   StopRecordingAndSay();
-  const bool read = GetActiveProfile(device_, channel_) >= 0 && ReadOnboardImage(WorkingProfileFile()) == 1;
-  {
-    std::scoped_lock lock(workspace_.workingLock);
-    if (!read || !LoadProfileFile(WorkingProfileFile(), workspace_.workingProfile)) {
-      BuildDefaultProfile(workspace_.workingProfile);
-    }
-    ports_.keys.RedrawKeys();
-  }
-  if (!keepApply) ports_.editing.SetApplyEnabled(false);
+  DevResult read = DevResult::NoReply;
+  if (GetActiveProfile(device_, channel_) >= 0) read = ReadOnboardImage(WorkingProfileFile());
+  workspace_.Edit([&](ProfileData& working) {
+    if (read != DevResult::Ok || !LoadProfileFile(WorkingProfileFile(), working)) BuildDefaultProfile(working);
+  });
+  ports_.keys.RedrawKeys();
+  if (!keepApply) SetPending(false);
+  return read;
 }
 
 void SyncEngine::ShowProfileKeys(int /*profile*/) {
   StopRecordingAndSay();
-  std::scoped_lock lock(workspace_.workingLock);
   ports_.keys.RedrawKeys();
 }
 
-int SyncEngine::SwitchProfile(int profile) {
+SwitchOutcome SyncEngine::SwitchProfile(int profile) {
+  DeviceSequence sequence(device_, DeviceSequence::Fresh);
   if (profile >= 3) profile = 0;
   if (ports_.editing.KeyDialogOpen()) {
     ports_.prompts.Notify("PROFILE_SEELCT_PROMPT2");
-    return 0;
+    return {SwitchResult::Refused};
   }
-  const bool pending = ports_.editing.ProfileManagerPending() || ports_.editing.ApplyEnabled();
+  DevResult switched = DevResult::Ok;
+  const bool pending = ports_.editing.ProfileManagerPending() || workspace_.Pending();
   if (pending && !switchQuestionOpen_) {
     switchQuestionOpen_ = true;
     const bool apply = ports_.prompts.Confirm("PROFILE_SELECT_PROMPT");
     switchQuestionOpen_ = false;
     if (apply) {
-      Apply();  // the changes reach the keyboard under the old profile
+      // The changes reach the keyboard under the old profile; a failure leaves
+      // them pending, as the Apply button would.
+      [[maybe_unused]] ApplyOutcome applied = Apply();
     } else {
-      ports_.editing.SetApplyEnabled(false);
+      SetPending(false);
       if (GetActiveProfile(device_, channel_) >= 0) {
         // Discarded means discarded: without a working file to go back to,
         // the model goes back to the defaults, as after a failed read-back.
-        std::scoped_lock lock(workspace_.workingLock);
-        if (!LoadProfileFile(WorkingProfileFile(), workspace_.workingProfile)) {
-          BuildDefaultProfile(workspace_.workingProfile);
-        }
+        workspace_.Edit([&](ProfileData& working) {
+          if (!LoadProfileFile(WorkingProfileFile(), working)) BuildDefaultProfile(working);
+        });
       }
     }
-    SetActiveProfile(device_, channel_, profile);
+    switched = SetActiveProfile(device_, channel_, profile);
   } else {
-    SetActiveProfile(device_, channel_, profile);
-    if (ports_.editing.ProfileManagerOpen()) ports_.editing.ProfileManagerShowActive(profile);
+    switched = SetActiveProfile(device_, channel_, profile);
+    if (switched == DevResult::Ok && ports_.editing.ProfileManagerOpen()) ports_.editing.ProfileManagerShowActive(profile);
   }
+  // A failed switch leaves the active profile unknown; the keys and the
+  // caption show what is known.
   ShowProfileKeys(profile);
   ports_.keys.RefreshProfileCaption();
-  return 1;
+  // -1 changes nothing on the keyboard, as asked.
+  if (switched == DevResult::Ok || profile < 0) return {SwitchResult::Switched};
+  return {SwitchResult::Failed, switched};
 }
 
 void SyncEngine::MarkActiveProfile() {
@@ -119,53 +127,67 @@ void SyncEngine::MarkActiveProfile() {
 }
 
 void SyncEngine::OnConnected() {
-  LoadOnboardProfiles(false);
+  // Part of what the device link began: a keyboard found silent stays so.
+  DeviceSequence sequence(device_, DeviceSequence::Continue);
+  [[maybe_unused]] DevResult read = LoadOnboardProfiles(false);  // the defaults when it fails
   MarkActiveProfile();
-  lighting_.SyncOnConnect();  // refreshes the panel and the base flags itself
+  [[maybe_unused]] DevResult lit = lighting_.SyncOnConnect();  // refreshes the panel and the base flags itself
   ports_.shell.KeyboardConnected();
 }
 
 void SyncEngine::OnRemoved() { ports_.shell.KeyboardRemoved(); }
 
 void SyncEngine::OnLightingChanged() {
-  lighting_.ReadAllParams();
+  DeviceSequence sequence(device_, DeviceSequence::Fresh);
+  [[maybe_unused]] DevResult read = lighting_.ReadAllParams();  // the panel shows what is known
   ports_.lightingView.RefreshPanel();
 }
 
 void SyncEngine::OnProfileChanged() {
+  DeviceSequence sequence(device_, DeviceSequence::Fresh);
   InfoBlock info;
   {
     std::scoped_lock lock(device_.stateLock);
     info = device_.lastInfo;
   }
-  if (channel_.DevReadInfo(info.bytes) == DEV_OK) {
+  if (channel_.DevReadInfo(info.bytes) == DevResult::Ok) {
     std::scoped_lock lock(device_.stateLock);
     device_.lastInfo = info;
   }
   const int profile = info.activeProfile() <= 2 ? info.activeProfile() : 0;
   lighting_.SetProfile(profile);
   lighting_.LeaveLightingView();
-  if (SwitchProfile(profile)) {
+  if (SwitchProfile(profile).result == SwitchResult::Switched) {
     MarkActiveProfile();
     // The user's painted schemes stay; the current one goes to the keyboard again.
-    if (lighting_.UserDefinedSupported()) lighting_.LoadSchemeWithUpload();
+    if (lighting_.UserDefinedSupported()) [[maybe_unused]] DevResult uploaded = lighting_.LoadSchemeWithUpload();
   }
   lighting_.SetProfile(profile);
-  lighting_.ReadAllParams();
+  [[maybe_unused]] DevResult read = lighting_.ReadAllParams();
   ports_.lightingView.RefreshPanel();
   // Follow the keyboard: the button of the profile it reports, not profile 1.
-  ProfileButton(profile);
+  [[maybe_unused]] DevResult followed = ProfileButton(profile);
 }
 
-void SyncEngine::ProfileButton(int profile) {
-  lighting_.ChangeProfile(profile);
-  if (GetActiveProfile(device_, channel_) != profile && SwitchProfile(profile)) ports_.keys.MarkProfileButton(profile);
+DevResult SyncEngine::ProfileButton(int profile) {
+  DeviceSequence sequence(device_, DeviceSequence::Fresh);
+  DevResults results;
+  results.Add(lighting_.ChangeProfile(profile));
+  if (GetActiveProfile(device_, channel_) != profile) {
+    const SwitchOutcome switched = SwitchProfile(profile);
+    if (switched.result == SwitchResult::Switched) ports_.keys.MarkProfileButton(profile);
+    results.Add(switched.device);
+  }
+  return results.First();
 }
 
-void SyncEngine::ProfileManagerApply(int profile) {
-  SetActiveProfile(device_, channel_, profile);
-  LoadOnboardProfiles(false);
+DevResult SyncEngine::ProfileManagerApply(int profile) {
+  DeviceSequence sequence(device_, DeviceSequence::Fresh);
+  DevResults results;
+  results.Add(SetActiveProfile(device_, channel_, profile));
+  results.Add(LoadOnboardProfiles(false));
   ports_.keys.RefreshProfileCaption();
+  return results.First();
 }
 
 }  // namespace keyloft

@@ -2,7 +2,8 @@
 // onboard profiles through the per-user working file, the switch of the active
 // profile, the sequences run on connection, on removal, on the keyboard's own
 // events and on the profile buttons; and Apply, which writes pending changes.
-// Everything runs on the executor's thread.
+// Everything runs on the sequence thread; no profile lock is held while a
+// port is called or the user is asked.
 #pragma once
 
 #include <filesystem>
@@ -11,29 +12,58 @@
 #include "device/device_context.h"
 #include "lang/localisation.h"
 #include "lang/prompts.h"
-#include "model/lighting.h"
-#include "model/lighting_view.h"
-#include "model/profile_data.h"
+#include "model/keyboard_model.h"
 #include "store/user_data.h"
+#include "sync/lighting_controller.h"
 #include "sync/ports.h"
+#include "sync/profile_workspace.h"
+#include "sync/save_to_keyboard.h"
 
 namespace keyloft {
 
+enum class ApplyResult {
+  Applied,         // saved to the working file and written to the keyboard
+  NothingPending,  // nothing to write; nothing sent
+  Declined,        // a recording runs and the user kept it going
+  MacrosTooLong,   // the macros do not fit the keyboard; nothing sent
+  WriteFailed,     // the keyboard did not take it (see device); still pending
+  NotSaved,        // the keyboard took it, but the working file is missing; still pending
+};
+
+enum class SwitchResult {
+  Switched,  // the keyboard is on the profile now
+  Refused,   // a key dialog is open; nothing changed
+  Failed,    // the keyboard did not take the switch (see device)
+};
+
+struct SwitchOutcome {
+  SwitchResult result = SwitchResult::Switched;
+  DevResult device = DevResult::Ok;
+};
+
+struct ApplyOutcome {
+  ApplyResult result = ApplyResult::NothingPending;
+  DevResult device = DevResult::Ok;
+  bool namesDropped = false;
+};
+
 class SyncEngine {
  public:
-  SyncEngine(DeviceContext& device, ProfileWorkspace& workspace, LightingModel& lighting, UserData& userData,
+  SyncEngine(DeviceContext& device, ProfileWorkspace& workspace, LightingController& lighting, UserData& userData,
              const Localisation& lang, SyncPorts ports);
 
   std::filesystem::path WorkingProfileFile() const;
 
   // The three key maps and the macro area into a profile file at path, which
-  // is replaced only when every read succeeded. 1 or 0.
-  int ReadOnboardImage(const std::filesystem::path& path);
+  // is replaced only when every read succeeded: the first failure otherwise
+  // (BadProfile while the active profile is unknown), or WriteFailed when the
+  // file cannot be written.
+  DevResult ReadOnboardImage(const std::filesystem::path& path);
   // The keyboard's content (or, when it cannot be read, the defaults) into the
-  // working model; Apply is cleared unless keepApply.
-  void LoadOnboardProfiles(bool keepApply);
-  // 1 switched, 0 refused (a key dialog is open).
-  int SwitchProfile(int profile);
+  // working model; nothing pending afterwards unless keepApply.
+  DevResult LoadOnboardProfiles(bool keepApply);
+  // The user's request to make a profile the keyboard's active one.
+  SwitchOutcome SwitchProfile(int profile);
   void ShowProfileKeys(int profile);
   // The active profile's button marked and its lighting edited.
   void MarkActiveProfile();
@@ -43,22 +73,24 @@ class SyncEngine {
   void OnRemoved();
   void OnLightingChanged();  // the keyboard's 0x0401
   void OnProfileChanged();   // the keyboard's 0x0402
-  void ProfileButton(int profile);
-  void ProfileManagerApply(int profile);
+  // The first failure of what they sent, for the window to tell.
+  DevResult ProfileButton(int profile);
+  DevResult ProfileManagerApply(int profile);
 
   // Saves the working model to the working file and writes the pending changes
-  // to the keyboard; Apply stays enabled unless both succeeded.
-  void Apply();
+  // to the keyboard; they stay pending unless both succeeded.
+  ApplyOutcome Apply();
   // The working model into the working file, when that file exists.
   bool SaveWorkingProfile();
 
  private:
   void StopRecordingAndSay();
+  void SetPending(bool pending);
 
   DeviceContext& device_;
   CommandChannel channel_;
   ProfileWorkspace& workspace_;
-  LightingModel& lighting_;
+  LightingController& lighting_;
   UserData& userData_;
   const Localisation& lang_;
   SyncPorts ports_;

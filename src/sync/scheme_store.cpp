@@ -13,7 +13,7 @@ void SchemeStore::LoadCurrentScheme(int profile, KeyColourMirror& mirror) {
   tools_[Clamp(profile)] = data_.ReadSchemeTools(profile, scheme);
   // Keys in table order and the Fn key last, as the scheme file lists them.
   for (LedKeyKind kind : {LedKeyKind::kKey, LedKeyKind::kFn}) {
-    for (const auto& entry : kLedSlotTable) {
+    for (const auto& entry : ledSlots_) {
       if (entry.kind != kind) continue;
       KeyLight light = data_.ReadKeyLight(profile, scheme, entry.slot);
       mirror.Set(profile, entry.slot, light.colour);
@@ -26,12 +26,20 @@ void SchemeStore::ResetSchemesFromTemplate(int profile) { data_.ResetLightingFil
 
 void SchemeStore::RecomputeBaseFlags(const KeyColourMirror& mirror) {
   for (int p = 0; p < 3; ++p) {
-    for (const auto& entry : kLedSlotTable) {
+    for (const auto& entry : ledSlots_) {
       if (entry.kind == LedKeyKind::kGKey) continue;
       baseFlags_[static_cast<size_t>(p)][static_cast<size_t>(entry.slot)] =
           mirror.Get(p, entry.slot) == tools_[static_cast<size_t>(p)].baseColour;
     }
   }
+}
+
+int SchemeStore::PaintSlots(int profile, std::optional<int> scheme, std::span<const SlotPaint> paints) {
+  if (scheme) data_.WriteSchemeIndex(profile, *scheme);
+  const int painted = data_.ReadSchemeIndex(profile);
+  const uint32_t base = data_.ReadSchemeTools(profile, painted).baseColour;
+  for (const SlotPaint& p : paints) data_.WriteKeyLight(profile, painted, p.slot, KeyLight{p.colour, p.colour == base ? 1 : 0});
+  return painted;
 }
 
 bool SchemeStore::BaseFlag(int profile, int slot) const {

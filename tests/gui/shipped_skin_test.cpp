@@ -6,7 +6,7 @@
 #include <cctype>
 #include <set>
 
-#include "store/ini_file.h"
+#include "util/ini_file.h"
 #include "ui/skin/outline.h"
 #include "ui/skin/skin_entries.h"
 #include "ui/skin/skin_layout.h"

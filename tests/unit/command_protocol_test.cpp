@@ -29,18 +29,18 @@ class CommandProtocol : public ::testing::Test {
   }
 
   VirtualKeyboard keyboard_;
-  DeviceContext device_;
+  test::TestDevice device_;
   CommandChannel channel_{device_};
 };
 
 TEST_F(CommandProtocol, ReportsAreByteExact) {
-  EXPECT_EQ(channel_.DevBegin(), DEV_OK);
+  EXPECT_EQ(channel_.DevBegin(), DevResult::Ok);
   InfoBlock info;
-  EXPECT_EQ(channel_.DevReadInfo(info.bytes), DEV_OK);
+  EXPECT_EQ(channel_.DevReadInfo(info.bytes), DevResult::Ok);
   const uint8_t one = 0x01;
-  EXPECT_EQ(channel_.DevWriteParams(std::span(&one, 1), 19), DEV_OK);
+  EXPECT_EQ(channel_.DevWriteParams(std::span(&one, 1), 19), DevResult::Ok);
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(channel_.DevEnd(), DEV_OK);
+  EXPECT_EQ(channel_.DevEnd(), DevResult::Ok);
   EXPECT_GE(std::chrono::steady_clock::now() - start, 10ms);  // the end waits a moment
 
   auto commands = keyboard_.Commands();
@@ -63,12 +63,12 @@ class KeyMapChunks : public ::testing::TestWithParam<ChunkCase> {};
 
 TEST_P(KeyMapChunks, ReadsTheProfileInChunksOf56) {
   VirtualKeyboard keyboard(GetParam().model);
-  DeviceContext device(keyboard.Config(), keyboard.LockFolder());
+  test::TestDevice device(keyboard.Config(), keyboard.LockFolder());
   ASSERT_TRUE(test::ConnectDirectly(device));
   keyboard.ClearTrace();
   CommandChannel channel(device);
   std::vector<uint8_t> keyMap(kDefaultKeyMapBytes, 0xEE);
-  ASSERT_EQ(channel.DevReadKeyMap(keyMap, GetParam().profile), DEV_OK);
+  ASSERT_EQ(channel.DevReadKeyMap(keyMap, GetParam().profile), DevResult::Ok);
 
   std::vector<std::pair<int, int>> sent;
   for (const auto& c : keyboard.Commands()) {
@@ -90,25 +90,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CommandProtocol, RefusesWhatItCannotSendWithoutSendingIt) {
   std::vector<uint8_t> buf(512);
-  EXPECT_EQ(channel_.DevReadKeyMap(buf, 3), DEV_BAD_PROFILE);
-  EXPECT_EQ(channel_.DevReadKeyMap(buf, -1), DEV_BAD_PROFILE);
-  EXPECT_EQ(channel_.DevWriteKeyMap(buf, 3), DEV_BAD_PROFILE);
-  EXPECT_EQ(channel_.DevReadMacros({}), DEV_OK);
-  EXPECT_EQ(channel_.DevWriteMacros({}), DEV_OK);
-  EXPECT_EQ(channel_.DevWriteParams(std::span(buf).first(57), 0), DEV_WRITE_FAILED);
+  EXPECT_EQ(channel_.DevReadKeyMap(buf, 3), DevResult::BadProfile);
+  EXPECT_EQ(channel_.DevReadKeyMap(buf, -1), DevResult::BadProfile);
+  EXPECT_EQ(channel_.DevWriteKeyMap(buf, 3), DevResult::BadProfile);
+  EXPECT_EQ(channel_.DevReadMacros({}), DevResult::Ok);
+  EXPECT_EQ(channel_.DevWriteMacros({}), DevResult::Ok);
+  EXPECT_EQ(channel_.DevWriteParams(std::span(buf).first(57), 0), DevResult::WriteFailed);
   EXPECT_TRUE(keyboard_.Commands().empty());
 
   device_.deviceConnected = false;  // not connected: nothing reaches the link
   InfoBlock info;
-  EXPECT_EQ(channel_.DevBegin(), DEV_NO_REPLY);
-  EXPECT_EQ(channel_.DevReadInfo(info.bytes), DEV_NO_REPLY);
+  EXPECT_EQ(channel_.DevBegin(), DevResult::NoReply);
+  EXPECT_EQ(channel_.DevReadInfo(info.bytes), DevResult::NoReply);
   EXPECT_TRUE(keyboard_.Trace().empty());
 }
 
 TEST_F(CommandProtocol, KeyColoursGoToTheLightingProfilesImage) {
   std::vector<uint8_t> colours(54, 0x80);
-  ASSERT_EQ(channel_.DevBegin(), DEV_OK);
-  EXPECT_EQ(channel_.DevWriteKeyColours(colours, 18, 1), DEV_OK);
+  ASSERT_EQ(channel_.DevBegin(), DevResult::Ok);
+  EXPECT_EQ(channel_.DevWriteKeyColours(colours, 18, 1), DevResult::Ok);
   auto commands = keyboard_.Commands();
   ASSERT_EQ(commands.size(), 2u);
   EXPECT_EQ(commands[1][3], CMD_WRITE_KEY_COLOURS);
@@ -121,21 +121,21 @@ TEST_F(CommandProtocol, ARefusalLeavesTheDestinationAlone) {
   InfoBlock info;
   info.bytes.fill(0xAA);
   ASSERT_EQ(keyboard_.Control("refuse fe"), "ok");
-  EXPECT_EQ(channel_.DevReadInfo(info.bytes), DEV_STATUS_FE);
+  EXPECT_EQ(channel_.DevReadInfo(info.bytes), DevResult::StatusFE);
   EXPECT_EQ(info.bytes[10], 0xAA);
   ASSERT_EQ(keyboard_.Control("refuse ff"), "ok");
-  EXPECT_EQ(channel_.DevReadInfo(info.bytes), DEV_STATUS_FF);
+  EXPECT_EQ(channel_.DevReadInfo(info.bytes), DevResult::StatusFF);
   EXPECT_EQ(info.bytes[10], 0xAA);
   // A write outside a bracket is the keyboard's own refusal.
   ASSERT_EQ(keyboard_.Control("refuse off"), "ok");
   const uint8_t one = 1;
-  EXPECT_EQ(channel_.DevWriteParams(std::span(&one, 1), 0), DEV_STATUS_FF);
+  EXPECT_EQ(channel_.DevWriteParams(std::span(&one, 1), 0), DevResult::StatusFF);
 }
 
 TEST_F(CommandProtocol, ASilentKeyboardGetsFourAttempts) {
   ASSERT_EQ(keyboard_.Control("silent on"), "ok");
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(channel_.DevBegin(), DEV_NO_REPLY);
+  EXPECT_EQ(channel_.DevBegin(), DevResult::NoReply);
   auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_GE(elapsed, 4 * 290ms);
   EXPECT_LT(elapsed, 4 * 600ms);
@@ -150,7 +150,7 @@ TEST_F(CommandProtocol, ALateReplyIsNeverTakenForTheNextAnswer) {
   // the second attempt's own answer arrives after the exchange is over.
   ASSERT_EQ(keyboard_.Control("latency 400"), "ok");
   InfoBlock info;
-  ASSERT_EQ(channel_.DevReadInfo(info.bytes), DEV_OK);
+  ASSERT_EQ(channel_.DevReadInfo(info.bytes), DevResult::Ok);
   auto deadline = std::chrono::steady_clock::now() + 3s;
   auto replies = [&] {
     int n = 0;
@@ -162,24 +162,24 @@ TEST_F(CommandProtocol, ALateReplyIsNeverTakenForTheNextAnswer) {
   ASSERT_EQ(keyboard_.Control("latency 0"), "ok");
 
   std::array<uint8_t, kCommandPayloadBytes> params{};
-  ASSERT_EQ(channel_.DevReadParams(params, 8, 0), DEV_OK);
+  ASSERT_EQ(channel_.DevReadParams(params, 8, 0), DevResult::Ok);
   EXPECT_EQ(params[0], 1);  // effect 1 and brightness 4 of profile 1's block, not the information block
   EXPECT_EQ(params[1], 4);
 }
 
 TEST_F(CommandProtocol, TwoProgramsNeverTakeEachOthersReplies) {
   // Both links receive every reply of the interface, as on a real keyboard.
-  DeviceContext other(keyboard_.Config(), keyboard_.LockFolder());
+  test::TestDevice other(keyboard_.Config(), keyboard_.LockFolder());
   ASSERT_TRUE(test::ConnectDirectly(other));
   CommandChannel otherChannel(other);
   auto hammer = [](CommandChannel& channel, bool params) {
     for (int i = 0; i < 40; ++i) {
       if (params) {
         std::array<uint8_t, kCommandPayloadBytes> p{};
-        if (channel.DevReadParams(p, 4, 42) != DEV_OK || p[0] != 1 || p[1] != 4) return false;
+        if (channel.DevReadParams(p, 4, 42) != DevResult::Ok || p[0] != 1 || p[1] != 4) return false;
       } else {
         InfoBlock info;
-        if (channel.DevReadInfo(info.bytes) != DEV_OK || info.macroBlocks() != 64 || info.effects()[0] != 1) return false;
+        if (channel.DevReadInfo(info.bytes) != DevResult::Ok || info.macroBlocks() != 64 || info.effects()[0] != 1) return false;
       }
     }
     return true;

@@ -20,9 +20,10 @@ TEST(KeyboardIds, ComeFromTheIdentifierPart) {
   EXPECT_EQ(ParseVid("/dev/hidraw3#VID_0C45&pid_652f&mi_02&col01"), 0x0C45);
   EXPECT_EQ(ParsePid("/dev/hidraw3#VID_0C45&PID_652F&mi_02&col01"), 0x652F);
   EXPECT_EQ(ParseVid("/tmp/covid_data/kb.sock#pid_652f"), 0);  // a folder name is no identifier
-  EXPECT_TRUE(IsKeyboardId(0x0C45, 0x652F));
-  EXPECT_TRUE(IsKeyboardId(0x320F, 0x5064));
-  EXPECT_FALSE(IsKeyboardId(0x0C45, 0x5064));
+  test::TestDevice device({}, {});
+  EXPECT_TRUE(device.FindKeyboard(0x0C45, 0x652F));
+  EXPECT_TRUE(device.FindKeyboard(0x320F, 0x5064));
+  EXPECT_FALSE(device.FindKeyboard(0x0C45, 0x5064));
 }
 
 constexpr MonitorTiming kFast{10, 50};
@@ -32,7 +33,7 @@ class Monitor : public ::testing::Test {
   explicit Monitor(int model = 1) : keyboard_(model), device_(keyboard_.Config(), keyboard_.LockFolder()) {}
 
   VirtualKeyboard keyboard_;
-  DeviceContext device_;
+  test::TestDevice device_;
   RecordingEvents events_;
 };
 
@@ -43,9 +44,9 @@ TEST_F(Monitor, ReportsAnArrivalOnceAndOpensTheWindow) {
   ASSERT_EQ(keyboard_.Control("profile 2"), "ok");
   ConnectionMonitor monitor(device_, events_);
   monitor.Start();
-  ASSERT_TRUE(events_.WaitFor("icon 141"));
+  ASSERT_TRUE(events_.WaitFor("icon connected"));
   ASSERT_TRUE(events_.WaitFor("open"));
-  EXPECT_EQ(events_.Events(), (std::vector<std::string>{"connected", "icon 141", "open"}));
+  EXPECT_EQ(events_.Events(), (std::vector<std::string>{"connected", "icon connected", "open"}));
   EXPECT_EQ(readBackProfile, 1);
   EXPECT_TRUE(device_.deviceConnected);
   EXPECT_EQ(device_.keyMapBytes, 378u);
@@ -58,20 +59,20 @@ TEST_F(Monitor, ReportsAnArrivalOnceAndOpensTheWindow) {
 TEST_F(Monitor, NoticesARemovalAtOnce) {
   ConnectionMonitor monitor(device_, events_, false, kFast);
   monitor.Start();
-  ASSERT_TRUE(events_.WaitFor("icon 141"));
+  ASSERT_TRUE(events_.WaitFor("icon connected"));
   CommandChannel channel(device_);
   ASSERT_EQ(GetActiveProfile(device_, channel), 0);
   auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(keyboard_.Control("unplug"), "ok");
-  ASSERT_TRUE(events_.WaitFor("icon 128"));
+  ASSERT_TRUE(events_.WaitFor("icon disconnected"));
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
   EXPECT_EQ(device_.activeProfileCache, -1);
   InfoBlock info;
-  EXPECT_EQ(channel.DevReadInfo(info.bytes), DEV_NO_REPLY);
+  EXPECT_EQ(channel.DevReadInfo(info.bytes), DevResult::NoReply);
 
   ASSERT_EQ(keyboard_.Control("plug"), "ok");
-  ASSERT_TRUE(events_.WaitFor("icon 141", 2));
-  EXPECT_EQ(channel.DevReadInfo(info.bytes), DEV_OK);
+  ASSERT_TRUE(events_.WaitFor("icon connected", 2));
+  EXPECT_EQ(channel.DevReadInfo(info.bytes), DevResult::Ok);
   EXPECT_EQ(events_.Count("open"), 1u);  // only the first report opens the window
 }
 
@@ -83,7 +84,7 @@ TEST_F(Monitor, StartedWithoutAKeyboardNeverOpensTheWindow) {
   while (!monitor.InitialReportDone() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
   ASSERT_TRUE(monitor.InitialReportDone());
   ASSERT_EQ(keyboard_.Control("plug"), "ok");
-  ASSERT_TRUE(events_.WaitFor("icon 141"));
+  ASSERT_TRUE(events_.WaitFor("icon connected"));
   EXPECT_EQ(events_.Count("open"), 0u);
 }
 
@@ -92,8 +93,8 @@ TEST_F(Monitor, ADefaultKeyMapThatCannotBeReadKeepsTheOldOne) {
   device_.defaultKeyMap.fill(0x5A);
   ConnectionMonitor monitor(device_, events_, true, kFast);
   monitor.Start();
-  ASSERT_TRUE(events_.WaitFor("icon 141"));
-  EXPECT_EQ(events_.Events(), (std::vector<std::string>{"notify MAIN_DEFAULT_MATRIX_PROMPT", "connected", "icon 141"}));
+  ASSERT_TRUE(events_.WaitFor("icon connected"));
+  EXPECT_EQ(events_.Events(), (std::vector<std::string>{"notify MAIN_DEFAULT_MATRIX_PROMPT", "connected", "icon connected"}));
   EXPECT_EQ(device_.defaultKeyMap[0], 0x5A);
   EXPECT_EQ(device_.macroCapacity, 0u);
 }
@@ -119,11 +120,11 @@ TEST(MonitorModels, TheDevicesOwnIdentifiersDecideTheSizes) {
   VirtualKeyboard keyboard(2);
   HidTransportConfig config = keyboard.Config();
   config.makeBackend = [folder = keyboard.Folder()] { return std::make_unique<MislabelledBackend>(folder); };
-  DeviceContext device(config, keyboard.LockFolder());
+  test::TestDevice device(config, keyboard.LockFolder());
   RecordingEvents events;
   ConnectionMonitor monitor(device, events, true, kFast);
   monitor.Start();
-  ASSERT_TRUE(events.WaitFor("icon 141"));
+  ASSERT_TRUE(events.WaitFor("icon connected"));
   EXPECT_NE(device.commandLink.devicePath.find("vid_0c45&pid_652f"), std::string::npos);
   EXPECT_EQ(device.commandLink.attributes.vendorId, 0x320F);
   EXPECT_EQ(device.keyMapBytes, 384u);
@@ -134,7 +135,7 @@ TEST_F(Monitor, SetActiveProfileWritesTheRestOfTheBlockBack) {
   CommandChannel channel(device_);
   ASSERT_TRUE(test::ConnectDirectly(device_));
   keyboard_.ClearTrace();
-  SetActiveProfile(device_, channel, 2);
+  ASSERT_EQ(SetActiveProfile(device_, channel, 2), DevResult::Ok);
   auto commands = keyboard_.Commands();
   ASSERT_EQ(commands.size(), 2u);
   std::vector<uint8_t> readBack;
@@ -151,7 +152,7 @@ TEST_F(Monitor, SetActiveProfileWritesTheRestOfTheBlockBack) {
   EXPECT_EQ(GetActiveProfile(device_, channel), 2);
   EXPECT_TRUE(keyboard_.Commands().empty());  // answered from the cache
 
-  SetActiveProfile(device_, channel, 3);  // the keyboard refuses it
+  EXPECT_EQ(SetActiveProfile(device_, channel, 3), DevResult::StatusFF);  // the keyboard refuses it
   EXPECT_EQ(device_.activeProfileCache, -1);
   EXPECT_EQ(GetActiveProfile(device_, channel), 2);
 }
@@ -168,14 +169,14 @@ size_t OpenDescriptors() {
 TEST_F(Monitor, AThousandPlugCyclesLeakNothing) {
   ConnectionMonitor monitor(device_, events_, true, MonitorTiming{2, 2});
   monitor.Start();
-  ASSERT_TRUE(events_.WaitFor("icon 141"));
+  ASSERT_TRUE(events_.WaitFor("icon connected"));
   const size_t before = OpenDescriptors();
   constexpr size_t kCycles = 1000;
   for (size_t i = 1; i <= kCycles; ++i) {
     ASSERT_EQ(keyboard_.Control("unplug"), "ok");
-    ASSERT_TRUE(events_.WaitFor("icon 128", i));
+    ASSERT_TRUE(events_.WaitFor("icon disconnected", i));
     ASSERT_EQ(keyboard_.Control("plug"), "ok");
-    ASSERT_TRUE(events_.WaitFor("icon 141", i + 1));
+    ASSERT_TRUE(events_.WaitFor("icon connected", i + 1));
   }
   EXPECT_EQ(OpenDescriptors(), before);
   monitor.Stop();

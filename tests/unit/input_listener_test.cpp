@@ -24,8 +24,8 @@ struct ReactionCase {
 
 TEST(KeyboardEvents, EachUsageHasItsReaction) {
   const ReactionCase cases[] = {
-      {0x0401, {"timer 1051"}}, {0x0402, {"timer 1053"}}, {0x1811, {"icon state 1"}},
-      {0x1810, {"icon state 0"}}, {0x1803, {}},             {0x0000, {}},
+      {0x0401, {"lighting changed"}}, {0x0402, {"profile changed"}}, {0x1811, {"macro playing"}},
+      {0x1810, {"macro stopped"}}, {0x1803, {}},             {0x0000, {}},
   };
   for (const auto& c : cases) {
     RecordingEvents events;
@@ -36,17 +36,17 @@ TEST(KeyboardEvents, EachUsageHasItsReaction) {
 
 TEST(TrayIconState, TheMacroIconGivesWayToTheIconShownBefore) {
   TrayIconState tray;
-  EXPECT_EQ(tray.Shown(), kIconDisconnected);
-  tray.Show(kIconConnected, true);
-  EXPECT_EQ(tray.ShowState(1), kIconMacroPlaying);
-  EXPECT_EQ(tray.ShowState(0), kIconConnected);
-  tray.Show(kIconDisconnected, true);
-  EXPECT_EQ(tray.ShowState(0), kIconDisconnected);
+  EXPECT_EQ(tray.Shown(), TrayIcon::Disconnected);
+  tray.Show(TrayIcon::Connected, true);
+  EXPECT_EQ(tray.ShowMacroPlaying(true), TrayIcon::MacroPlaying);
+  EXPECT_EQ(tray.ShowMacroPlaying(false), TrayIcon::Connected);
+  tray.Show(TrayIcon::Disconnected, true);
+  EXPECT_EQ(tray.ShowMacroPlaying(false), TrayIcon::Disconnected);
 }
 
 class Listener : public ::testing::Test {
  protected:
-  Listener() : listener_(keyboard_.Config(), events_) {
+  Listener() : listener_(keyboard_.Config(), DeviceIdentities(KeyboardModels()), events_) {
     listener_.Start();
     EXPECT_TRUE(WaitUntil([&] { return listener_.Listening(); }));
   }
@@ -61,8 +61,8 @@ TEST_F(Listener, FollowsTheKeyboardsOwnEvents) {
   ASSERT_EQ(keyboard_.Control("lighting"), "ok");   // 0x0401, then a release
   ASSERT_EQ(keyboard_.Control("macro-start"), "ok");
   ASSERT_EQ(keyboard_.Control("macro-stop"), "ok");
-  ASSERT_TRUE(events_.WaitFor("icon state 0"));
-  EXPECT_EQ(events_.Events(), (std::vector<std::string>{"timer 1053", "timer 1051", "icon state 1", "icon state 0"}));
+  ASSERT_TRUE(events_.WaitFor("macro stopped"));
+  EXPECT_EQ(events_.Events(), (std::vector<std::string>{"profile changed", "lighting changed", "macro playing", "macro stopped"}));
 }
 
 TEST_F(Listener, ListensAgainAfterTheKeyboardReturns) {
@@ -71,7 +71,7 @@ TEST_F(Listener, ListensAgainAfterTheKeyboardReturns) {
   ASSERT_EQ(keyboard_.Control("plug"), "ok");
   ASSERT_TRUE(WaitUntil([&] { return listener_.Listening(); }));
   ASSERT_EQ(keyboard_.Control("reset"), "ok");
-  EXPECT_TRUE(events_.WaitFor("timer 1053"));
+  EXPECT_TRUE(events_.WaitFor("profile changed"));
 }
 
 TEST_F(Listener, StopEndsAReadThatWaitsWithoutLimit) {
@@ -84,19 +84,19 @@ TEST_F(Listener, StopEndsAReadThatWaitsWithoutLimit) {
 TEST(ListenerLayouts, ASharedInterfaceStillGivesOnlyConsumerReports) {
   VirtualKeyboard keyboard(1, emu::Layout::kShared);
   RecordingEvents events;
-  InputListener listener(keyboard.Config(), events);
+  InputListener listener(keyboard.Config(), DeviceIdentities(KeyboardModels()), events);
   listener.Start();
   ASSERT_TRUE(WaitUntil([&] { return listener.Listening(); }));
   // Command replies travel on the same node; none of them is a keyboard event.
-  DeviceContext device(keyboard.Config(), keyboard.LockFolder());
+  test::TestDevice device(keyboard.Config(), keyboard.LockFolder());
   ASSERT_TRUE(test::ConnectDirectly(device));
   EXPECT_EQ(device.commandLink.interfaceNumber, 1u);
   CommandChannel channel(device);
   InfoBlock info;
-  for (int i = 0; i < 5; ++i) ASSERT_EQ(channel.DevReadInfo(info.bytes), DEV_OK);
+  for (int i = 0; i < 5; ++i) ASSERT_EQ(channel.DevReadInfo(info.bytes), DevResult::Ok);
   ASSERT_EQ(keyboard.Control("profile 3"), "ok");
-  ASSERT_TRUE(events.WaitFor("timer 1053"));
-  EXPECT_EQ(events.Events(), (std::vector<std::string>{"timer 1053"}));
+  ASSERT_TRUE(events.WaitFor("profile changed"));
+  EXPECT_EQ(events.Events(), (std::vector<std::string>{"profile changed"}));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "device_fixture.h"
 #include "lang/localisation.h"
 #include "model/default_key_map.h"
+#include "model/keyboard_model.h"
 #include "printers.h"
 #include "recording_prompts.h"
 #include "store/registry.h"
@@ -101,7 +102,7 @@ TEST(KeyMapImage, TheSecondModelsLastBytesStayTheDefaults) {
   for (size_t i = 378; i < 384; ++i) defaults[i] = static_cast<uint8_t>(0xA0 + i - 378);
   RecordArray records;
   InitRecordArray(records);
-  for (KeyCode c : kKeyboardKeys) records[KeyCodeToIndex(c)] = {kAssignDisabled};
+  for (KeyCode c : kFullSizeKeys) records[KeyCodeToIndex(c)] = {kAssignDisabled};
   auto image = EncodeKeyMapImage(records, defaults, {});
   ASSERT_EQ(image.size(), 384u);
   EXPECT_TRUE(std::equal(image.begin() + 378, image.end(), defaults.begin() + 378));
@@ -156,7 +157,7 @@ class Descriptions : public ::testing::Test {
   }
   test::TempDir dir_;
   RegistryKey registry_{dir_ / "registry.ini"};
-  Localisation lang_{dir_.Path(), registry_, 0x0409};
+  Localisation lang_{dir_.Path(), 0x0409};
 };
 
 TEST_F(Descriptions, NameTheAssignment) {
@@ -174,7 +175,7 @@ TEST(ResetProfileAssignments, ClearsTheKeysAndTheFirstGKeysOfOneProfile) {
   ProfileData profile;
   BuildDefaultProfile(profile);
   for (auto& array : profile.block.arrays) array.fill({kAssignDisabled, 9, 9, 9, 9});
-  ResetProfileAssignments(profile, 1);
+  ResetProfileAssignments(profile, 1, kFullSizeKeys);
   const RecordArray& reset = profile.block.arrays[1];
   EXPECT_EQ(reset[KeyCodeToIndex(0x01E)], KeyAssignment{});
   EXPECT_EQ(reset[KeyCodeToIndex(0x056)], KeyAssignment{});
@@ -183,102 +184,6 @@ TEST(ResetProfileAssignments, ClearsTheKeysAndTheFirstGKeysOfOneProfile) {
   EXPECT_EQ(reset[265].type, kAssignDisabled);  // the second G-key set stays
   EXPECT_EQ(reset[KeyCodeToIndex(0x064)].type, kAssignDisabled);  // F13 is no key of this keyboard
   EXPECT_EQ(profile.block.arrays[0][KeyCodeToIndex(0x01E)].type, kAssignDisabled);
-}
-
-std::pair<uint8_t, int> Sent(uint8_t command, int offset) { return {command, offset}; }
-
-// Saves against the virtual keyboard, read through its trace.
-class SaveToKeyboardTest : public ::testing::Test {
- protected:
-  SaveToKeyboardTest() {
-    EXPECT_TRUE(test::ConnectDirectly(device_));
-    device_.macroCapacity = 64 * 128;
-    keyboard_.ClearTrace();
-  }
-
-  std::vector<std::pair<uint8_t, int>> CommandsAndOffsets() {
-    std::vector<std::pair<uint8_t, int>> out;
-    for (const auto& c : keyboard_.Commands()) out.emplace_back(c[3], c[5] | c[6] << 8);
-    return out;
-  }
-
-  MacroRecord Named(size_t nameChars, size_t steps) {
-    MacroRecord m;
-    m.id = NextFreeMacroId(workspace_.workingProfile.macros);
-    m.name = std::u16string(nameChars, u'n');
-    m.steps.assign(steps, {0, 0x01E, 0});
-    return m;
-  }
-
-  VirtualKeyboard keyboard_;
-  DeviceContext device_{keyboard_.Config(), keyboard_.LockFolder()};
-  CommandChannel channel_{device_};
-  ProfileWorkspace workspace_;
-  RecordingPrompts prompts_;
-};
-
-TEST_F(SaveToKeyboardTest, WritesMacrosThenTheActiveKeyMapInOneBracket) {
-  workspace_.workingProfile.macros.push_back(Named(4, 2));
-  workspace_.workingProfile.block.arrays[0][KeyCodeToIndex(0x01E)] = {kAssignMacro, 1, 1};
-  ASSERT_TRUE(SaveToKeyboard(workspace_, device_, channel_, prompts_, false));
-  auto sent = CommandsAndOffsets();
-  ASSERT_GE(sent.size(), 4u);
-  EXPECT_EQ(sent.front(), Sent(CMD_READ_INFO, 0));  // the active profile
-  EXPECT_EQ(sent[1].first, CMD_BEGIN);
-  EXPECT_EQ(sent[2], Sent(CMD_WRITE_MACROS, 0));
-  EXPECT_EQ(sent[3], Sent(CMD_WRITE_KEYMAP, 0));
-  EXPECT_EQ(sent.back().first, CMD_END);
-  EXPECT_TRUE(prompts_.shown.empty());
-  EXPECT_EQ(workspace_.uploadProfile.macros, workspace_.workingProfile.macros);
-  auto dump = keyboard_.Control("dump");
-  EXPECT_NE(dump.find("\"macros\": \"aa55"), std::string::npos) << dump.substr(0, 400);
-}
-
-TEST_F(SaveToKeyboardTest, DropsNamesToFitAndSaysSoAfterTheWrites) {
-  for (int i = 0; i < 3; ++i) workspace_.workingProfile.macros.push_back(Named(100, 1));
-  device_.macroCapacity = MacroImageSizes(workspace_.workingProfile.macros).withoutNames;
-  ASSERT_TRUE(SaveToKeyboard(workspace_, device_, channel_, prompts_, false));
-  EXPECT_EQ(prompts_.shown, std::vector<std::string>{"EXTRA_PROFILE_SPACE_TIGHT"});
-  EXPECT_EQ(CommandsAndOffsets().back().first, CMD_END);
-}
-
-TEST_F(SaveToKeyboardTest, RefusesMacrosThatCannotFitAndSendsNothing) {
-  workspace_.writeAll = true;
-  workspace_.workingProfile.macros.push_back(Named(1, 3000));
-  EXPECT_FALSE(SaveToKeyboard(workspace_, device_, channel_, prompts_, false));
-  EXPECT_EQ(prompts_.shown, std::vector<std::string>{"EXTRA_MACRO_TOO_LONG"});
-  EXPECT_TRUE(keyboard_.Commands().empty());
-  EXPECT_TRUE(workspace_.writeAll);
-}
-
-TEST_F(SaveToKeyboardTest, TheWriteAllFlagWritesEveryKeyMapOnce) {
-  workspace_.writeAll = true;
-  ASSERT_TRUE(SaveToKeyboard(workspace_, device_, channel_, prompts_, false));
-  std::vector<int> keyMapOffsets;
-  for (auto [command, offset] : CommandsAndOffsets()) {
-    if (command == CMD_WRITE_KEYMAP && offset % 378 == 0) keyMapOffsets.push_back(offset);
-  }
-  EXPECT_EQ(keyMapOffsets, (std::vector<int>{0, 378, 756}));
-  EXPECT_FALSE(workspace_.writeAll);
-}
-
-TEST_F(SaveToKeyboardTest, PacksTextsAndTellsTheRecordsWhere) {
-  ProfileData& w = workspace_.workingProfile;
-  w.block.arrays[0][5] = {kAssignLaunch};
-  w.texts.slots[5] = u"/usr/bin/xterm";  // 30 bytes
-  w.block.arrays[1][7] = {kAssignKey, 0, 0x01E};
-  w.texts.slots[512 + 7] = u"ignored";  // not a text-carrying type
-  w.block.arrays[2][9] = {kAssignText};
-  w.texts.slots[1024 + 9] = u"hi";
-  ASSERT_TRUE(SaveToKeyboard(workspace_, device_, channel_, prompts_, false));
-  EXPECT_EQ(w.block.arrays[0][5].value, 0u);
-  EXPECT_EQ(w.block.arrays[2][9].value, 30u);
-  const auto& packed = workspace_.uploadProfile.packedTexts;
-  ASSERT_EQ(packed.size(), 30u + 16u + 6u);
-  EXPECT_EQ(packed[0], '/');
-  EXPECT_EQ(packed[30], 'h');
-  EXPECT_EQ(workspace_.uploadProfile.block.header[14], 0);  // macro count in the refreshed header
-  EXPECT_EQ(workspace_.uploadProfile.block.header[16], 52);  // text bytes
 }
 
 }  // namespace

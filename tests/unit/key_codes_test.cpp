@@ -214,7 +214,7 @@ class KeyNames : public ::testing::Test {
   }
   TempDir dir_;
   RegistryKey registry_{dir_ / "registry.ini"};
-  Localisation lang_{dir_.Path(), registry_, 0x0409};
+  Localisation lang_{dir_.Path(), 0x0409};
 };
 
 TEST_F(KeyNames, ComeFromTheLanguageFile) {

@@ -11,7 +11,7 @@
 
 #include "lang/localisation.h"
 #include "model/key_codes.h"
-#include "store/ini_file.h"
+#include "util/ini_file.h"
 #include "util/text.h"
 
 namespace keyloft {

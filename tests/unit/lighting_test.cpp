@@ -1,4 +1,4 @@
-#include "model/lighting.h"
+#include "sync/lighting_controller.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,9 @@
 
 #include "device_fixture.h"
 #include "lang/localisation.h"
-#include "model/lighting_view.h"
+#include "model/keyboard_model.h"
+#include "sync/lighting_view.h"
+#include "sync/scheme_store.h"
 #include "store/registry.h"
 #include "store/settings.h"
 #include "temp_dir.h"
@@ -99,6 +101,10 @@ class RecordingSchemes : public UserLightingStore {
     log_.push_back("ResetSchemesFromTemplate " + std::to_string(profile));
   }
   void RecomputeBaseFlags(const KeyColourMirror&) override { log_.push_back("RecomputeBaseFlags"); }
+  int PaintSlots(int profile, std::optional<int>, std::span<const SlotPaint> paints) override {
+    log_.push_back("PaintSlots " + std::to_string(profile) + " x" + std::to_string(paints.size()));
+    return 0;
+  }
 
  private:
   std::vector<std::string>& log_;
@@ -129,15 +135,15 @@ class LightingTest : public ::testing::Test {
   // Bytes of a block put on the keyboard by another program.
   void PrepareBlock(int profile, size_t offset, std::vector<uint8_t> bytes) {
     CommandChannel channel(device_);
-    ASSERT_EQ(channel.DevBegin(), DEV_OK);
-    ASSERT_EQ(channel.DevWriteParams(bytes, static_cast<uint16_t>(profile * 42 + offset)), DEV_OK);
-    ASSERT_EQ(channel.DevEnd(), DEV_OK);
+    ASSERT_EQ(channel.DevBegin(), DevResult::Ok);
+    ASSERT_EQ(channel.DevWriteParams(bytes, static_cast<uint16_t>(profile * 42 + offset)), DevResult::Ok);
+    ASSERT_EQ(channel.DevEnd(), DevResult::Ok);
     keyboard_.ClearTrace();
   }
 
   void Connect(int profile = 0) {
-    model_.SetProfile(profile);
-    ASSERT_EQ(model_.SyncOnConnect(), 1);
+    lighting_.SetProfile(profile);
+    ASSERT_EQ(lighting_.SyncOnConnect(), DevResult::Ok);
     Forget();
   }
 
@@ -147,15 +153,15 @@ class LightingTest : public ::testing::Test {
   }
 
   VirtualKeyboard keyboard_;
-  DeviceContext device_{keyboard_.Config(), keyboard_.LockFolder()};
+  test::TestDevice device_{keyboard_.Config(), keyboard_.LockFolder()};
   TempDir files_;
   RegistryKey registry_{files_ / "config" / "registry.ini"};
-  Localisation lang_{files_ / "prog", registry_, 0x0409};
+  Localisation lang_{files_ / "prog", 0x0409};
   Settings settings_{registry_, files_ / "data", lang_};
   Log log_;
   RecordingView view_{log_};
   RecordingSchemes schemes_{log_};
-  LightingModel model_{device_, lang_, settings_, view_, schemes_};
+  LightingController lighting_{device_, lang_, settings_, view_, schemes_};
 };
 
 void ExpectFreshState(const LightingState& s) {
@@ -184,47 +190,47 @@ void ExpectSameState(const LightingState& a, const LightingState& b) {
 
 TEST_F(LightingTest, ConnectionSendsItsCommandsInOrder) {
   settings_.WriteLightingView(true);
-  ASSERT_EQ(model_.SyncOnConnect(), 1);
+  ASSERT_EQ(lighting_.SyncOnConnect(), DevResult::Ok);
 
   EXPECT_EQ(SentCommands(), Concat({{ReadInfo(), Begin(), Begin(), WriteParams(19, {1}), End()},
-                                    UploadBracket(model_.Mirror(), 0),
+                                    UploadBracket(lighting_.Mirror(), 0),
                                     {ReadParams(0), ReadParams(42), ReadParams(84), End()}}));
   EXPECT_EQ(log_, (Log{"SchemeNames 0", "FillSchemeList P0S0 x10", "LoadCurrentScheme 0", "RefreshPanel",
                        "RecomputeBaseFlags"}));
-  ExpectFreshState(model_.State());
-  EXPECT_TRUE(model_.State().lightingView);
-  EXPECT_EQ(model_.Block(0).bytes[kParamTriggerStyle], 1);  // read back as written
-  EXPECT_EQ(model_.Modes().size(), 19u);
+  ExpectFreshState(lighting_.State());
+  EXPECT_TRUE(lighting_.State().lightingView);
+  EXPECT_EQ(lighting_.Block(0).bytes[kParamTriggerStyle], 1);  // read back as written
+  EXPECT_EQ(lighting_.Modes().size(), 19u);
   std::scoped_lock lock(device_.stateLock);
   EXPECT_EQ(device_.lastInfo.effects()[18], 20);
 }
 
 TEST_F(LightingTest, AFailedInformationReadSendsNothingElse) {
   ASSERT_EQ(keyboard_.Control("refuse ff"), "ok");
-  EXPECT_EQ(model_.SyncOnConnect(), -1);
+  EXPECT_EQ(lighting_.SyncOnConnect(), DevResult::StatusFF);
   EXPECT_EQ(SentCommands(), std::vector<Sent>{ReadInfo()});
   EXPECT_EQ(log_, Log{"RefreshPanel"});  // the panel still shows the empty list
-  EXPECT_TRUE(model_.Modes().empty());
+  EXPECT_TRUE(lighting_.Modes().empty());
 
   ASSERT_EQ(keyboard_.Control("refuse off"), "ok");
   Connect();
   ASSERT_EQ(keyboard_.Control("refuse ff"), "ok");
-  EXPECT_EQ(model_.ReadAllParams(), -1);
+  EXPECT_EQ(lighting_.ReadAllParams(), DevResult::StatusFF);
   EXPECT_EQ(SentCommands(), std::vector<Sent>{ReadInfo()});
-  EXPECT_TRUE(model_.Modes().empty());
-  EXPECT_FALSE(model_.UserDefinedSupported());
-  ExpectFreshState(model_.State());  // untouched
+  EXPECT_TRUE(lighting_.Modes().empty());
+  EXPECT_FALSE(lighting_.UserDefinedSupported());
+  ExpectFreshState(lighting_.State());  // untouched
 }
 
 TEST_F(LightingTest, ReadBackUnpacksTheCurrentProfilesBlock) {
   PrepareBlock(1, 0, {7, 2, 1, 0xFF, 0, 0x11, 0x22, 0x33});
   PrepareBlock(1, 15, {7, 0x5A, 2});
   settings_.WriteLightingView(true);
-  model_.SetProfile(1);
-  ASSERT_EQ(model_.ReadAllParams(), 1);
+  lighting_.SetProfile(1);
+  ASSERT_EQ(lighting_.ReadAllParams(), DevResult::Ok);
 
   EXPECT_EQ(SentCommands(), (std::vector<Sent>{ReadInfo(), Begin(), ReadParams(0), ReadParams(42), ReadParams(84), End()}));
-  const LightingState& s = model_.State();
+  const LightingState& s = lighting_.State();
   EXPECT_EQ(s.mode, 7);
   EXPECT_EQ(s.brightness, 2);
   EXPECT_EQ(s.speed, 1);
@@ -233,9 +239,9 @@ TEST_F(LightingTest, ReadBackUnpacksTheCurrentProfilesBlock) {
   EXPECT_EQ(s.colour, 0x332211u);
   EXPECT_EQ(s.reportRate, 3);  // byte 15 was 7
   EXPECT_EQ(s.fourColour, 2);
-  EXPECT_EQ(model_.Block(1).bytes[kParamReportRate], 7);  // the block keeps the raw bytes
-  EXPECT_EQ(model_.Block(1).bytes[16], 0x5A);
-  EXPECT_EQ(model_.Block(0).bytes[kParamEffect], 1);
+  EXPECT_EQ(lighting_.Block(1).bytes[kParamReportRate], 7);  // the block keeps the raw bytes
+  EXPECT_EQ(lighting_.Block(1).bytes[16], 0x5A);
+  EXPECT_EQ(lighting_.Block(0).bytes[kParamEffect], 1);
   EXPECT_TRUE(s.lightingView);
 }
 
@@ -243,16 +249,16 @@ TEST_F(LightingTest, AProfileButtonReadsUploadsAndLeavesTheLightingView) {
   PrepareBlock(2, 0, {9});
   settings_.WriteLightingView(true);
   Connect(0);
-  ASSERT_TRUE(model_.State().lightingView);
+  ASSERT_TRUE(lighting_.State().lightingView);
 
-  model_.ChangeProfile(2);
+  EXPECT_EQ(lighting_.ChangeProfile(2), DevResult::Ok);
   EXPECT_EQ(SentCommands(), Concat({{ReadInfo(), Begin(), ReadParams(0), ReadParams(42), ReadParams(84), End()},
-                                    UploadBracket(model_.Mirror(), 2)}));
+                                    UploadBracket(lighting_.Mirror(), 2)}));
   EXPECT_EQ(log_, (Log{"SchemeNames 2", "FillSchemeList P2S0 x10", "LoadCurrentScheme 2", "RefreshPanel",
                        "LeaveLightingView"}));
-  EXPECT_EQ(model_.State().profile, 2);
-  EXPECT_EQ(model_.State().mode, 9);
-  EXPECT_FALSE(model_.State().lightingView);
+  EXPECT_EQ(lighting_.State().profile, 2);
+  EXPECT_EQ(lighting_.State().mode, 9);
+  EXPECT_FALSE(lighting_.State().lightingView);
   EXPECT_FALSE(settings_.ReadLightingView());
 }
 
@@ -281,21 +287,21 @@ TEST(ModeListTest, SkipsEmptyEntriesSoIndexesAreNotModes) {
 TEST_F(LightingTest, TheComboFollowsTheKeyboardsListPastItsGap) {
   Connect();
   // The keyboard lists 1..18 and 20: index 18 is the user-defined effect.
-  std::vector<std::string> names = model_.ModeNames();
+  std::vector<std::string> names = lighting_.ModeNames();
   ASSERT_EQ(names.size(), 19u);
   EXPECT_EQ(names[0], "Wave");
   EXPECT_EQ(names[1], "#Error");
   EXPECT_EQ(names[18], "Custom");
-  EXPECT_EQ(model_.Modes().IndexOf(19), -1);
-  EXPECT_TRUE(model_.UserDefinedSupported());
+  EXPECT_EQ(lighting_.Modes().IndexOf(19), -1);
+  EXPECT_TRUE(lighting_.UserDefinedSupported());
 
-  model_.SelectMode(18);
+  EXPECT_EQ(lighting_.SelectMode(18), DevResult::Ok);
   EXPECT_EQ(SentCommands(), (std::vector<Sent>{Begin(), WriteParams(0, {20}), End()}));
   Forget();
-  model_.SelectMode(19);  // past the end
+  EXPECT_EQ(lighting_.SelectMode(19), DevResult::Ok);  // past the end: nothing
   EXPECT_TRUE(SentCommands().empty());
   EXPECT_TRUE(log_.empty());
-  EXPECT_EQ(model_.State().mode, 20);
+  EXPECT_EQ(lighting_.State().mode, 20);
 }
 
 struct SelectCase {
@@ -315,16 +321,16 @@ class LightingEffects : public LightingTest, public ::testing::WithParamInterfac
 
 TEST_P(LightingEffects, WritesWhatTheModeTableSays) {
   Connect(2);
-  if (model_.State().multicolour != GetParam().multicolour) model_.ToggleMulticolour();
+  if (lighting_.State().multicolour != GetParam().multicolour) {
+    ASSERT_EQ(lighting_.ToggleMulticolour(), DevResult::Ok);
+  }
   Forget();
-  const int index = model_.Modes().IndexOf(GetParam().mode);
-  if (index >= 0)
-    model_.SelectMode(index);
-  else
-    model_.SelectEffect(GetParam().mode);
+  const int index = lighting_.Modes().IndexOf(GetParam().mode);
+  const DevResult result = index >= 0 ? lighting_.SelectMode(index) : lighting_.SelectEffect(GetParam().mode);
+  EXPECT_EQ(result, DevResult::Ok);
   EXPECT_EQ(SentCommands(), GetParam().sent);
   EXPECT_EQ(log_, GetParam().calls);
-  EXPECT_EQ(model_.State().mode, GetParam().mode);
+  EXPECT_EQ(lighting_.State().mode, GetParam().mode);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -379,11 +385,11 @@ struct SliderStep {
 
 class LightingSliders : public LightingTest {
  protected:
-  void ExpectSteps(void (LightingModel::*set)(int), size_t offset, std::vector<SliderStep> steps) {
+  void ExpectSteps(DevResult (LightingController::*set)(int), size_t offset, std::vector<SliderStep> steps) {
     for (const SliderStep& step : steps) {
       SCOPED_TRACE("position " + std::to_string(step.position));
       Forget();
-      (model_.*set)(step.position);
+      EXPECT_EQ((lighting_.*set)(step.position), DevResult::Ok);
       std::vector<Sent> expected;
       if (step.written) expected = {Begin(), WriteParams(static_cast<uint16_t>(42 + offset), {*step.written}), End()};
       EXPECT_EQ(SentCommands(), expected);
@@ -393,19 +399,19 @@ class LightingSliders : public LightingTest {
 
 TEST_F(LightingSliders, SpeedIsInvertedAndUnchangedValuesAreNotSent) {
   Connect(1);  // speed byte 3: the slider stands at 0
-  ExpectSteps(&LightingModel::SetSpeed, kParamSpeed, {{0, {}}, {3, 0}, {3, {}}, {1, 2}, {2, 1}, {0, 3}});
-  EXPECT_EQ(model_.State().speed, 3);
+  ExpectSteps(&LightingController::SetSpeed, kParamSpeed, {{0, {}}, {3, 0}, {3, {}}, {1, 2}, {2, 1}, {0, 3}});
+  EXPECT_EQ(lighting_.State().speed, 3);
 }
 
 TEST_F(LightingSliders, BrightnessIsWrittenAsItIsDownToZero) {
   Connect(1);  // brightness 4
-  ExpectSteps(&LightingModel::SetBrightness, kParamBrightness, {{4, {}}, {0, 0}, {0, {}}, {3, 3}});
-  EXPECT_EQ(model_.State().brightness, 3);
+  ExpectSteps(&LightingController::SetBrightness, kParamBrightness, {{4, {}}, {0, 0}, {0, {}}, {3, 3}});
+  EXPECT_EQ(lighting_.State().brightness, 3);
 }
 
 struct FieldCase {
   std::string name;
-  std::function<void(LightingModel&)> act;
+  std::function<DevResult(LightingController&)> act;
   size_t offset;
   std::vector<uint8_t> bytes;
   std::function<void(const LightingState&)> check;
@@ -416,51 +422,51 @@ class LightingFields : public LightingTest, public ::testing::WithParamInterface
 
 TEST_P(LightingFields, SendsOneBracketAndTheKeyboardKeepsIt) {
   Connect(1);
-  GetParam().act(model_);
+  EXPECT_EQ(GetParam().act(lighting_), DevResult::Ok);
   EXPECT_EQ(SentCommands(),
             (std::vector<Sent>{Begin(), WriteParams(static_cast<uint16_t>(42 + GetParam().offset), GetParam().bytes), End()}));
-  GetParam().check(model_.State());
+  GetParam().check(lighting_.State());
   for (size_t i = 0; i < GetParam().bytes.size(); ++i)
-    EXPECT_EQ(model_.Block(1).bytes[GetParam().offset + i], GetParam().bytes[i]);
+    EXPECT_EQ(lighting_.Block(1).bytes[GetParam().offset + i], GetParam().bytes[i]);
 
-  const LightingState written = model_.State();
-  ASSERT_EQ(model_.ReadAllParams(), 1);  // what was sent is what the keyboard now holds
-  ExpectSameState(model_.State(), written);
+  const LightingState written = lighting_.State();
+  ASSERT_EQ(lighting_.ReadAllParams(), DevResult::Ok);  // what was sent is what the keyboard now holds
+  ExpectSameState(lighting_.State(), written);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, LightingFields,
     ::testing::Values(
-        FieldCase{"FirstArrow", [](LightingModel& m) { m.SetDirection(kDirectionFirst); }, kParamDirection, {0xFF},
+        FieldCase{"FirstArrow", [](LightingController& m) { return m.SetDirection(kDirectionFirst); }, kParamDirection, {0xFF},
                   [](const LightingState& s) { EXPECT_EQ(s.direction, 0xFF); }},
-        FieldCase{"SecondArrow", [](LightingModel& m) { m.SetDirection(kDirectionSecond); }, kParamDirection, {0x00},
+        FieldCase{"SecondArrow", [](LightingController& m) { return m.SetDirection(kDirectionSecond); }, kParamDirection, {0x00},
                   [](const LightingState& s) { EXPECT_EQ(s.direction, 0); }},
-        FieldCase{"Colour", [](LightingModel& m) { m.SetColour(MakeColour(0x11, 0x22, 0x33)); }, kParamMulticolour,
+        FieldCase{"Colour", [](LightingController& m) { return m.SetColour(MakeColour(0x11, 0x22, 0x33)); }, kParamMulticolour,
                   {0x00, 0x11, 0x22, 0x33},
                   [](const LightingState& s) {
                     EXPECT_FALSE(s.multicolour);
                     EXPECT_EQ(s.colour, 0x332211u);
                   }},
-        FieldCase{"Multicolour", [](LightingModel& m) { m.ToggleMulticolour(); }, kParamMulticolour, {0},
+        FieldCase{"Multicolour", [](LightingController& m) { return m.ToggleMulticolour(); }, kParamMulticolour, {0},
                   [](const LightingState& s) { EXPECT_FALSE(s.multicolour); }},
-        FieldCase{"FourColour", [](LightingModel& m) { m.SetFourColour(2); }, kParamFourColour, {2},
+        FieldCase{"FourColour", [](LightingController& m) { return m.SetFourColour(2); }, kParamFourColour, {2},
                   [](const LightingState& s) { EXPECT_EQ(s.fourColour, 2); }},
-        FieldCase{"SameFourColourAgain", [](LightingModel& m) { m.SetFourColour(0); }, kParamFourColour, {0},
+        FieldCase{"SameFourColourAgain", [](LightingController& m) { return m.SetFourColour(0); }, kParamFourColour, {0},
                   [](const LightingState& s) { EXPECT_EQ(s.fourColour, 0); }},
-        FieldCase{"ReportRate", [](LightingModel& m) { m.SetReportRate(3); }, kParamReportRate, {3},
+        FieldCase{"ReportRate", [](LightingController& m) { return m.SetReportRate(3); }, kParamReportRate, {3},
                   [](const LightingState& s) { EXPECT_EQ(s.reportRate, 3); }},
-        FieldCase{"UncontrolledByte", [](LightingModel& m) { m.WriteParam(kParamEffect7Option, std::vector<uint8_t>{1}); },
+        FieldCase{"UncontrolledByte", [](LightingController& m) { return m.WriteParam(kParamEffect7Option, std::vector<uint8_t>{1}); },
                   kParamEffect7Option, {1}, [](const LightingState&) {}}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(LightingTest, WithoutAKeyboardTheStateStillChanges) {
   device_.deviceConnected = false;
-  model_.SetBrightness(2);
-  model_.SetColour(0x123456);
-  model_.WriteKeyColour(5, 0xABCDEF);
-  EXPECT_EQ(model_.State().brightness, 2);
-  EXPECT_EQ(model_.State().colour, 0x123456u);
-  EXPECT_EQ(model_.Mirror().Get(0, 5), 0xABCDEFu);
+  EXPECT_EQ(lighting_.SetBrightness(2), DevResult::NoReply);
+  EXPECT_EQ(lighting_.SetColour(0x123456), DevResult::NoReply);
+  EXPECT_EQ(lighting_.WriteKeyColour(5, 0xABCDEF), DevResult::NoReply);
+  EXPECT_EQ(lighting_.State().brightness, 2);
+  EXPECT_EQ(lighting_.State().colour, 0x123456u);
+  EXPECT_EQ(lighting_.Mirror().Get(0, 5), 0xABCDEFu);
   EXPECT_TRUE(keyboard_.Trace().empty());
 }
 
@@ -468,26 +474,26 @@ TEST_F(LightingTest, ResetWritesTheFactoryBlockAndReloadsTheScheme) {
   PrepareBlock(2, 15, {2, 0, 3});
   PrepareBlock(2, 35, {0xAB, 0xAB, 0xAB, 0xAB, 0xAB, 0xAB, 0xAB});
   Connect(2);
-  model_.SelectEffect(12);
-  model_.SetColour(0x102030);
-  model_.SetBrightness(1);
+  ASSERT_EQ(lighting_.SelectEffect(12), DevResult::Ok);
+  ASSERT_EQ(lighting_.SetColour(0x102030), DevResult::Ok);
+  ASSERT_EQ(lighting_.SetBrightness(1), DevResult::Ok);
   Forget();
 
-  model_.ResetLighting();
+  EXPECT_EQ(lighting_.ResetLighting(), DevResult::Ok);
   std::vector<uint8_t> factory(35, 0);
   std::ranges::copy(std::array<uint8_t, 8>{1, 4, 3, 0, 0xFF, 0xFF, 0xFF, 0xFF}, factory.begin());
   EXPECT_EQ(SentCommands(), Concat({{Begin(), WriteParams(84, {1}), WriteParams(88, {0}), End()},
-                                    UploadBracket(model_.Mirror(), 2),
+                                    UploadBracket(lighting_.Mirror(), 2),
                                     {Begin(), WriteParams(84, factory), End()}}));
   Log calls = PlainCalls(1);
   calls.insert(calls.end(), {"ResetSchemesFromTemplate 2", "SchemeNames 2", "FillSchemeList P2S0 x10",
                              "LoadCurrentScheme 2", "RefreshPanel"});
   EXPECT_EQ(log_, calls);
-  ExpectFreshState(model_.State());
+  ExpectFreshState(lighting_.State());
 
-  ASSERT_EQ(model_.ReadAllParams(), 1);
-  ExpectFreshState(model_.State());
-  const auto& block = model_.Block(2).bytes;
+  ASSERT_EQ(lighting_.ReadAllParams(), DevResult::Ok);
+  ExpectFreshState(lighting_.State());
+  const auto& block = lighting_.Block(2).bytes;
   EXPECT_TRUE(std::equal(factory.begin(), factory.end(), block.begin()));
   EXPECT_EQ(block[35], 0xAB);  // past the reset: kept
   EXPECT_EQ(block[41], 0xAB);
@@ -496,9 +502,8 @@ TEST_F(LightingTest, ResetWritesTheFactoryBlockAndReloadsTheScheme) {
 // ---- Per-key colours ---------------------------------------------------------
 
 TEST_F(LightingTest, UploadSendsTheProfilesImageInEightChunks) {
-  model_.SetProfile(1);
-  for (size_t i = 0; i < kKeyColourMirrorBytes; ++i) model_.Mirror().bytes[i] = static_cast<uint8_t>(i * 13);
-  model_.UploadKeyImage();
+  lighting_.SetProfile(1);
+  ASSERT_EQ(lighting_.LoadSchemeWithUpload(), DevResult::Ok);  // the recording scheme differs in every byte
 
   auto sent = SentCommands();
   ASSERT_EQ(sent.size(), 10u);
@@ -508,81 +513,87 @@ TEST_F(LightingTest, UploadSendsTheProfilesImageInEightChunks) {
     SCOPED_TRACE("chunk " + std::to_string(k));
     const size_t from = 512 + 54 * static_cast<size_t>(k);
     EXPECT_EQ(sent[static_cast<size_t>(k) + 1],
-              KeyColours(static_cast<uint16_t>(0x200 + 54 * k), std::span(model_.Mirror().bytes).subspan(from, 54)));
+              KeyColours(static_cast<uint16_t>(0x200 + 54 * k), std::span(lighting_.Mirror().bytes).subspan(from, 54)));
   }
 }
 
 TEST_F(LightingTest, OneKeyColourGoesToTheKeyboardAndTheMirror) {
-  model_.SetProfile(2);
-  model_.WriteKeyColour(LedSlotOfControl(1096), MakeColour(0x11, 0x22, 0x33));  // Page Up
+  lighting_.SetProfile(2);
+  EXPECT_EQ(lighting_.WriteKeyColour(LedSlotOfKey(kFullSizeLedSlots, 0x149), MakeColour(0x11, 0x22, 0x33)),
+            DevResult::Ok);  // Page Up
   const std::array<uint8_t, 3> rgb = {0x11, 0x22, 0x33};
   EXPECT_EQ(SentCommands(), (std::vector<Sent>{Begin(), KeyColours(1024 + 112 * 3, rgb), End()}));
-  EXPECT_EQ(model_.Mirror().Get(2, 112), 0x332211u);
-  EXPECT_EQ(model_.Mirror().Get(1, 112), 0u);
+  EXPECT_EQ(lighting_.Mirror().Get(2, 112), 0x332211u);
+  EXPECT_EQ(lighting_.Mirror().Get(1, 112), 0u);
 
   Forget();
-  model_.WriteKeyColour(kLedSlotsPerImage, 0xFFFFFF);  // past the image
-  model_.WriteKeyColour(-1, 0xFFFFFF);
+  EXPECT_EQ(lighting_.WriteKeyColour(kLedSlotsPerImage, 0xFFFFFF), DevResult::Ok);  // past the image: nothing
+  EXPECT_EQ(lighting_.WriteKeyColour(-1, 0xFFFFFF), DevResult::Ok);
   EXPECT_TRUE(SentCommands().empty());
 }
 
-// ---- Key buttons and LED slots ---------------------------------------------
+// ---- Lit keys and LED slots ---------------------------------------------------
 
 struct SlotCase {
-  int controlId;
+  KeyCode key;
   int slot;
-  friend void PrintTo(const SlotCase& c, std::ostream* os) { *os << "control " << c.controlId; }
+  friend void PrintTo(const SlotCase& c, std::ostream* os) { *os << "key " << KeyCodeText(c.key); }
 };
 
 class LedSlotLookup : public ::testing::TestWithParam<SlotCase> {};
 
-TEST_P(LedSlotLookup, FindsTheSlotOfAKeyButton) { EXPECT_EQ(LedSlotOfControl(GetParam().controlId), GetParam().slot); }
+TEST_P(LedSlotLookup, FindsTheSlotOfAKey) {
+  EXPECT_EQ(LedSlotOfKey(kFullSizeLedSlots, GetParam().key), GetParam().slot);
+}
 
 INSTANTIATE_TEST_SUITE_P(Keys, LedSlotLookup,
-                         ::testing::Values(SlotCase{1199, 0}, SlotCase{1022, 1}, SlotCase{1015, 7}, SlotCase{1023, 8},
-                                           SlotCase{1029, 18}, SlotCase{1041, 30}, SlotCase{1106, 33},
-                                           SlotCase{1056, 35}, SlotCase{1053, 45}, SlotCase{1069, 52},
-                                           SlotCase{1068, 63}, SlotCase{1042, 64}, SlotCase{1082, 69},
-                                           SlotCase{1070, 81}, SlotCase{1174, 91}, SlotCase{1043, 98},
-                                           SlotCase{1118, 101}, SlotCase{1087, 112}, SlotCase{1096, 112},
-                                           SlotCase{1111, 117}, SlotCase{1000, 125}, SlotCase{1143, 125},
-                                           SlotCase{1016, -1}, SlotCase{1057, -1}, SlotCase{1135, -1}));
+                         ::testing::Values(SlotCase{0x056, 0}, SlotCase{0x001, 1}, SlotCase{0x040, 7},
+                                           SlotCase{0x041, 8}, SlotCase{0x029, 18}, SlotCase{0x00D, 30},
+                                           SlotCase{0x037, 33}, SlotCase{0x00F, 35}, SlotCase{0x019, 45},
+                                           SlotCase{0x03A, 52}, SlotCase{0x028, 63}, SlotCase{0x02B, 64},
+                                           SlotCase{0x02A, 69}, SlotCase{0x01C, 81}, SlotCase{kFnKey, 91},
+                                           SlotCase{0x00E, 98}, SlotCase{0x11C, 101}, SlotCase{0x15C, 112},
+                                           SlotCase{0x149, 112}, SlotCase{0x04E, 117}, SlotCase{0x200, 125},
+                                           SlotCase{0x208, 125},
+                                           SlotCase{0x064, -1},     // F13: no key of this keyboard
+                                           SlotCase{0x209, -1},     // the second set's G1
+                                           SlotCase{0x000, -1}));
 
-TEST(LedSlotTable, CoversEveryKeyButtonOnce) {
-  std::set<int> expectedKeys = {1199};
-  for (int id = 1010; id <= 1120; ++id)
-    if ((id < 1016 || id > 1021) && id != 1057) expectedKeys.insert(id);
-  std::set<int> keys, gKeys, keySlots;
+TEST(LedSlotTable, CoversEveryKeyOnce) {
+  const std::set<KeyCode> expectedKeys(kFullSizeKeys.begin(), kFullSizeKeys.end());
+  std::set<KeyCode> keys, gKeys;
+  std::set<int> keySlots;
   int fn = 0;
-  for (const LedSlotEntry& e : kLedSlotTable) {
-    EXPECT_LT(e.slot, 144) << e.name;  // inside what an upload writes
+  for (const LedSlotEntry& e : kFullSizeLedSlots) {
+    EXPECT_LT(e.slot, 144) << KeyCodeText(e.key);  // inside what an upload writes
     if (e.kind == LedKeyKind::kKey) {
-      EXPECT_TRUE(keys.insert(e.controlId).second) << e.name;
-      EXPECT_TRUE(keySlots.insert(e.slot).second || e.slot == kSharedWinPageUpSlot) << e.name;
+      EXPECT_TRUE(keys.insert(e.key).second) << KeyCodeText(e.key);
+      EXPECT_TRUE(keySlots.insert(e.slot).second || e.slot == kSharedWinPageUpSlot) << KeyCodeText(e.key);
     } else if (e.kind == LedKeyKind::kGKey) {
-      gKeys.insert(e.controlId);
+      gKeys.insert(e.key);
       EXPECT_EQ(e.slot, kGKeySlot);
     } else {
       ++fn;
+      EXPECT_EQ(e.key, kFnKey);
       EXPECT_EQ(e.slot, kFnSlot);
     }
   }
   EXPECT_EQ(keys, expectedKeys);
   EXPECT_EQ(keys.size(), 105u);
   EXPECT_EQ(fn, 1);
-  EXPECT_EQ(gKeys, (std::set<int>{1000, 1001, 1002, 1003, 1004, 1140, 1141, 1142, 1143}));
+  EXPECT_EQ(gKeys, (std::set<KeyCode>{0x200, 0x201, 0x202, 0x203, 0x204, 0x205, 0x206, 0x207, 0x208}));
   EXPECT_FALSE(keySlots.contains(kFnSlot));
 }
 
-TEST(LedSlotTable, FindsEveryButtonOfASlot) {
-  auto ids = [](int slot) {
-    SlotControls c = ControlsOfSlot(slot);
-    return std::vector<int>(c.Ids().begin(), c.Ids().end());
+TEST(LedSlotTable, FindsEveryKeyOfASlot) {
+  auto keys = [](int slot) {
+    SlotKeys k = KeysOfSlot(kFullSizeLedSlots, slot);
+    return std::vector<KeyCode>(k.Keys().begin(), k.Keys().end());
   };
-  EXPECT_EQ(ids(112), (std::vector<int>{1087, 1096}));
-  EXPECT_EQ(ids(125), (std::vector<int>{1000, 1001, 1002, 1003, 1004, 1140, 1141, 1142, 1143}));
-  EXPECT_EQ(ids(1), std::vector<int>{1022});
-  EXPECT_TRUE(ids(34).empty());
+  EXPECT_EQ(keys(112), (std::vector<KeyCode>{0x15C, 0x149}));  // Right Win and Page Up
+  EXPECT_EQ(keys(125), (std::vector<KeyCode>{0x200, 0x201, 0x202, 0x203, 0x204, 0x205, 0x206, 0x207, 0x208}));
+  EXPECT_EQ(keys(1), std::vector<KeyCode>{0x001});
+  EXPECT_TRUE(keys(34).empty());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "store/registry.h"
+#include "store/settings.h"
 #include "temp_dir.h"
 
 namespace keyloft {
@@ -19,7 +20,10 @@ class LocalisationTest : public ::testing::Test {
     dir_.Write("prog/Lang0C04.ini", "[TEXT]\nHELLO=Neih hou\n");
   }
 
-  Localisation Make(uint16_t systemId) { return Localisation(dir_ / "prog", registry_, systemId); }
+  // As the core makes it: the language resolved once, then looked up.
+  Localisation Make(uint16_t systemId, std::chrono::milliseconds recheck = std::chrono::seconds(1)) {
+    return Localisation(dir_ / "prog", ResolveLanguageId(registry_, systemId), recheck);
+  }
 
   TempDir dir_;
   RegistryKey registry_{dir_ / "config" / "registry.ini"};
@@ -76,7 +80,7 @@ TEST_F(LocalisationTest, LookupsTellMissingFromEmpty) {
 }
 
 TEST_F(LocalisationTest, TheIndexNamesTheFile) {
-  Localisation lang = Make(0x0409);
+  Localisation lang = Make(0x0409, std::chrono::milliseconds(0));
   EXPECT_EQ(lang.GetText("HELLO", 2), "Neih hou");  // index 2 reads Lang0C04.ini
   EXPECT_EQ(lang.GetText("HELLO", 3), "Hello");     // above 2 counts as 0
   EXPECT_EQ(lang.LanguageFile(2).filename(), "Lang0C04.ini");
@@ -84,11 +88,30 @@ TEST_F(LocalisationTest, TheIndexNamesTheFile) {
   EXPECT_EQ(lang.GetText("HELLO", 2), "#Error");
 }
 
-TEST_F(LocalisationTest, EveryLookupReadsTheFileAfresh) {
-  Localisation lang = Make(0x0409);
+TEST_F(LocalisationTest, AChangedFileIsReadAgain) {
+  Localisation lang = Make(0x0409, std::chrono::milliseconds(0));
   EXPECT_EQ(lang.GetText("HELLO"), "Hello");
   dir_.Write("prog/Lang0409.ini", "[TEXT]\nHELLO=Hi again\n");
   EXPECT_EQ(lang.GetText("HELLO"), "Hi again");
+  std::filesystem::remove(dir_ / "prog" / "Lang0409.ini");
+  EXPECT_EQ(lang.GetText("HELLO"), "#Error");
+}
+
+TEST_F(LocalisationTest, LookupsBetweenChecksTouchNoFile) {
+  Localisation lang = Make(0x0409, std::chrono::hours(1));
+  EXPECT_EQ(lang.GetText("HELLO"), "Hello");
+  std::filesystem::remove(dir_ / "prog" / "Lang0409.ini");
+  EXPECT_EQ(lang.GetText("HELLO"), "Hello");
+  EXPECT_EQ(lang.GetText("EMPTY"), "");
+}
+
+TEST_F(LocalisationTest, ReadingTheLanguageWritesNothing) {
+  ASSERT_TRUE(registry_.WriteDword("", "dwLanguageId", 0x0409));
+  Localisation lang = Make(0x0409);
+  std::filesystem::remove(registry_.File());
+  EXPECT_EQ(lang.GetLanguageId(), 0x0409);
+  EXPECT_EQ(lang.GetText("HELLO"), "Hello");
+  EXPECT_FALSE(std::filesystem::exists(registry_.File()));
 }
 
 TEST(MapSystemLanguage, SearchesThePairsInOrder) {

@@ -10,6 +10,7 @@
 #include "device_fixture.h"
 #include "printers.h"
 #include "recording_prompts.h"
+#include "sync/profile_import.h"
 #include "temp_dir.h"
 #include "util/bytes.h"
 
@@ -179,7 +180,7 @@ class Restore : public ::testing::Test {
     device_.macroCapacity = 64 * 128;
   }
   test::VirtualKeyboard keyboard_;
-  DeviceContext device_{keyboard_.Config(), keyboard_.LockFolder()};
+  test::TestDevice device_{keyboard_.Config(), keyboard_.LockFolder()};
   CommandChannel channel_{device_};
   ProfileWorkspace workspace_;
   RecordingPrompts prompts_;
@@ -195,9 +196,11 @@ TEST_F(Restore, ReplacesTheModelAndWritesAllThreeProfiles) {
 
   auto result = ImportProfile(dir_ / "backup.fwc", workspace_, dir_ / "$Profile0", device_, channel_, prompts_);
   EXPECT_TRUE(result.loaded);
-  EXPECT_TRUE(result.written);
-  EXPECT_EQ(workspace_.workingProfile.texts.slots[512 + 7], std::u16string(21, u'x'));  // array 1, record 7
-  EXPECT_EQ(workspace_.workingProfile.macros.size(), 2u);
+  EXPECT_TRUE(result.Written());
+  workspace_.Read([](const ProfileData& w) {
+    EXPECT_EQ(w.texts.slots[512 + 7], std::u16string(21, u'x'));  // array 1, record 7
+    EXPECT_EQ(w.macros.size(), 2u);
+  });
   EXPECT_EQ(dir_.Read("$Profile0"), dir_.Read("backup.fwc"));
   int keyMapStarts = 0;
   for (const auto& c : keyboard_.Commands()) keyMapStarts += c[3] == CMD_WRITE_KEYMAP && (c[5] | c[6] << 8) % 378 == 0;
@@ -205,12 +208,12 @@ TEST_F(Restore, ReplacesTheModelAndWritesAllThreeProfiles) {
 }
 
 TEST_F(Restore, ARefusedFileChangesNothing) {
-  workspace_.workingProfile.block.arrays[0][5] = {kAssignDisabled};
+  workspace_.Edit([](ProfileData& w) { w.block.arrays[0][5] = {kAssignDisabled}; });
   dir_.Write("junk.fwc", std::string(40000, 'j'));
   auto result = ImportProfile(dir_ / "junk.fwc", workspace_, dir_ / "$Profile0", device_, channel_, prompts_);
   EXPECT_FALSE(result.loaded);
   EXPECT_EQ(prompts_.shown.back(), "MAIN_PROMPT_INPORT");
-  EXPECT_EQ(workspace_.workingProfile.block.arrays[0][5].type, kAssignDisabled);
+  EXPECT_EQ(workspace_.Read([](const ProfileData& w) { return w.block.arrays[0][5].type; }), kAssignDisabled);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "$Profile0"));  // the working copy is only updated, never made
 }
 

@@ -21,7 +21,8 @@ class SettingsTest : public ::testing::Test {
 
   TempDir dir_;
   RegistryKey registry_{dir_ / "config" / "registry.ini"};
-  Localisation lang_{dir_ / "prog", registry_, 0x0409};
+  // Rechecked at every lookup: a test changes the language file under it.
+  Localisation lang_{dir_ / "prog", 0x0409, std::chrono::milliseconds(0)};
   Settings settings_{registry_, dir_ / "data", lang_};
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "device_fixture.h"
@@ -77,7 +78,7 @@ std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> parts) {
 
 // Two macros whose image is 0x0120 bytes long.
 void PutTwoMacrosOnTheKeyboard(VirtualKeyboard& keyboard) {
-  DeviceContext device(keyboard.Config(), keyboard.LockFolder());
+  test::TestDevice device(keyboard.Config(), keyboard.LockFolder());
   ASSERT_TRUE(test::ConnectDirectly(device));
   MacroList list(2);
   list[0].id = 1;
@@ -87,9 +88,9 @@ void PutTwoMacrosOnTheKeyboard(VirtualKeyboard& keyboard) {
   auto image = BuildMacroImage(list, false);
   ASSERT_EQ(image.size(), 0x120u);
   CommandChannel channel(device);
-  ASSERT_EQ(channel.DevBegin(), DEV_OK);
-  ASSERT_EQ(channel.DevWriteMacros(image), DEV_OK);
-  ASSERT_EQ(channel.DevEnd(), DEV_OK);
+  ASSERT_EQ(channel.DevBegin(), DevResult::Ok);
+  ASSERT_EQ(channel.DevWriteMacros(image), DevResult::Ok);
+  ASSERT_EQ(channel.DevEnd(), DevResult::Ok);
 }
 
 struct ConnectionCase {
@@ -117,8 +118,7 @@ TEST_P(Connection, ReadsEverythingBackInOrder) {
                   Repeat(CMD_READ_PARAMS, 3), {CMD_END}}));
   const size_t macros = GetParam().macros ? 2 : 0;
   EXPECT_EQ(std::filesystem::file_size(WorkingFile()), 0x8040u + macros * 0x7F00u);
-  std::scoped_lock lock(Core().Workspace().workingLock);
-  EXPECT_EQ(Core().Workspace().workingProfile.macros.size(), macros);
+  EXPECT_EQ(Core().Editor().Macros().size(), macros);
   EXPECT_TRUE(ui_.Saw("profile button 0"));
   EXPECT_TRUE(ui_.Saw("apply off"));
 }
@@ -136,22 +136,22 @@ TEST_F(SyncTest, AFailedReadBackKeepsTheFileAndGivesTheDefaults) {
   earlier.block.arrays[1][5] = {kAssignDisabled};
   ASSERT_TRUE(SaveProfileFile(WorkingFile(), earlier));
   const std::string before = TempDir::ReadFile(WorkingFile());
-  {
-    std::scoped_lock lock(core.Workspace().workingLock);
-    core.Workspace().workingProfile.block.arrays[0][9] = {kAssignDisabled};
-  }
   core.Device().activeProfileCache = 0;
+  ASSERT_EQ(core.Editor().AssignKey(0, 0x009, KeyAction{kAssignDisabled}), EditResult::Ok);  // record 9
   ASSERT_EQ(keyboard_.Control("unplug-after 8"), "ok");  // the first chunk of profile 1's key map
-  OnUiThread([&] { core.Sync().LoadOnboardProfiles(false); });
+  DevResult read = DevResult::Ok;
+  OnUiThread([&] { read = core.Sync().LoadOnboardProfiles(false); });
+  EXPECT_NE(read, DevResult::Ok);
   EXPECT_EQ(TempDir::ReadFile(WorkingFile()), before);
-  std::scoped_lock lock(core.Workspace().workingLock);
-  EXPECT_EQ(core.Workspace().workingProfile.block.arrays[0][9], KeyAssignment{});
-  EXPECT_EQ(core.Workspace().workingProfile.block.arrays[1][5], KeyAssignment{});
+  core.Workspace().Read([](const ProfileData& w) {
+    EXPECT_EQ(w.block.arrays[0][9], KeyAssignment{});
+    EXPECT_EQ(w.block.arrays[1][5], KeyAssignment{});
+  });
 }
 
 TEST_F(SyncTest, SwitchingProfiles) {
   KeyloftCore& core = Core();
-  int switched = -1;
+  SwitchOutcome switched;
   auto infoWrites = [&] {
     std::vector<int> profiles;
     for (const auto& c : keyboard_.Commands()) {
@@ -162,7 +162,7 @@ TEST_F(SyncTest, SwitchingProfiles) {
 
   keyboard_.ClearTrace();
   OnUiThread([&] { switched = core.Sync().SwitchProfile(3); });
-  EXPECT_EQ(switched, 1);
+  EXPECT_EQ(switched.result, SwitchResult::Switched);
   EXPECT_EQ(infoWrites(), std::vector<int>{0});  // 3 means the first profile
 
   keyboard_.ClearTrace();
@@ -173,28 +173,24 @@ TEST_F(SyncTest, SwitchingProfiles) {
 
   ui_.keyDialogOpen = true;
   OnUiThread([&] { switched = core.Sync().SwitchProfile(1); });
-  EXPECT_EQ(switched, 0);
+  EXPECT_EQ(switched.result, SwitchResult::Refused);
   EXPECT_TRUE(ui_.Saw("notify PROFILE_SEELCT_PROMPT2"));
   ui_.keyDialogOpen = false;
 
   keyboard_.ClearTrace();
-  OnUiThread([&] { core.Sync().ProfileButton(0); });  // the active profile: lighting read, no switch
+  OnUiThread([&] { EXPECT_EQ(core.Sync().ProfileButton(0), DevResult::Ok); });  // the active profile: lighting read, no switch
   EXPECT_TRUE(infoWrites().empty());
   EXPECT_FALSE(keyboard_.Commands().empty());
 }
 
 TEST_F(SyncTest, PendingChangesAreAppliedUnderTheOldProfileOrDropped) {
   KeyloftCore& core = Core();
-  auto changeAKey = [&] {
-    std::scoped_lock lock(core.Workspace().workingLock);
-    core.Workspace().workingProfile.block.arrays[0][KeyCodeToIndex(0x01E)] = {kAssignKey, 0, 0x030};
-    ui_.applyEnabled = true;
-  };
+  auto changeAKey = [&] { ASSERT_EQ(core.Editor().AssignKey(0, 0x01E, KeyAction::Key(0x030)), EditResult::Ok); };
 
   changeAKey();
   ui_.answer = true;
   keyboard_.ClearTrace();
-  OnUiThread([&] { core.Sync().SwitchProfile(1); });
+  OnUiThread([&] { EXPECT_EQ(core.Sync().SwitchProfile(1).result, SwitchResult::Switched); });
   auto numbers = CommandNumbers();
   auto keyMap = std::find(numbers.begin(), numbers.end(), CMD_WRITE_KEYMAP);
   auto info = std::find(numbers.begin(), numbers.end(), CMD_WRITE_INFO);
@@ -204,27 +200,20 @@ TEST_F(SyncTest, PendingChangesAreAppliedUnderTheOldProfileOrDropped) {
   EXPECT_FALSE(ui_.applyEnabled);
 
   changeAKey();
-  {
-    std::scoped_lock lock(core.Workspace().workingLock);
-    core.Workspace().workingProfile.block.arrays[0][KeyCodeToIndex(0x030)] = {kAssignDisabled};
-  }
+  ASSERT_EQ(core.Editor().AssignKey(0, 0x030, KeyAction{kAssignDisabled}), EditResult::Ok);
   ui_.answer = false;
   keyboard_.ClearTrace();
-  OnUiThread([&] { core.Sync().SwitchProfile(2); });
+  OnUiThread([&] { EXPECT_EQ(core.Sync().SwitchProfile(2).result, SwitchResult::Switched); });
   numbers = CommandNumbers();
   EXPECT_EQ(std::count(numbers.begin(), numbers.end(), CMD_WRITE_KEYMAP), 0);
-  {
-    std::scoped_lock lock(core.Workspace().workingLock);
-    EXPECT_EQ(core.Workspace().workingProfile.block.arrays[0][KeyCodeToIndex(0x030)], KeyAssignment{});  // reloaded
-  }
+  EXPECT_EQ(core.Editor().Describe(0, 0x030).record, KeyAssignment{});  // reloaded
 
   // Without a working file to go back to, discarded changes are gone all the same.
   std::filesystem::remove(WorkingFile());
   changeAKey();
   keyboard_.ClearTrace();
-  OnUiThread([&] { core.Sync().SwitchProfile(0); });
-  std::scoped_lock lock(core.Workspace().workingLock);
-  EXPECT_EQ(core.Workspace().workingProfile.block.arrays[0][KeyCodeToIndex(0x01E)], KeyAssignment{});
+  OnUiThread([&] { EXPECT_EQ(core.Sync().SwitchProfile(0).result, SwitchResult::Switched); });
+  EXPECT_EQ(core.Editor().Describe(0, 0x01E).record, KeyAssignment{});
 }
 
 TEST_F(SyncTest, FollowsAProfileChosenOnTheKeyboard) {
@@ -258,19 +247,20 @@ TEST_F(SyncTest, FollowsAProfileChosenOnTheKeyboard) {
 
 TEST_F(SyncTest, Apply) {
   KeyloftCore& core = Core();
-  OnUiThread([&] { core.Sync().SwitchProfile(1); });
+  ApplyOutcome applied;
+  auto apply = [&] { OnUiThread([&] { applied = core.Sync().Apply(); }); };
+  OnUiThread([&] { EXPECT_EQ(core.Sync().SwitchProfile(1).result, SwitchResult::Switched); });
   keyboard_.ClearTrace();
   ui_.ClearLog();
-  OnUiThread([&] { core.Sync().Apply(); });  // nothing pending
+  apply();  // nothing pending
+  EXPECT_EQ(applied.result, ApplyResult::NothingPending);
   EXPECT_TRUE(keyboard_.Commands().empty());
   EXPECT_EQ(ui_.Log(), (std::vector<std::string>{"progress on", "progress off"}));
 
-  {
-    std::scoped_lock lock(core.Workspace().workingLock);
-    core.Workspace().workingProfile.block.arrays[1][KeyCodeToIndex(0x01E)] = {kAssignKey, 0, 0x030};
-  }
-  ui_.applyEnabled = true;
-  OnUiThread([&] { core.Sync().Apply(); });
+  ASSERT_EQ(core.Editor().AssignKey(1, 0x01E, KeyAction::Key(0x030)), EditResult::Ok);
+  EXPECT_TRUE(ui_.applyEnabled);
+  apply();
+  EXPECT_EQ(applied.result, ApplyResult::Applied);
   std::vector<std::pair<uint8_t, int>> sent;
   for (const auto& c : keyboard_.Commands()) sent.emplace_back(c[3], c[5] | c[6] << 8);
   ASSERT_GE(sent.size(), 10u);
@@ -280,22 +270,24 @@ TEST_F(SyncTest, Apply) {
   EXPECT_EQ(sent.back().first, CMD_END);
   EXPECT_FALSE(ui_.applyEnabled);
 
-  // A deleted macro that keys used: all three key maps, then the active one again.
-  core.Workspace().writeAll = true;
-  for (int round : {3, 1}) {
+  // A change to a profile other than the active one: all three key maps, then
+  // the active one again.
+  for (auto [profile, keyMaps] : {std::pair{0, 3}, std::pair{1, 1}}) {
     keyboard_.ClearTrace();
-    ui_.applyEnabled = true;
-    OnUiThread([&] { core.Sync().Apply(); });
+    ASSERT_EQ(core.Editor().AssignKey(profile, 0x01F, KeyAction::Key(0x031)), EditResult::Ok);
+    apply();
+    EXPECT_EQ(applied.result, ApplyResult::Applied);
     int starts = 0;
     for (const auto& c : keyboard_.Commands()) starts += c[3] == CMD_WRITE_KEYMAP && (c[5] | c[6] << 8) % 378 == 0;
-    EXPECT_EQ(starts, round);
+    EXPECT_EQ(starts, keyMaps);
   }
 
   // A recording the user keeps: nothing happens.
   ui_.recording = true;
-  ui_.applyEnabled = true;
+  ASSERT_EQ(core.Editor().AssignKey(1, 0x01F, KeyAction::Key(0x032)), EditResult::Ok);
   keyboard_.ClearTrace();
-  OnUiThread([&] { core.Sync().Apply(); });
+  apply();
+  EXPECT_EQ(applied.result, ApplyResult::Declined);
   EXPECT_TRUE(keyboard_.Commands().empty());
   EXPECT_TRUE(ui_.recording);
 
@@ -305,9 +297,11 @@ TEST_F(SyncTest, Apply) {
   ASSERT_TRUE(WaitUntil([&] { return !core.Device().deviceConnected; }));
   const auto before = std::filesystem::last_write_time(WorkingFile());
   std::this_thread::sleep_for(10ms);
-  OnUiThread([&] { core.Sync().Apply(); });
+  apply();
+  EXPECT_EQ(applied.result, ApplyResult::WriteFailed);
   EXPECT_GT(std::filesystem::last_write_time(WorkingFile()), before);
   EXPECT_TRUE(ui_.applyEnabled);
+  EXPECT_TRUE(core.Workspace().Pending());
 }
 
 // A keyboard unplugged at any command of the connection or of an Apply: the
@@ -347,13 +341,11 @@ TEST(UnplugAnywhere, LeavesTheProgramConsistent) {
     }
     w.executor_.Drain();
     if (plugged() && core.Device().deviceConnected) {  // the connection got through: unplug during an Apply
-      {
-        std::scoped_lock lock(core.Workspace().workingLock);
-        core.Workspace().workingProfile.block.arrays[0][KeyCodeToIndex(0x01E)] = {kAssignKey, 0, 0x030};
-      }
-      w.ui_.applyEnabled = true;
-      w.OnUiThread([&] { core.Sync().Apply(); });
+      ASSERT_EQ(core.Editor().AssignKey(0, 0x01E, KeyAction::Key(0x030)), EditResult::Ok);
+      ApplyOutcome applied;
+      w.OnUiThread([&] { applied = core.Sync().Apply(); });
       if (!plugged()) {
+        EXPECT_NE(applied.result, ApplyResult::Applied);
         EXPECT_TRUE(w.ui_.applyEnabled);  // what did not reach the keyboard stays pending
       }
     }
@@ -363,8 +355,9 @@ TEST(UnplugAnywhere, LeavesTheProgramConsistent) {
       EXPECT_EQ(ValidateProfileFile(w.WorkingFile(), quiet), kProfileFileValid);
     }
     core.Stop();  // returns: no thread waits forever
-    std::unique_lock<std::recursive_mutex> working(core.Workspace().workingLock, std::try_to_lock);
-    EXPECT_TRUE(working.owns_lock());  // no lock left held
+    // No lock left held: another thread reads at once.
+    auto read = std::async(std::launch::async, [&] { return core.Workspace().Read([](const ProfileData&) { return true; }); });
+    EXPECT_EQ(read.wait_for(5s), std::future_status::ready);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "model/keyboard_model.h"
 #include "temp_dir.h"
 
 namespace keyloft {
@@ -105,7 +106,7 @@ TEST(Colours, FormatAndParse) {
 }  // namespace keyloft
 
 #include "model/lighting.h"
-#include "store/ini_file.h"
+#include "util/ini_file.h"
 
 namespace keyloft {
 namespace {
@@ -123,7 +124,7 @@ TEST(ShippedTemplate, HoldsTenCompleteSchemes) {
     names.insert(name);
     uint32_t base = 0;
     ASSERT_TRUE(ParseColour(ReadIniString(path, "Mode" + std::to_string(scheme), "jcolor", ""), base)) << scheme;
-    for (const auto& entry : kLedSlotTable) {
+    for (const auto& entry : kFullSizeLedSlots) {
       if (entry.kind == LedKeyKind::kGKey) continue;
       auto value = ReadIniValue(path, "Mode" + std::to_string(scheme), std::to_string(entry.slot));
       ASSERT_TRUE(value) << "scheme " << scheme << " slot " << entry.slot;

@@ -10,7 +10,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <QTemporaryDir>
 #include <QTextStream>
 #include <cstdio>
 #include <filesystem>
@@ -25,7 +24,7 @@
 #include "model/key_codes.h"
 #include "panel_bitmaps.h"
 #include "scenes.h"
-#include "store/registry.h"
+#include "platform/locale.h"
 #include "ui/skin/skin_entries.h"
 
 namespace keyloft::skingen {
@@ -157,12 +156,10 @@ int Run(const QStringList& args) {
     std::fprintf(stderr, "usage: keyloft-skin-gen --out SKIN_FOLDER --lang Lang0409.ini\n");
     return 2;
   }
-  // Key names come through the program's own lookup, from a registry in a
-  // throw-away folder so no user setting is read or written.
-  QTemporaryDir home;
-  RegistryKey registry(std::filesystem::path(home.path().toStdString()) / "registry.ini");
+  // Key names come through the program's own lookup, in English whatever the
+  // user's settings say.
   const std::filesystem::path langFile = langPath.toStdString();
-  Localisation lang(langFile.parent_path(), registry, 0x0409);
+  Localisation lang(langFile.parent_path(), kLangEnglishUS);
   if (lang.LanguageFile(lang.GetLanguageIndex()).filename() != langFile.filename()) {
     std::fprintf(stderr, "the language file must be %s\n", lang.LanguageFile(0).filename().c_str());
     return 2;

@@ -21,7 +21,7 @@
 #include <set>
 
 #include "platform/paths.h"
-#include "store/ini_file.h"
+#include "util/ini_file.h"
 #include "ui/controls/bitmap_slider.h"
 #include "ui/controls/color_static.h"
 #include "ui/controls/png_button.h"
@@ -241,7 +241,7 @@ void TintKeys(PreviewWindow& w, int windowWidth) {
     painter.setCompositionMode(QPainter::CompositionMode_Multiply);
     painter.fillRect(button.rect().adjusted(3, 3, -3, -3), colour);
   };
-  for (KeyCode code : kKeyboardKeys) {
+  for (KeyCode code : kFullSizeKeys) {
     CPngButton* button = w.Button(KeyButtonKey(code));
     button->SetAltPictures(&unlit, &lit, true, true, false);
     button->SetDrawCallback(tint);

@@ -30,7 +30,7 @@ void AddPlain(std::vector<SkinEntry>& to, Placement placement, std::initializer_
 std::vector<SkinEntry> BuildMainEntries() {
   std::vector<SkinEntry> e;
   for (int n = 1; n <= 9; ++n) e.push_back({GKeyButtonKey(n), Placement::ImageButton, kMainKeys});
-  for (KeyCode code : kKeyboardKeys) e.push_back({KeyButtonKey(code), Placement::ImageButton, kMainKeys});
+  for (KeyCode code : kFullSizeKeys) e.push_back({KeyButtonKey(code), Placement::ImageButton, kMainKeys});
   for (int n = 1; n <= 6; ++n) e.push_back({DKeyButtonKey(n), Placement::ImageButton, kMainKeys});
   Add(e, Placement::ImageButton, kMainKeys,
       {"KEY_FN", "FUNC_PROFILE1", "FUNC_PROFILE2", "FUNC_PROFILE3", "FUNC_DEFAULT", "FUNC_SWITCH", "FUNC_REPORT1",

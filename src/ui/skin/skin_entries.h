@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/key_codes.h"
+#include "model/keyboard_model.h"
 
 namespace keyloft {
 

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <climits>
 
-#include "store/ini_file.h"
+#include "util/ini_file.h"
 #include "ui/controls/png_button.h"
 #include "ui/skin/skin_entries.h"
 

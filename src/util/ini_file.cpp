@@ -1,8 +1,8 @@
-#include "store/ini_file.h"
+#include "util/ini_file.h"
 
 #include <system_error>
 
-#include "platform/atomic_file.h"
+#include "util/atomic_file.h"
 #include "util/text.h"
 
 namespace keyloft {
@@ -107,6 +107,40 @@ std::optional<std::string> FindIniValue(std::string_view text, std::string_view 
     if (inSection && LineReader::KeyValue(content, k, v) && EqualsIgnoreCase(k, key)) return std::string(Unquote(v));
   }
   return std::nullopt;
+}
+
+namespace {
+
+std::string FoldedName(std::string_view section, std::string_view key) {
+  std::string folded;
+  folded.reserve(section.size() + key.size() + 1);
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  for (char c : section) folded += lower(c);
+  folded += '\n';
+  for (char c : key) folded += lower(c);
+  return folded;
+}
+
+}  // namespace
+
+IniTable::IniTable(std::string_view text) {
+  LineReader reader(text);
+  std::optional<std::string_view> section;
+  for (Line line; reader.Next(line);) {
+    std::string_view content = reader.Content(line);
+    if (auto name = LineReader::SectionName(content)) {
+      section = name;
+      continue;
+    }
+    std::string_view k, v;
+    // The first of equal names wins, as FindIniValue's scan does.
+    if (section && LineReader::KeyValue(content, k, v)) values_.emplace(FoldedName(*section, k), Unquote(v));
+  }
+}
+
+const std::string* IniTable::Find(std::string_view section, std::string_view key) const {
+  auto it = values_.find(FoldedName(section, key));
+  return it == values_.end() ? nullptr : &it->second;
 }
 
 std::optional<std::string> SetIniValue(std::string_view text, std::string_view section, std::string_view key,

@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace keyloft {
 
@@ -34,6 +35,22 @@ std::optional<std::string> FindIniValue(std::string_view text, std::string_view 
 // every storable value reads back exactly.
 std::optional<std::string> SetIniValue(std::string_view text, std::string_view section, std::string_view key,
                                        std::string_view value);
+
+// Every value of an INI text at once, for a file read many times (the
+// language file): Find answers as FindIniValue would, without reading the text again.
+class IniTable {
+ public:
+  IniTable() = default;
+  explicit IniTable(std::string_view text);
+
+  // The value of section/key, or nullptr when the section or key is missing.
+  const std::string* Find(std::string_view section, std::string_view key) const;
+  bool empty() const { return values_.empty(); }
+
+ private:
+  // Section and key folded to lower case, a line feed between (neither can hold one).
+  std::unordered_map<std::string, std::string> values_;
+};
 
 // The value in the file, whole, or nothing when the file, section or key is missing.
 std::optional<std::string> ReadIniValue(const std::filesystem::path& file, std::string_view section,

@@ -8,9 +8,19 @@
 #include "device/command_protocol.h"
 #include "device/connection.h"
 #include "device/device_context.h"
+#include "model/keyboard_model.h"
+#include "printers.h"
+#include "sync/core.h"
 #include "virtual_keyboard.h"
 
 namespace keyloft::test {
+
+// A device context that looks for the known keyboards, as the core's does.
+struct TestDevice : DeviceContext {
+  TestDevice(HidTransportConfig config, std::filesystem::path lockFolder)
+      : DeviceContext(std::move(config), std::move(lockFolder), DeviceIdentities(KeyboardModels()),
+                      DefaultKeyboardModel().defaultKeyMap) {}
+};
 
 // Opens the context's command link on the keyboard's vendor interface and marks
 // it connected, as the monitor would, without starting a monitor.
@@ -20,7 +30,7 @@ inline bool ConnectDirectly(DeviceContext& device) {
   while (const std::string* path = link.NextPath()) {
     if (!link.Open(*path, true, true, true, false)) continue;
     if (link.caps.usagePage != kVendorUsagePage) continue;
-    const KeyboardModel* model = FindKeyboardModel(link.attributes.vendorId, link.attributes.productId);
+    const DeviceIdentity* model = device.FindKeyboard(link.attributes.vendorId, link.attributes.productId);
     device.keyMapBytes = model->keyMapBytes;
     device.keyMapStride = model->keyMapStride;
     device.keyboardLock.Open(KeyboardLockFile(device.lockFolder, link.devicePath));

@@ -1,27 +1,29 @@
-// A headless user interface for the synchronisation: every port call written
-// down in one log, questions answered as the test says.
+// A headless user interface for the synchronisation: the quiet one the
+// programs without windows use, with every port call a test may look for
+// written down in one log, and questions answered as the test says.
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "lang/prompts.h"
-#include "model/lighting_view.h"
-#include "sync/ports.h"
+#include "recording_events.h"
+#include "sync/headless_ui.h"
 
 namespace keyloft::test {
 
-class FakeUi : public Prompts, public ShellPort, public EditingState, public KeyView, public LightingView,
-               public ProgressPort {
+class FakeUi : public HeadlessUi {
  public:
   // Answers and states the sequences ask about.
   bool answer = false;
-  bool applyEnabled = false;
+  bool applyEnabled = false;  // the Apply button, as the core last set it
   bool keyDialogOpen = false;
   bool recording = false;
   bool managerOpen = false;
   bool managerPending = false;
+  // Runs inside Confirm, before it answers (a test does what a user might meanwhile).
+  std::function<void()> whileAsked;
 
   std::vector<std::string> Log() const {
     std::scoped_lock lock(mutex_);
@@ -43,15 +45,15 @@ class FakeUi : public Prompts, public ShellPort, public EditingState, public Key
   void NotifyFormatted(std::string_view key, const FormatArg&) override { Add("notify " + std::string(key)); }
   bool Confirm(std::string_view key) override {
     Add("confirm " + std::string(key));
+    if (whileAsked) whileAsked();
     return answer;
   }
 
   void KeyboardConnected() override { Add("shell connected"); }
   void KeyboardRemoved() override { Add("shell removed"); }
   void OpenRequested() override { Add("shell open"); }
-  void ShowTrayIcon(int icon) override { Add("tray " + std::to_string(icon)); }
+  void ShowTrayIcon(TrayIcon icon) override { Add("tray " + std::string(RecordingEvents::IconName(icon))); }
 
-  bool ApplyEnabled() override { return applyEnabled; }
   void SetApplyEnabled(bool enabled) override {
     applyEnabled = enabled;
     Add(enabled ? "apply on" : "apply off");
@@ -71,13 +73,7 @@ class FakeUi : public Prompts, public ShellPort, public EditingState, public Key
   void RefreshProfileCaption() override { Add("caption"); }
 
   void RefreshPanel() override { Add("panel"); }
-  void BlankKeyColours() override {}
-  void LayDirectionArrows(int) override {}
-  void ShowEffectControls(int) override {}
-  void RepaintKeysFromMirror() override {}
   void LeaveLightingView() override { Add("view left"); }
-  void FillSchemeList(std::span<const std::string>) override {}
-  void RestartPreview() override {}
 
   void Show() override { Add("progress on"); }
   void Hide() override { Add("progress off"); }

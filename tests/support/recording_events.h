@@ -25,11 +25,21 @@ class RecordingEvents : public DeviceEvents {
   void KeyboardDisconnected() override { Add("disconnected"); }
   void OpenRequested() override { Add("open"); }
   void Notify(std::string_view textKey) override { Add("notify " + std::string(textKey)); }
-  void ShowTrayIcon(int icon, bool remember) override {
-    Add("icon " + std::to_string(icon) + (remember ? "" : " once"));
+  void ShowTrayIcon(TrayIcon icon, bool remember) override {
+    Add("icon " + std::string(IconName(icon)) + (remember ? "" : " once"));
   }
-  void ShowTrayIconState(int state) override { Add("icon state " + std::to_string(state)); }
-  void StartTimer(int timerId) override { Add("timer " + std::to_string(timerId)); }
+  void MacroPlaying(bool playing) override { Add(playing ? "macro playing" : "macro stopped"); }
+  void LightingChangedOnKeyboard() override { Add("lighting changed"); }
+  void ProfileChangedOnKeyboard() override { Add("profile changed"); }
+
+  static std::string_view IconName(TrayIcon icon) {
+    switch (icon) {
+      case TrayIcon::Disconnected: return "disconnected";
+      case TrayIcon::Connected: return "connected";
+      case TrayIcon::MacroPlaying: return "playing";
+    }
+    return "?";
+  }
 
   std::vector<std::string> Events() const {
     std::scoped_lock lock(mutex_);

@@ -3,9 +3,12 @@
 
 #include <ostream>
 
+#include "device/command_protocol.h"
 #include "model/profile_data.h"
 
 namespace keyloft {
+
+inline void PrintTo(DevResult r, std::ostream* os) { *os << DescribeDevResult(r) << " (" << static_cast<int>(r) << ")"; }
 
 inline void PrintTo(const KeyAssignment& r, std::ostream* os) {
   *os << "{type " << r.type << ", aux " << r.aux << ", value " << r.value << "}";

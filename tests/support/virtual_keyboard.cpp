@@ -19,13 +19,13 @@ std::vector<uint8_t> FromHex(std::string_view hex) {
 
 }  // namespace
 
-VirtualKeyboard::VirtualKeyboard(int model, emu::Layout layout) : trace_(dir_ / "trace.txt") {
+VirtualKeyboard::VirtualKeyboard(int model, emu::Layout layout, int macroBlocks) : trace_(dir_ / "trace.txt") {
   std::filesystem::create_directories(LockFolder());
   emu::ServerOptions options;
   options.folder = dir_.Path();
   options.layout = layout;
   options.tracePath = trace_;
-  server_ = std::make_unique<emu::Server>(emu::Firmware(*emu::FindModel(model), emu::kDefaultMacroBlocks), options);
+  server_ = std::make_unique<emu::Server>(emu::Firmware(*emu::FindModel(model), macroBlocks), options);
   std::string error;
   if (!server_->Start(error)) throw std::runtime_error("virtual keyboard: " + error);
   thread_ = std::thread([this] { server_->Run(); });

@@ -22,7 +22,9 @@ struct TracedReport {
 
 class VirtualKeyboard {
  public:
-  explicit VirtualKeyboard(int model = 1, emu::Layout layout = emu::Layout::kSplit);
+  // macroBlocks: the macro area's size in 128-byte blocks, as the firmware keeps it.
+  explicit VirtualKeyboard(int model = 1, emu::Layout layout = emu::Layout::kSplit,
+                           int macroBlocks = emu::kDefaultMacroBlocks);
   ~VirtualKeyboard();
 
   const std::filesystem::path& Folder() const { return dir_.Path(); }
