@@ -5,7 +5,7 @@
 #include <QtTest>
 
 #include "skin_test_support.h"
-#include "ui/controls/png_button.h"
+#include "ui/controls/image_button.h"
 #include "ui/skin/base_dialog.h"
 #include "ui/skin/outline.h"
 #include "ui/skin/skin_entries.h"
@@ -56,13 +56,13 @@ class SkinLayoutTest : public QObject {
     skin.WriteText("Profile.ini", "[BUTTONINFO]\nCONTROL_CANCEL=100,200,80,24\n");
     SkinLayout layout(skin.File("Profile.ini"));
     QWidget window;
-    CPngButton ok(&window), cancel(&window);
+    ImageButton ok(&window), cancel(&window);
     PlaceImageButton(ok, layout, kButtonSection, "CONTROL_OK", SkinImageSet{});
     PlaceImageButton(cancel, layout, kButtonSection, "CONTROL_CANCEL", SkinImageSet{});
     QCOMPARE(ok.geometry(), QRect(1, 1, 1, 1));
     QVERIFY(!ok.isEnabled());
     QCOMPARE(cancel.geometry(), QRect(100, 200, 80, 24));
-    QCOMPARE(cancel.Origin(), QPoint(100, 200));
+    QCOMPARE(cancel.origin(), QPoint(100, 200));
     QVERIFY(cancel.isEnabled());
   }
 
@@ -98,12 +98,12 @@ class SkinLayoutTest : public QObject {
                    "[BUTTONINFO2]\nDOWN_ARROW_LEFT1=10,10,0,0\nDOWN_ARROW_LEFT2=30,10,0,0\nUP_ARROW_LEFT2=50,10\n");
     SkinLayout layout(skin.File("Main.ini"));
     QWidget window;
-    CPngButton arrow(&window);
+    ImageButton arrow(&window);
     QPixmap picture(64, 64);
     PlaceArrowButton(arrow, layout, "LEFT_ARROW", ArrowOffsetKey(true, 0, 2), &picture);
     QCOMPARE(arrow.geometry(), QRect(500, 40, 12, 12));
-    QCOMPARE(arrow.Origin(), QPoint(30, 10));
-    for (const QPixmap* slot : arrow.Pictures().pictures) QCOMPARE(slot, &picture);
+    QCOMPARE(arrow.origin(), QPoint(30, 10));
+    for (const QPixmap* slot : arrow.pictures().pictures) QCOMPARE(slot, &picture);
   }
 
   void PicturesAreDecodedOnceIntoWindowSizedSurfaces() {

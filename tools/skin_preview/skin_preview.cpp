@@ -23,10 +23,10 @@
 #include "platform/paths.h"
 #include "store/ini_file.h"
 #include "ui/controls/bitmap_slider.h"
-#include "ui/controls/color_static.h"
-#include "ui/controls/png_button.h"
+#include "ui/controls/image_button.h"
 #include "ui/controls/report_ctrl.h"
 #include "ui/controls/skin_color_btn.h"
+#include "ui/controls/transparent_label.h"
 #include "ui/skin/base_dialog.h"
 #include "ui/skin/skin_entries.h"
 #include "ui/skin/skin_pictures.h"
@@ -61,15 +61,15 @@ class PreviewWindow {
   void PlaceButtons(const std::vector<SkinEntry>& entries) {
     for (const SkinEntry& entry : entries) {
       if (entry.placement != Placement::ImageButton) continue;
-      CPngButton* button = Button(entry.key);
+      ImageButton* button = Button(entry.key);
       PlaceImageButton(*button, Layout(), kButtonSection, entry.key, Set(entry.pictures));
     }
   }
 
-  CPngButton* Button(const std::string& key) {
+  ImageButton* Button(const std::string& key) {
     auto& button = buttons_[key];
     if (!button) {
-      button = new CPngButton(&dialog_);
+      button = new ImageButton(&dialog_);
       button->show();
     }
     return button;
@@ -99,7 +99,7 @@ class PreviewWindow {
     return label;
   }
 
-  static void Hover(CPngButton* button) {
+  static void Hover(ImageButton* button) {
     QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
     QApplication::sendEvent(button, &enter);
   }
@@ -124,7 +124,7 @@ class PreviewWindow {
  private:
   CBaseDialog dialog_;
   SkinPictureCache& cache_;
-  std::map<std::string, CPngButton*> buttons_;
+  std::map<std::string, ImageButton*> buttons_;
 };
 
 int writeFailures = 0;
@@ -150,9 +150,9 @@ void BuildLightingPanel(PreviewWindow& w, const Options& options, int effect) {
     w.PictureLabel(key, bitmap)->setVisible(shown);
   };
   auto text = [&](const char* key, const char* lightKey, const char* fallback, bool shown) {
-    auto* label = w.Place<ColorStatic>(key);
+    auto* label = w.Place<TransparentLabel>(key);
     label->setText(LangText(options, "LIGHT", lightKey, fallback));
-    label->SetFontHeight(12);
+    label->setFontHeight(12);
     label->setVisible(shown);
   };
   auto colour = [&](const char* key, QColor value, bool shown) {
@@ -235,16 +235,16 @@ void BuildLightingPanel(PreviewWindow& w, const Options& options, int effect) {
 void TintKeys(PreviewWindow& w, int windowWidth) {
   const QPixmap& lit = w.Picture(kMainColour1);
   const QPixmap& unlit = w.Picture(kMainColour0);
-  auto tint = [windowWidth](CPngButton& button, bool) {
+  auto tint = [windowWidth](ImageButton& button, bool) {
     QPainter painter(&button);
     QColor colour = QColor::fromHsv((button.x() * 300 / std::max(1, windowWidth)) % 360, 200, 255);
     painter.setCompositionMode(QPainter::CompositionMode_Multiply);
     painter.fillRect(button.rect().adjusted(3, 3, -3, -3), colour);
   };
   for (KeyCode code : kKeyboardKeys) {
-    CPngButton* button = w.Button(KeyButtonKey(code));
-    button->SetAltPictures(&unlit, &lit, true, true, false);
-    button->SetDrawCallback(tint);
+    ImageButton* button = w.Button(KeyButtonKey(code));
+    button->setAlternativePictures(&unlit, &lit, true, true);
+    button->setDrawCallback(tint);
   }
 }
 
@@ -254,22 +254,22 @@ void RenderMain(const Options& options, SkinPictureCache& cache, std::string_vie
   w.PlaceButtons(MainLayoutEntries());
   const SkinLayout& layout = w.Layout();
   for (bool left : {true, false}) {
-    CPngButton* arrow = w.Button(left ? "LEFT_ARROW" : "RIGHT_ARROW");
+    ImageButton* arrow = w.Button(left ? "LEFT_ARROW" : "RIGHT_ARROW");
     PlaceArrowButton(*arrow, layout, left ? "LEFT_ARROW" : "RIGHT_ARROW", ArrowOffsetKey(left, 0, 1),
                      &w.Picture(kArrowPicture));
     arrow->setEnabled(false);
   }
   for (const char* key : {"COLOR_R", "COLOR_G", "COLOR_B"}) w.Place<QLineEdit>(key)->setVisible(false);
-  auto* usb = w.Place<ColorStatic>("CONTROL_UsbStatic");
+  auto* usb = w.Place<TransparentLabel>("CONTROL_UsbStatic");
   usb->setText(LangText(options, "LIGHT", "Usb", "Report rate"));
-  usb->SetFontHeight(12);
+  usb->setFontHeight(12);
 
   // Flip 0: F1..F4 usable, D1..D6 not; indicators never change.
   for (int n = 1; n <= 6; ++n) w.Button(DKeyButtonKey(n))->setEnabled(false);
   for (const char* key : {"LOCK_CAPS", "LOCK_NUM", "LOCK_SCROLL", "LOCK_AB", "KORVIN_VER"})
     w.Button(key)->setEnabled(false);
-  w.Button("FUNC_PROFILE1")->SetTicked(true, false);
-  w.Button("FUNC_REPORT4")->SetTicked(true, false);
+  w.Button("FUNC_PROFILE1")->setTicked(true);
+  w.Button("FUNC_REPORT4")->setTicked(true);
   w.Button("CONTROL2_APPLY")->setEnabled(!lightingView);
 
   if (lightingView) {
@@ -280,7 +280,7 @@ void RenderMain(const Options& options, SkinPictureCache& cache, std::string_vie
     // Keys with their own assignment look ticked; one under the pointer, one pressed.
     for (std::string key : {GKeyButtonKey(1), GKeyButtonKey(2), GKeyButtonKey(5), KeyButtonKey(0x03B),
                             KeyButtonKey(0x011), KeyButtonKey(0x147)})
-      w.Button(key)->SetTicked(true, false);
+      w.Button(key)->setTicked(true);
     PreviewWindow::Hover(w.Button(KeyButtonKey(0x01E)));
     w.Button(KeyButtonKey(0x01F))->setDown(true);
     PreviewWindow::Hover(w.Button("CONTROL_MENU"));
@@ -319,7 +319,7 @@ void RenderComposite(const Options& options, SkinPictureCache& cache, std::strin
                         : page == Page::Media ? "CONTROL_MEDIA"
                         : page == Page::Function ? "CONTROL_FUNCTION"
                                                  : "CONTROL_KEY";
-  w.Button(pageKey)->SetTicked(true, false);
+  w.Button(pageKey)->setTicked(true);
   PreviewWindow::Hover(w.Button("CONTROL_OK"));
 
   bool macro = page == Page::Macro;
@@ -355,11 +355,11 @@ void RenderComposite(const Options& options, SkinPictureCache& cache, std::strin
   steps->SelectRow(2);
   auto* cycles = w.Place<QLineEdit>("FUNC_MACRO_CYCLES");
   cycles->setText("1");
-  auto* cyclesLabel = w.Place<ColorStatic>("FUNC_MACRO_CYCLES_PROMPT");
+  auto* cyclesLabel = w.Place<TransparentLabel>("FUNC_MACRO_CYCLES_PROMPT");
   cyclesLabel->setText(LangText(options, "TEXT", "MACRO_CYCLES", "Cycles"));
   auto* delay = w.Place<QCheckBox>("FUNC_MACRO_RECORD_DELAY");
   delay->setChecked(true);
-  auto* delayLabel = w.Place<ColorStatic>("FUNC_MACRO_RECORD_DELAY2");
+  auto* delayLabel = w.Place<TransparentLabel>("FUNC_MACRO_RECORD_DELAY2");
   delayLabel->setText(LangText(options, "TEXT", "RECORD_DELAY", "Record delays"));
   for (QWidget* widget : std::initializer_list<QWidget*>{macros, steps, cycles, cyclesLabel, delay, delayLabel})
     widget->setVisible(macro);
