@@ -6,7 +6,7 @@
 
 #include "skin_test_support.h"
 #include "ui/controls/image_button.h"
-#include "ui/skin/base_dialog.h"
+#include "ui/skin/skinned_dialog.h"
 #include "ui/skin/outline.h"
 #include "ui/skin/skin_entries.h"
 #include "ui/skin/skin_layout.h"
@@ -158,14 +158,14 @@ class SkinLayoutTest : public QObject {
     skin.WriteSolid("bg.jpg", QSize(120, 120), QColor(30, 60, 90));
     skin.WritePicture("mask.bmp", keyloft::testing::DiscMask(120));
     skin.WriteText("Round.ini", "[SCREEN]\nMain=bg.jpg\nMask=mask.bmp\n");
-    CBaseDialog dialog(skin.File("Round.ini"));
-    QVERIFY(!dialog.LoadDialogSkin());
+    SkinnedDialog dialog(skin.File("Round.ini"));
+    QVERIFY(!dialog.loadSkin());
     QCOMPARE(dialog.size(), QSize(120, 120));
     // The window mask is the input region: clicks outside it go to the windows behind.
     QVERIFY(dialog.mask().contains(QPoint(60, 60)));
     QVERIFY(!dialog.mask().contains(QPoint(2, 2)));
     QVERIFY(!dialog.mask().contains(QPoint(117, 117)));
-    QImage face = dialog.Background().toImage();
+    QImage face = dialog.backgroundPicture().toImage();
     QCOMPARE(qAlpha(face.pixel(2, 2)), 0);
     QCOMPARE(qAlpha(face.pixel(60, 60)), 255);
   }
@@ -174,10 +174,10 @@ class SkinLayoutTest : public QObject {
     SkinFolder skin;
     skin.WritePicture("bg.bmp", keyloft::testing::DiscMask(80));
     skin.WriteText("Main.ini", "[SCREEN]\nMain=bg.bmp\n");
-    CBaseDialog dialog(skin.File("Main.ini"));
-    QVERIFY(!dialog.LoadDialogSkin());
-    QVERIFY(dialog.Outline().contains(QPoint(40, 40)));
-    QVERIFY(!dialog.Outline().contains(QPoint(1, 1)));
+    SkinnedDialog dialog(skin.File("Main.ini"));
+    QVERIFY(!dialog.loadSkin());
+    QVERIFY(dialog.outline().contains(QPoint(40, 40)));
+    QVERIFY(!dialog.outline().contains(QPoint(1, 1)));
   }
 
   void UnloadablePicturesAreNamedInTheError_data() {
@@ -199,38 +199,54 @@ class SkinLayoutTest : public QObject {
     skin.WriteText("broken.jpg", "not a picture");
     skin.WriteSolid("white.bmp", QSize(40, 30), Qt::white);
     skin.WriteText("Dialog.ini", screen.isEmpty() ? std::string() : "[SCREEN]\n" + screen.toStdString());
-    CBaseDialog dialog(skin.File("Dialog.ini"));
+    SkinnedDialog dialog(skin.File("Dialog.ini"));
     dialog.resize(77, 55);
-    auto error = dialog.LoadDialogSkin();
+    auto error = dialog.loadSkin();
     QVERIFY(error.has_value());
     QVERIFY2(QString::fromStdString(error->Message()).contains(named), error->Message().c_str());
     QCOMPARE(dialog.size(), QSize(77, 55));
+  }
+
+  void AMissingPictureIsReportedNotFatal() {
+    SkinFolder skin;
+    skin.WriteText("Dialog.ini", "[SCREEN]\nMain=gone.jpg\n");
+    SkinnedDialog dialog(skin.File("Dialog.ini"));
+    auto error = dialog.loadSkin();
+    QVERIFY(error.has_value());
+    QCOMPARE(error->file, skin.File("gone.jpg"));
+    // Whatever the owner does next, showing the window does not end the program.
+    dialog.show();
+    QVERIFY(dialog.isVisible());
+    QVERIFY(dialog.backgroundPicture().isNull());
   }
 
   void EveryOpeningReadsTheSkinAgain() {
     SkinFolder skin;
     skin.WriteSolid("bg.jpg", QSize(120, 80), Qt::darkGray);
     skin.WriteText("Dialog.ini", "[SCREEN]\nMain=bg.jpg\n");
-    CBaseDialog dialog(skin.File("Dialog.ini"));
+    SkinnedDialog dialog(skin.File("Dialog.ini"));
+    QVERIFY(!dialog.loadSkin());
     dialog.show();
     QCOMPARE(dialog.size(), QSize(120, 80));
     dialog.reject();
-    QVERIFY(dialog.Background().isNull());  // released with the dialog
+    QVERIFY(dialog.backgroundPicture().isNull());  // released with the dialog
     skin.WriteSolid("bg2.jpg", QSize(150, 90), Qt::darkGray);
     skin.WriteText("Dialog.ini", "[SCREEN]\nMain=bg2.jpg\n");
+    QVERIFY(!dialog.loadSkin());
     dialog.show();
     QCOMPARE(dialog.size(), QSize(150, 90));
-    QVERIFY(!dialog.Background().isNull());
+    QVERIFY(!dialog.backgroundPicture().isNull());
   }
 
   void PressOnTheSurfaceDragsTheWindow() {
     SkinFolder skin;
     skin.WriteSolid("bg.jpg", QSize(200, 100), Qt::darkGray);
     skin.WriteText("Dialog.ini", "[SCREEN]\nMain=bg.jpg\n");
-    CBaseDialog dialog(skin.File("Dialog.ini"));
+    SkinnedDialog dialog(skin.File("Dialog.ini"));
     QPushButton child("child", &dialog);
     child.setGeometry(150, 60, 40, 30);
     dialog.move(100, 100);
+    QVERIFY(!dialog.loadSkin());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QPoint start = dialog.pos();

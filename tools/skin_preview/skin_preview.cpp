@@ -27,7 +27,7 @@
 #include "ui/controls/report_ctrl.h"
 #include "ui/controls/skin_color_btn.h"
 #include "ui/controls/transparent_label.h"
-#include "ui/skin/base_dialog.h"
+#include "ui/skin/skinned_dialog.h"
 #include "ui/skin/skin_entries.h"
 #include "ui/skin/skin_pictures.h"
 #include "ui/skin/skin_style.h"
@@ -50,12 +50,18 @@ class PreviewWindow {
  public:
   PreviewWindow(const fs::path& layoutFile, SkinPictureCache& cache) : dialog_(layoutFile), cache_(cache) {}
 
-  CBaseDialog& Dialog() { return dialog_; }
-  const SkinLayout& Layout() { return dialog_.Layout(); }
+  SkinnedDialog& Dialog() { return dialog_; }
+  const SkinLayout& Layout() { return dialog_.skinLayout(); }
 
-  // Loads the background as the program does, ending the process on failure.
-  void Load() {
-    dialog_.show();  // the first showing loads the skin or exits
+  // Loads the skin and shows the window, as the program opens one; false,
+  // with the reason printed, when the skin cannot be loaded.
+  bool Open() {
+    if (auto error = dialog_.loadSkin()) {
+      std::fprintf(stderr, "keyloft-skin-preview: %s\n", error->Message().c_str());
+      return false;
+    }
+    dialog_.show();
+    return true;
   }
 
   void PlaceButtons(const std::vector<SkinEntry>& entries) {
@@ -90,7 +96,7 @@ class PreviewWindow {
 
   // A panel bitmap as it is, not a window-sized state surface.
   QPixmap Bitmap(std::string_view name) const {
-    return QPixmap(QString::fromStdString(dialog_.Layout().PicturePath(name).string()));
+    return QPixmap(QString::fromStdString(dialog_.skinLayout().PicturePath(name).string()));
   }
 
   QLabel* PictureLabel(const std::string& key, std::string_view bitmap) {
@@ -122,7 +128,7 @@ class PreviewWindow {
   }
 
  private:
-  CBaseDialog dialog_;
+  SkinnedDialog dialog_;
   SkinPictureCache& cache_;
   std::map<std::string, ImageButton*> buttons_;
 };
@@ -248,9 +254,9 @@ void TintKeys(PreviewWindow& w, int windowWidth) {
   }
 }
 
-void RenderMain(const Options& options, SkinPictureCache& cache, std::string_view name, int effect, bool lightingView) {
+bool RenderMain(const Options& options, SkinPictureCache& cache, std::string_view name, int effect, bool lightingView) {
   PreviewWindow w(options.skin / kMainLayoutFile, cache);
-  w.Load();
+  if (!w.Open()) return false;
   w.PlaceButtons(MainLayoutEntries());
   const SkinLayout& layout = w.Layout();
   for (bool left : {true, false}) {
@@ -296,13 +302,14 @@ void RenderMain(const Options& options, SkinPictureCache& cache, std::string_vie
     QTimer::singleShot(options.showSeconds * 1000, qApp, &QApplication::quit);
     QApplication::exec();
   }
+  return true;
 }
 
 enum class Page { Key, Macro, Media, Function };
 
-void RenderComposite(const Options& options, SkinPictureCache& cache, std::string_view name, Page page) {
+bool RenderComposite(const Options& options, SkinPictureCache& cache, std::string_view name, Page page) {
   PreviewWindow w(options.skin / kCompositeLayoutFile, cache);
-  w.Load();
+  if (!w.Open()) return false;
   w.PlaceButtons(CompositeLayoutEntries());
   // Later in the opening the page buttons, title and clear take the macro2 set.
   for (const char* key : {"CONTROL_KEY", "CONTROL_MEDIA", "CONTROL_FUNCTION", "CONTROL_TITLE", "CONTROL_CLEAR"})
@@ -367,11 +374,12 @@ void RenderComposite(const Options& options, SkinPictureCache& cache, std::strin
 
   fs::path file = options.out / (std::string(name) + ".png");
   Save(w, file);
+  return true;
 }
 
-void RenderProfile(const Options& options, SkinPictureCache& cache) {
+bool RenderProfile(const Options& options, SkinPictureCache& cache) {
   PreviewWindow w(options.skin / kProfileLayoutFile, cache);
-  w.Load();
+  if (!w.Open()) return false;
   w.PlaceButtons(ProfileLayoutEntries());
   auto* list = w.Place<CReportCtrl>("PROGRAM_LIST");
   list->InsertColumn(0, "激活", 60);
@@ -391,6 +399,7 @@ void RenderProfile(const Options& options, SkinPictureCache& cache) {
   w.Button("FUNC_LOAD")->setDown(true);
   fs::path file = options.out / "profile.png";
   Save(w, file);
+  return true;
 }
 
 // Every lighting panel bitmap on one sheet with its name, looks side by side.
@@ -459,14 +468,16 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ApplySkinStyle(app);
   SkinPictureCache cache;
-  RenderMain(options, cache, "main-keys", 1, false);
-  RenderMain(options, cache, "main-lighting", 1, true);
-  RenderMain(options, cache, "main-lighting-user", 20, true);
-  RenderComposite(options, cache, "composite-key", Page::Key);
-  RenderComposite(options, cache, "composite-macro", Page::Macro);
-  RenderComposite(options, cache, "composite-media", Page::Media);
-  RenderComposite(options, cache, "composite-function", Page::Function);
-  RenderProfile(options, cache);
+  // A window that cannot load its skin stops the program, as it would stop Keyloft.
+  const bool opened = RenderMain(options, cache, "main-keys", 1, false) &&
+                      RenderMain(options, cache, "main-lighting", 1, true) &&
+                      RenderMain(options, cache, "main-lighting-user", 20, true) &&
+                      RenderComposite(options, cache, "composite-key", Page::Key) &&
+                      RenderComposite(options, cache, "composite-macro", Page::Macro) &&
+                      RenderComposite(options, cache, "composite-media", Page::Media) &&
+                      RenderComposite(options, cache, "composite-function", Page::Function) &&
+                      RenderProfile(options, cache);
+  if (!opened) return kSkinFailureExitCode;
   RenderPanelSheet(options);
   if (writeFailures > 0) return 1;
   std::printf("keyloft-skin-preview: wrote 9 pictures to %s\n", options.out.c_str());
