@@ -23,9 +23,9 @@
 #include "platform/paths.h"
 #include "store/ini_file.h"
 #include "ui/controls/bitmap_slider.h"
+#include "ui/controls/color_button.h"
 #include "ui/controls/image_button.h"
 #include "ui/controls/report_ctrl.h"
-#include "ui/controls/skin_color_btn.h"
 #include "ui/controls/transparent_label.h"
 #include "ui/skin/skinned_dialog.h"
 #include "ui/skin/skin_entries.h"
@@ -162,8 +162,8 @@ void BuildLightingPanel(PreviewWindow& w, const Options& options, int effect) {
     label->setVisible(shown);
   };
   auto colour = [&](const char* key, QColor value, bool shown) {
-    auto* button = w.Place<CSkinColorBtn>(key);
-    button->SetColor(value);
+    auto* button = w.Place<ColorButton>(key);
+    button->setColor(value);
     button->setVisible(shown);
   };
 

@@ -3,6 +3,6 @@ target_sources(keyloft_ui PRIVATE
   controls/bitmap_slider.cpp
   controls/hyper_link.cpp
   controls/report_ctrl.cpp
-  controls/skin_color_btn.cpp
+  controls/color_button.cpp
   controls/skin_menu.cpp
 )
