@@ -2,5 +2,5 @@
 keyloft_gui_test(report_ctrl_test report_ctrl_test.cpp)
 keyloft_gui_test(bitmap_slider_test bitmap_slider_test.cpp)
 keyloft_gui_test(color_button_test color_button_test.cpp)
-keyloft_gui_test(hyper_link_test hyper_link_test.cpp)
+keyloft_gui_test(link_label_test link_label_test.cpp)
 keyloft_gui_test(skin_menu_test skin_menu_test.cpp)

@@ -1,7 +1,7 @@
 # The generic controls; kept apart from the skinned building blocks.
 target_sources(keyloft_ui PRIVATE
   controls/bitmap_slider.cpp
-  controls/hyper_link.cpp
+  controls/link_label.cpp
   controls/report_ctrl.cpp
   controls/color_button.cpp
   controls/skin_menu.cpp
