@@ -22,9 +22,9 @@
 
 #include "platform/paths.h"
 #include "store/ini_file.h"
-#include "ui/controls/bitmap_slider.h"
 #include "ui/controls/color_button.h"
 #include "ui/controls/image_button.h"
+#include "ui/controls/pixmap_slider.h"
 #include "ui/controls/report_ctrl.h"
 #include "ui/controls/transparent_label.h"
 #include "ui/skin/skinned_dialog.h"
@@ -178,18 +178,18 @@ void BuildLightingPanel(PreviewWindow& w, const Options& options, int effect) {
 
   bool brightness = effect >= 1 && effect <= 20 && effect != 19;
   picture("CONTROL_LightStatic", "brightness.bmp", brightness);
-  auto* light = w.Place<CBitmapSlider>("CONTROL_LightSlider");
-  light->SetRange(0, 4);
-  light->SetPos(3);
-  light->SetBitmapChannel(w.Bitmap("3.bmp"));
+  auto* light = w.Place<PixmapSlider>("CONTROL_LightSlider");
+  light->setRange(0, 4);
+  light->setValue(3);
+  light->setChannelPixmap(w.Bitmap("3.bmp"));
   light->setVisible(brightness);
 
   bool speed = ShownFor({1, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12, 13, 14, 15}, effect);
   picture("CONTROL_SpeedStatic", "speed.bmp", speed);
-  auto* speedSlider = w.Place<CBitmapSlider>("CONTROL_SpeedSlider");
-  speedSlider->SetRange(0, 3);
-  speedSlider->SetPos(1);
-  speedSlider->SetBitmapChannel(w.Bitmap("6.bmp"));
+  auto* speedSlider = w.Place<PixmapSlider>("CONTROL_SpeedSlider");
+  speedSlider->setRange(0, 3);
+  speedSlider->setValue(1);
+  speedSlider->setChannelPixmap(w.Bitmap("6.bmp"));
   speedSlider->setVisible(speed);
 
   // One set of direction controls, moved to the layout of the effect.
