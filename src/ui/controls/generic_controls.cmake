@@ -4,5 +4,5 @@ target_sources(keyloft_ui PRIVATE
   controls/link_label.cpp
   controls/report_ctrl.cpp
   controls/color_button.cpp
-  controls/skin_menu.cpp
+  controls/command_menu.cpp
 )
