@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEnterEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -25,7 +26,7 @@
 #include "ui/controls/color_button.h"
 #include "ui/controls/image_button.h"
 #include "ui/controls/pixmap_slider.h"
-#include "ui/controls/report_ctrl.h"
+#include "ui/controls/report_list.h"
 #include "ui/controls/transparent_label.h"
 #include "ui/skin/skinned_dialog.h"
 #include "ui/skin/skin_entries.h"
@@ -347,19 +348,20 @@ bool RenderComposite(const Options& options, SkinPictureCache& cache, std::strin
   auto* macros = w.Place<QComboBox>("FUNC_MACRO_LIST");
   macros->setEditable(true);
   macros->addItem("Build order");
-  auto* steps = w.Place<CReportCtrl>("FUNC_MACRO_LIST2");
+  auto* steps = w.Place<ReportList>("FUNC_MACRO_LIST2");
   int stepWidth = std::max(60, steps->width() - 4);
-  steps->InsertColumn(0, "Key", stepWidth * 45 / 100);
-  steps->InsertColumn(1, "", stepWidth * 20 / 100);
-  steps->InsertColumn(2, "ms", stepWidth * 35 / 100);
+  steps->addColumn("Key", stepWidth * 45 / 100);
+  steps->addColumn("", stepWidth * 20 / 100);
+  steps->addColumn("ms", stepWidth * 35 / 100);
   const char* keys[] = {"Left Shift", "B", "B", "Left Shift", "1"};
+  ReportModel& stepRows = steps->reportModel();
   for (int i = 0; i < 5; ++i) {
-    steps->AppendRow({keys[i], i == 2 || i == 3 ? QStringLiteral("  ↑") : QStringLiteral("↓"),
-                      QString::number(i * 10 + 20)});
-    steps->SetItemTextColor(i, 0, QColor(0x8A, 0x93, 0xA3));
-    steps->SetItemTextColor(i, 1, QColor(0x8A, 0x93, 0xA3));
+    stepRows.appendRow({keys[i], i == 2 || i == 3 ? QStringLiteral("  ↑") : QStringLiteral("↓"),
+                        QString::number(i * 10 + 20)});
+    stepRows.setTextColor(i, 0, QColor(0x8A, 0x93, 0xA3));
+    stepRows.setTextColor(i, 1, QColor(0x8A, 0x93, 0xA3));
   }
-  steps->SelectRow(2);
+  steps->setSelectedRow(2);
   auto* cycles = w.Place<QLineEdit>("FUNC_MACRO_CYCLES");
   cycles->setText("1");
   auto* cyclesLabel = w.Place<TransparentLabel>("FUNC_MACRO_CYCLES_PROMPT");
@@ -381,19 +383,20 @@ bool RenderProfile(const Options& options, SkinPictureCache& cache) {
   PreviewWindow w(options.skin / kProfileLayoutFile, cache);
   if (!w.Open()) return false;
   w.PlaceButtons(ProfileLayoutEntries());
-  auto* list = w.Place<CReportCtrl>("PROGRAM_LIST");
-  list->InsertColumn(0, "激活", 60);
-  list->InsertColumn(1, "名称", 120);
-  list->InsertColumn(2, "路径", 230);
-  list->SetCheckboxes(true);
-  list->SetSingleCheck(true);
-  list->SetGridLines(true);
-  list->SetHeaderClickable(false);
+  auto* list = w.Place<ReportList>("PROGRAM_LIST");
+  list->addColumn("激活", 60);
+  list->addColumn("名称", 120);
+  list->addColumn("路径", 230);
+  list->setShowGrid(true);
+  list->horizontalHeader()->setSectionsClickable(false);
+  ReportModel& profiles = list->reportModel();
+  profiles.setCheckable(true);
+  profiles.setSingleCheck(true);
   QString folder = QDir::homePath() + "/.local/share/Orvo_Key 104 Mechanical Keyboard/";
-  for (int row = 0; row < 3; ++row) list->AppendRow({"", "$Profile0", folder});
-  list->AppendRow({"", "Shooter", folder});
-  list->SetCheck(1, true);
-  list->SelectRow(3);
+  for (int row = 0; row < 3; ++row) profiles.appendRow({"", "$Profile0", folder});
+  profiles.appendRow({"", "Shooter", folder});
+  profiles.setChecked(1, true);
+  list->setSelectedRow(3);
   w.Button("CONTROL2_APPLY")->setEnabled(false);
   PreviewWindow::Hover(w.Button("FUNC_ADD"));
   w.Button("FUNC_LOAD")->setDown(true);
