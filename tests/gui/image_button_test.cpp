@@ -14,7 +14,7 @@ Q_DECLARE_METATYPE(keyloft::ImageButton::Look)
 
 namespace {
 
-// Five solid pictures, one color per slot, so a pixel tells which was drawn.
+// Five solid pictures, one colour per slot, so a pixel tells which was drawn.
 struct SolidSet {
   std::array<QPixmap, 5> surfaces;
   SkinImageSet set;
@@ -30,7 +30,7 @@ struct SolidSet {
 
 QRgb PixelOf(QWidget& widget, QPoint at) { return widget.grab().toImage().pixel(at); }
 
-// A window filled with one color, to see what a control leaves unpainted.
+// A window filled with one colour, to see what a control leaves unpainted.
 void FillWith(QWidget& window, QColor color, QSize size) {
   window.setAutoFillBackground(true);
   QPalette palette;

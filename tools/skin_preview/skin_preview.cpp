@@ -240,8 +240,8 @@ void BuildLightingPanel(PreviewWindow& w, const Options& options, int effect) {
 
 // The key buttons in the lighting view: lit caps tinted by a rainbow preview.
 void TintKeys(PreviewWindow& w, int windowWidth) {
-  const QPixmap& lit = w.Picture(kMainColour1);
-  const QPixmap& unlit = w.Picture(kMainColour0);
+  const QPixmap& lit = w.Picture(kMainColor1);
+  const QPixmap& unlit = w.Picture(kMainColor0);
   auto tint = [windowWidth](ImageButton& button, bool) {
     QPainter painter(&button);
     QColor colour = QColor::fromHsv((button.x() * 300 / std::max(1, windowWidth)) % 360, 200, 255);

@@ -14,7 +14,7 @@ namespace keyloft {
 
 namespace {
 
-// The common colors of the palette, five rows of eight.
+// The common colours of the palette, five rows of eight.
 constexpr std::array<QRgb, 40> kPaletteColors = {
     0x000000, 0x993300, 0x333300, 0x003300, 0x003366, 0x000080, 0x333399, 0x333333,
     0x800000, 0xFF6600, 0x808000, 0x008000, 0x008080, 0x0000FF, 0x666699, 0x808080,

@@ -1,6 +1,6 @@
-// The colour-picker button of the lighting panel: a face of a color swatch
+// The colour-picker button of the lighting panel: a face of a colour swatch
 // and a grey drop-down strip; a click opens a small palette with an
-// "automatic" entry, common colors and an "other" entry for a free color.
+// "automatic" entry, common colours and an "other" entry for a free colour.
 #pragma once
 
 #include <QAbstractButton>
@@ -19,15 +19,15 @@ class ColorButton : public QAbstractButton {
   Q_PROPERTY(QColor automaticColor READ automaticColor WRITE setAutomaticColor)
 
  public:
-  // Asks for a free color starting from the given one; an invalid color
+  // Asks for a free colour starting from the given one; an invalid colour
   // means the user gave up.
   using ColorDialog = std::function<QColor(const QColor& initial, QWidget* parent)>;
 
   explicit ColorButton(QWidget* parent = nullptr);
 
-  // Shows the color; leaves the automatic setting.
+  // Shows the colour; leaves the automatic setting.
   void setColor(const QColor& color);
-  // The color shown: the automatic color while automatic is on.
+  // The colour shown: the automatic colour while automatic is on.
   QColor color() const;
   bool isAutomatic() const { return automatic_; }
   void setAutomatic(bool on);
@@ -48,7 +48,7 @@ class ColorButton : public QAbstractButton {
   QSize sizeHint() const override;
 
  signals:
-  // The user chose a color, or automatic (then the automatic color).
+  // The user chose a colour, or automatic (then the automatic colour).
   void colorChosen(const QColor& color);
 
  protected:

@@ -13,7 +13,7 @@ namespace {
 
 constexpr size_t kCaptionChars = 259;
 
-// The slot of each look in a SkinImageSet and in the text colors.
+// The slot of each look in a SkinImageSet and in the text colours.
 int SlotOf(ImageButton::Look look) {
   switch (look) {
     case ImageButton::Look::Over: return 1;

@@ -38,10 +38,10 @@ class ImageButton : public QAbstractButton {
   void setAlternativePictures(const QPixmap* picture0, const QPixmap* picture1, bool on, bool select);
   void setTicked(bool ticked);
   bool isTicked() const { return ticked_; }
-  // Draws a 2-pixel outline in the color instead of any picture. The percent
+  // Draws a 2-pixel outline in the colour instead of any picture. The percent
   // is kept (capped at 100) for callers that read it back; it changes nothing.
   void setColorFrame(QColor color, int percent, bool on);
-  // Caption drawing; colors in picture order (normal, over, pressed, disabled, ticked).
+  // Caption drawing; colours in picture order (normal, over, pressed, disabled, ticked).
   void setTextStyle(bool drawText, int pointSize, const QString& fontFace, const std::array<QColor, 5>& colors,
                     Qt::Alignment alignment = Qt::AlignCenter);
   // Caption angle in tenths of a degree, counter-clockwise; a rotated caption

@@ -1,5 +1,5 @@
-// A link label: its text in the link color, a hand pointer, underlined
-// while the pointer is over it, the visited color once followed. As with a
+// A link label: its text in the link colour, a hand pointer, underlined
+// while the pointer is over it, the visited colour once followed. As with a
 // QLabel link, a click opens the address in the user's browser, or, with
 // openExternalLinks off, emits linkActivated for the owner to follow.
 #pragma once
@@ -22,7 +22,7 @@ class LinkLabel : public QLabel {
   // Also the tooltip.
   void setUrl(const QUrl& url);
   QUrl url() const { return url_; }
-  // An invalid hover color keeps the link or visited color under the pointer.
+  // An invalid hover colour keeps the link or visited colour under the pointer.
   void setColors(const QColor& link, const QColor& visited, const QColor& hover = {});
   void setVisited(bool visited);
   bool isVisited() const { return visited_; }

@@ -27,7 +27,7 @@ class ReportList : public QTableView {
 
   explicit ReportList(QWidget* parent = nullptr);
 
-  // Rows, texts, colors, ticks and row data.
+  // Rows, texts, colours, ticks and row data.
   ReportModel& reportModel() const { return *model_; }
   // A column at the right end, of fixed width.
   int addColumn(const QString& caption, int width, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter);

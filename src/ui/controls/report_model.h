@@ -1,5 +1,5 @@
 // The rows of a report list: fixed columns of text, a text and background
-// color per cell, a value per row that travels with it when rows are
+// colour per cell, a value per row that travels with it when rows are
 // inserted or moved, and check boxes in column 0, ticked on any number of
 // rows or, in single-check mode, on one at most.
 #pragma once
@@ -38,7 +38,7 @@ class ReportModel : public QAbstractTableModel {
   // Texts per column from 0; missing columns stay empty. Returns the row.
   int insertRow(int row, const QStringList& texts, const QVariant& data = {});
   int appendRow(const QStringList& texts, const QVariant& data = {}) { return insertRow(rowCount(), texts, data); }
-  // Moves a row with its texts, colors, tick and data so that it ends up at
+  // Moves a row with its texts, colours, tick and data so that it ends up at
   // row `to`; false when either row is out of range or they are the same.
   bool moveRowTo(int from, int to);
 
@@ -46,7 +46,7 @@ class ReportModel : public QAbstractTableModel {
   void setText(int row, int column, const QString& text);
   QVariant rowData(int row) const;
   void setRowData(int row, const QVariant& data);
-  // Invalid: the view's color.
+  // Invalid: the view's colour.
   QColor textColor(int row, int column) const;
   void setTextColor(int row, int column, const QColor& color);
   void setBackgroundColor(int row, int column, const QColor& color);
