@@ -6,11 +6,11 @@
 
 #include "skin_test_support.h"
 #include "ui/controls/image_button.h"
-#include "ui/skin/skinned_dialog.h"
 #include "ui/skin/outline.h"
 #include "ui/skin/skin_entries.h"
 #include "ui/skin/skin_layout.h"
 #include "ui/skin/skin_pictures.h"
+#include "ui/skin/skinned_dialog.h"
 
 using namespace keyloft;
 using keyloft::testing::SkinFolder;

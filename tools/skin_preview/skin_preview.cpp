@@ -28,10 +28,10 @@
 #include "ui/controls/pixmap_slider.h"
 #include "ui/controls/report_list.h"
 #include "ui/controls/transparent_label.h"
-#include "ui/skin/skinned_dialog.h"
 #include "ui/skin/skin_entries.h"
 #include "ui/skin/skin_pictures.h"
 #include "ui/skin/skin_style.h"
+#include "ui/skin/skinned_dialog.h"
 
 namespace keyloft {
 namespace {
