@@ -1,6 +1,6 @@
 # Tests of the generic controls.
-keyloft_gui_test(report_ctrl_test report_ctrl_test.cpp)
-keyloft_gui_test(bitmap_slider_test bitmap_slider_test.cpp)
-keyloft_gui_test(skin_color_btn_test skin_color_btn_test.cpp)
-keyloft_gui_test(hyper_link_test hyper_link_test.cpp)
-keyloft_gui_test(skin_menu_test skin_menu_test.cpp)
+keyloft_gui_test(report_list_test report_list_test.cpp)
+keyloft_gui_test(pixmap_slider_test pixmap_slider_test.cpp)
+keyloft_gui_test(color_button_test color_button_test.cpp)
+keyloft_gui_test(link_label_test link_label_test.cpp)
+keyloft_gui_test(command_menu_test command_menu_test.cpp)

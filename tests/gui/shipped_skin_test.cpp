@@ -131,7 +131,7 @@ class ShippedSkinTest : public QObject {
       }
     }
     SkinLayout main(kSkin / kMainLayoutFile);
-    for (std::string_view name : {kMainColour0, kMainColour1})
+    for (std::string_view name : {kMainColor0, kMainColor1})
       QCOMPARE(Decode(main.PicturePath(name)).size(), WindowSize(main));
     // The sets the composite dialog changes to while open are named in code, not by entries.
     SkinLayout composite(kSkin / kCompositeLayoutFile);

@@ -4,7 +4,7 @@
 #include <QtTest>
 
 #include "skin_test_support.h"
-#include "ui/skin/base_dialog.h"
+#include "ui/skin/skinned_dialog.h"
 
 using keyloft::testing::SkinFolder;
 

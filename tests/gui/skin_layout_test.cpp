@@ -5,12 +5,12 @@
 #include <QtTest>
 
 #include "skin_test_support.h"
-#include "ui/controls/png_button.h"
-#include "ui/skin/base_dialog.h"
+#include "ui/controls/image_button.h"
 #include "ui/skin/outline.h"
 #include "ui/skin/skin_entries.h"
 #include "ui/skin/skin_layout.h"
 #include "ui/skin/skin_pictures.h"
+#include "ui/skin/skinned_dialog.h"
 
 using namespace keyloft;
 using keyloft::testing::SkinFolder;
@@ -56,13 +56,13 @@ class SkinLayoutTest : public QObject {
     skin.WriteText("Profile.ini", "[BUTTONINFO]\nCONTROL_CANCEL=100,200,80,24\n");
     SkinLayout layout(skin.File("Profile.ini"));
     QWidget window;
-    CPngButton ok(&window), cancel(&window);
+    ImageButton ok(&window), cancel(&window);
     PlaceImageButton(ok, layout, kButtonSection, "CONTROL_OK", SkinImageSet{});
     PlaceImageButton(cancel, layout, kButtonSection, "CONTROL_CANCEL", SkinImageSet{});
     QCOMPARE(ok.geometry(), QRect(1, 1, 1, 1));
     QVERIFY(!ok.isEnabled());
     QCOMPARE(cancel.geometry(), QRect(100, 200, 80, 24));
-    QCOMPARE(cancel.Origin(), QPoint(100, 200));
+    QCOMPARE(cancel.origin(), QPoint(100, 200));
     QVERIFY(cancel.isEnabled());
   }
 
@@ -98,12 +98,12 @@ class SkinLayoutTest : public QObject {
                    "[BUTTONINFO2]\nDOWN_ARROW_LEFT1=10,10,0,0\nDOWN_ARROW_LEFT2=30,10,0,0\nUP_ARROW_LEFT2=50,10\n");
     SkinLayout layout(skin.File("Main.ini"));
     QWidget window;
-    CPngButton arrow(&window);
+    ImageButton arrow(&window);
     QPixmap picture(64, 64);
     PlaceArrowButton(arrow, layout, "LEFT_ARROW", ArrowOffsetKey(true, 0, 2), &picture);
     QCOMPARE(arrow.geometry(), QRect(500, 40, 12, 12));
-    QCOMPARE(arrow.Origin(), QPoint(30, 10));
-    for (const QPixmap* slot : arrow.Pictures().pictures) QCOMPARE(slot, &picture);
+    QCOMPARE(arrow.origin(), QPoint(30, 10));
+    for (const QPixmap* slot : arrow.pictures().pictures) QCOMPARE(slot, &picture);
   }
 
   void PicturesAreDecodedOnceIntoWindowSizedSurfaces() {
@@ -158,14 +158,14 @@ class SkinLayoutTest : public QObject {
     skin.WriteSolid("bg.jpg", QSize(120, 120), QColor(30, 60, 90));
     skin.WritePicture("mask.bmp", keyloft::testing::DiscMask(120));
     skin.WriteText("Round.ini", "[SCREEN]\nMain=bg.jpg\nMask=mask.bmp\n");
-    CBaseDialog dialog(skin.File("Round.ini"));
-    QVERIFY(!dialog.LoadDialogSkin());
+    SkinnedDialog dialog(skin.File("Round.ini"));
+    QVERIFY(!dialog.loadSkin());
     QCOMPARE(dialog.size(), QSize(120, 120));
     // The window mask is the input region: clicks outside it go to the windows behind.
     QVERIFY(dialog.mask().contains(QPoint(60, 60)));
     QVERIFY(!dialog.mask().contains(QPoint(2, 2)));
     QVERIFY(!dialog.mask().contains(QPoint(117, 117)));
-    QImage face = dialog.Background().toImage();
+    QImage face = dialog.backgroundPicture().toImage();
     QCOMPARE(qAlpha(face.pixel(2, 2)), 0);
     QCOMPARE(qAlpha(face.pixel(60, 60)), 255);
   }
@@ -174,10 +174,10 @@ class SkinLayoutTest : public QObject {
     SkinFolder skin;
     skin.WritePicture("bg.bmp", keyloft::testing::DiscMask(80));
     skin.WriteText("Main.ini", "[SCREEN]\nMain=bg.bmp\n");
-    CBaseDialog dialog(skin.File("Main.ini"));
-    QVERIFY(!dialog.LoadDialogSkin());
-    QVERIFY(dialog.Outline().contains(QPoint(40, 40)));
-    QVERIFY(!dialog.Outline().contains(QPoint(1, 1)));
+    SkinnedDialog dialog(skin.File("Main.ini"));
+    QVERIFY(!dialog.loadSkin());
+    QVERIFY(dialog.outline().contains(QPoint(40, 40)));
+    QVERIFY(!dialog.outline().contains(QPoint(1, 1)));
   }
 
   void UnloadablePicturesAreNamedInTheError_data() {
@@ -199,38 +199,54 @@ class SkinLayoutTest : public QObject {
     skin.WriteText("broken.jpg", "not a picture");
     skin.WriteSolid("white.bmp", QSize(40, 30), Qt::white);
     skin.WriteText("Dialog.ini", screen.isEmpty() ? std::string() : "[SCREEN]\n" + screen.toStdString());
-    CBaseDialog dialog(skin.File("Dialog.ini"));
+    SkinnedDialog dialog(skin.File("Dialog.ini"));
     dialog.resize(77, 55);
-    auto error = dialog.LoadDialogSkin();
+    auto error = dialog.loadSkin();
     QVERIFY(error.has_value());
     QVERIFY2(QString::fromStdString(error->Message()).contains(named), error->Message().c_str());
     QCOMPARE(dialog.size(), QSize(77, 55));
+  }
+
+  void AMissingPictureIsReportedNotFatal() {
+    SkinFolder skin;
+    skin.WriteText("Dialog.ini", "[SCREEN]\nMain=gone.jpg\n");
+    SkinnedDialog dialog(skin.File("Dialog.ini"));
+    auto error = dialog.loadSkin();
+    QVERIFY(error.has_value());
+    QCOMPARE(error->file, skin.File("gone.jpg"));
+    // Whatever the owner does next, showing the window does not end the program.
+    dialog.show();
+    QVERIFY(dialog.isVisible());
+    QVERIFY(dialog.backgroundPicture().isNull());
   }
 
   void EveryOpeningReadsTheSkinAgain() {
     SkinFolder skin;
     skin.WriteSolid("bg.jpg", QSize(120, 80), Qt::darkGray);
     skin.WriteText("Dialog.ini", "[SCREEN]\nMain=bg.jpg\n");
-    CBaseDialog dialog(skin.File("Dialog.ini"));
+    SkinnedDialog dialog(skin.File("Dialog.ini"));
+    QVERIFY(!dialog.loadSkin());
     dialog.show();
     QCOMPARE(dialog.size(), QSize(120, 80));
     dialog.reject();
-    QVERIFY(dialog.Background().isNull());  // released with the dialog
+    QVERIFY(dialog.backgroundPicture().isNull());  // released with the dialog
     skin.WriteSolid("bg2.jpg", QSize(150, 90), Qt::darkGray);
     skin.WriteText("Dialog.ini", "[SCREEN]\nMain=bg2.jpg\n");
+    QVERIFY(!dialog.loadSkin());
     dialog.show();
     QCOMPARE(dialog.size(), QSize(150, 90));
-    QVERIFY(!dialog.Background().isNull());
+    QVERIFY(!dialog.backgroundPicture().isNull());
   }
 
   void PressOnTheSurfaceDragsTheWindow() {
     SkinFolder skin;
     skin.WriteSolid("bg.jpg", QSize(200, 100), Qt::darkGray);
     skin.WriteText("Dialog.ini", "[SCREEN]\nMain=bg.jpg\n");
-    CBaseDialog dialog(skin.File("Dialog.ini"));
+    SkinnedDialog dialog(skin.File("Dialog.ini"));
     QPushButton child("child", &dialog);
     child.setGeometry(150, 60, 40, 30);
     dialog.move(100, 100);
+    QVERIFY(!dialog.loadSkin());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QPoint start = dialog.pos();

@@ -178,7 +178,7 @@ int Run(const QStringList& args) {
   const QImage mainBackground = MainBackground(legends);
   Save(mainBackground, out, kMainFiles.background);
   Save(OutlineMask(MainLayout().size), out, kMainFiles.mask);
-  for (std::string_view name : {kMainNormal, kMainOver, kMainDown, kMainDisable, kMainColour0, kMainColour1})
+  for (std::string_view name : {kMainNormal, kMainOver, kMainDown, kMainDisable, kMainColor0, kMainColor1})
     Save(MainPicture(name, legends), out, name);
   Save(ArrowPicture(mainBackground), out, kArrowPicture);
   for (const auto& [name, image] : PanelBitmaps(mainBackground)) Save(image, out, name);

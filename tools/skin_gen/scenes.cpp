@@ -374,8 +374,8 @@ QImage PaintProfile(Look look, bool shifted) {
 QImage MainBackground(const Legends& legends) { return PaintMain(kMainNormal, false, legends, CapMode::Legends); }
 
 QImage MainPicture(std::string_view file, const Legends& legends) {
-  if (file == kMainColour0) return PaintMain(kMainNormal, true, legends, CapMode::Unlit);
-  if (file == kMainColour1) return PaintMain(kMainNormal, true, legends, CapMode::Lit);
+  if (file == kMainColor0) return PaintMain(kMainNormal, true, legends, CapMode::Unlit);
+  if (file == kMainColor1) return PaintMain(kMainNormal, true, legends, CapMode::Lit);
   return PaintMain(file, true, legends, CapMode::Legends);
 }
 

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEnterEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -22,15 +23,15 @@
 
 #include "platform/paths.h"
 #include "util/ini_file.h"
-#include "ui/controls/bitmap_slider.h"
-#include "ui/controls/color_static.h"
-#include "ui/controls/png_button.h"
-#include "ui/controls/report_ctrl.h"
-#include "ui/controls/skin_color_btn.h"
-#include "ui/skin/base_dialog.h"
+#include "ui/controls/color_button.h"
+#include "ui/controls/image_button.h"
+#include "ui/controls/pixmap_slider.h"
+#include "ui/controls/report_list.h"
+#include "ui/controls/transparent_label.h"
 #include "ui/skin/skin_entries.h"
 #include "ui/skin/skin_pictures.h"
 #include "ui/skin/skin_style.h"
+#include "ui/skin/skinned_dialog.h"
 
 namespace keyloft {
 namespace {
@@ -50,26 +51,32 @@ class PreviewWindow {
  public:
   PreviewWindow(const fs::path& layoutFile, SkinPictureCache& cache) : dialog_(layoutFile), cache_(cache) {}
 
-  CBaseDialog& Dialog() { return dialog_; }
-  const SkinLayout& Layout() { return dialog_.Layout(); }
+  SkinnedDialog& Dialog() { return dialog_; }
+  const SkinLayout& Layout() { return dialog_.skinLayout(); }
 
-  // Loads the background as the program does, ending the process on failure.
-  void Load() {
-    dialog_.show();  // the first showing loads the skin or exits
+  // Loads the skin and shows the window, as the program opens one; false,
+  // with the reason printed, when the skin cannot be loaded.
+  bool Open() {
+    if (auto error = dialog_.loadSkin()) {
+      std::fprintf(stderr, "keyloft-skin-preview: %s\n", error->Message().c_str());
+      return false;
+    }
+    dialog_.show();
+    return true;
   }
 
   void PlaceButtons(const std::vector<SkinEntry>& entries) {
     for (const SkinEntry& entry : entries) {
       if (entry.placement != Placement::ImageButton) continue;
-      CPngButton* button = Button(entry.key);
+      ImageButton* button = Button(entry.key);
       PlaceImageButton(*button, Layout(), kButtonSection, entry.key, Set(entry.pictures));
     }
   }
 
-  CPngButton* Button(const std::string& key) {
+  ImageButton* Button(const std::string& key) {
     auto& button = buttons_[key];
     if (!button) {
-      button = new CPngButton(&dialog_);
+      button = new ImageButton(&dialog_);
       button->show();
     }
     return button;
@@ -90,7 +97,7 @@ class PreviewWindow {
 
   // A panel bitmap as it is, not a window-sized state surface.
   QPixmap Bitmap(std::string_view name) const {
-    return QPixmap(QString::fromStdString(dialog_.Layout().PicturePath(name).string()));
+    return QPixmap(QString::fromStdString(dialog_.skinLayout().PicturePath(name).string()));
   }
 
   QLabel* PictureLabel(const std::string& key, std::string_view bitmap) {
@@ -99,7 +106,7 @@ class PreviewWindow {
     return label;
   }
 
-  static void Hover(CPngButton* button) {
+  static void Hover(ImageButton* button) {
     QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
     QApplication::sendEvent(button, &enter);
   }
@@ -122,9 +129,9 @@ class PreviewWindow {
   }
 
  private:
-  CBaseDialog dialog_;
+  SkinnedDialog dialog_;
   SkinPictureCache& cache_;
-  std::map<std::string, CPngButton*> buttons_;
+  std::map<std::string, ImageButton*> buttons_;
 };
 
 int writeFailures = 0;
@@ -150,14 +157,14 @@ void BuildLightingPanel(PreviewWindow& w, const Options& options, int effect) {
     w.PictureLabel(key, bitmap)->setVisible(shown);
   };
   auto text = [&](const char* key, const char* lightKey, const char* fallback, bool shown) {
-    auto* label = w.Place<ColorStatic>(key);
+    auto* label = w.Place<TransparentLabel>(key);
     label->setText(LangText(options, "LIGHT", lightKey, fallback));
-    label->SetFontHeight(12);
+    label->setFontHeight(12);
     label->setVisible(shown);
   };
   auto colour = [&](const char* key, QColor value, bool shown) {
-    auto* button = w.Place<CSkinColorBtn>(key);
-    button->SetColor(value);
+    auto* button = w.Place<ColorButton>(key);
+    button->setColor(value);
     button->setVisible(shown);
   };
 
@@ -172,18 +179,18 @@ void BuildLightingPanel(PreviewWindow& w, const Options& options, int effect) {
 
   bool brightness = effect >= 1 && effect <= 20 && effect != 19;
   picture("CONTROL_LightStatic", "brightness.bmp", brightness);
-  auto* light = w.Place<CBitmapSlider>("CONTROL_LightSlider");
-  light->SetRange(0, 4);
-  light->SetPos(3);
-  light->SetBitmapChannel(w.Bitmap("3.bmp"));
+  auto* light = w.Place<PixmapSlider>("CONTROL_LightSlider");
+  light->setRange(0, 4);
+  light->setValue(3);
+  light->setChannelPixmap(w.Bitmap("3.bmp"));
   light->setVisible(brightness);
 
   bool speed = ShownFor({1, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12, 13, 14, 15}, effect);
   picture("CONTROL_SpeedStatic", "speed.bmp", speed);
-  auto* speedSlider = w.Place<CBitmapSlider>("CONTROL_SpeedSlider");
-  speedSlider->SetRange(0, 3);
-  speedSlider->SetPos(1);
-  speedSlider->SetBitmapChannel(w.Bitmap("6.bmp"));
+  auto* speedSlider = w.Place<PixmapSlider>("CONTROL_SpeedSlider");
+  speedSlider->setRange(0, 3);
+  speedSlider->setValue(1);
+  speedSlider->setChannelPixmap(w.Bitmap("6.bmp"));
   speedSlider->setVisible(speed);
 
   // One set of direction controls, moved to the layout of the effect.
@@ -233,43 +240,43 @@ void BuildLightingPanel(PreviewWindow& w, const Options& options, int effect) {
 
 // The key buttons in the lighting view: lit caps tinted by a rainbow preview.
 void TintKeys(PreviewWindow& w, int windowWidth) {
-  const QPixmap& lit = w.Picture(kMainColour1);
-  const QPixmap& unlit = w.Picture(kMainColour0);
-  auto tint = [windowWidth](CPngButton& button, bool) {
+  const QPixmap& lit = w.Picture(kMainColor1);
+  const QPixmap& unlit = w.Picture(kMainColor0);
+  auto tint = [windowWidth](ImageButton& button, bool) {
     QPainter painter(&button);
     QColor colour = QColor::fromHsv((button.x() * 300 / std::max(1, windowWidth)) % 360, 200, 255);
     painter.setCompositionMode(QPainter::CompositionMode_Multiply);
     painter.fillRect(button.rect().adjusted(3, 3, -3, -3), colour);
   };
   for (KeyCode code : kFullSizeKeys) {
-    CPngButton* button = w.Button(KeyButtonKey(code));
-    button->SetAltPictures(&unlit, &lit, true, true, false);
-    button->SetDrawCallback(tint);
+    ImageButton* button = w.Button(KeyButtonKey(code));
+    button->setAlternativePictures(&unlit, &lit, true, true);
+    button->setDrawCallback(tint);
   }
 }
 
-void RenderMain(const Options& options, SkinPictureCache& cache, std::string_view name, int effect, bool lightingView) {
+bool RenderMain(const Options& options, SkinPictureCache& cache, std::string_view name, int effect, bool lightingView) {
   PreviewWindow w(options.skin / kMainLayoutFile, cache);
-  w.Load();
+  if (!w.Open()) return false;
   w.PlaceButtons(MainLayoutEntries());
   const SkinLayout& layout = w.Layout();
   for (bool left : {true, false}) {
-    CPngButton* arrow = w.Button(left ? "LEFT_ARROW" : "RIGHT_ARROW");
+    ImageButton* arrow = w.Button(left ? "LEFT_ARROW" : "RIGHT_ARROW");
     PlaceArrowButton(*arrow, layout, left ? "LEFT_ARROW" : "RIGHT_ARROW", ArrowOffsetKey(left, 0, 1),
                      &w.Picture(kArrowPicture));
     arrow->setEnabled(false);
   }
   for (const char* key : {"COLOR_R", "COLOR_G", "COLOR_B"}) w.Place<QLineEdit>(key)->setVisible(false);
-  auto* usb = w.Place<ColorStatic>("CONTROL_UsbStatic");
+  auto* usb = w.Place<TransparentLabel>("CONTROL_UsbStatic");
   usb->setText(LangText(options, "LIGHT", "Usb", "Report rate"));
-  usb->SetFontHeight(12);
+  usb->setFontHeight(12);
 
   // Flip 0: F1..F4 usable, D1..D6 not; indicators never change.
   for (int n = 1; n <= 6; ++n) w.Button(DKeyButtonKey(n))->setEnabled(false);
   for (const char* key : {"LOCK_CAPS", "LOCK_NUM", "LOCK_SCROLL", "LOCK_AB", "KORVIN_VER"})
     w.Button(key)->setEnabled(false);
-  w.Button("FUNC_PROFILE1")->SetTicked(true, false);
-  w.Button("FUNC_REPORT4")->SetTicked(true, false);
+  w.Button("FUNC_PROFILE1")->setTicked(true);
+  w.Button("FUNC_REPORT4")->setTicked(true);
   w.Button("CONTROL2_APPLY")->setEnabled(!lightingView);
 
   if (lightingView) {
@@ -280,7 +287,7 @@ void RenderMain(const Options& options, SkinPictureCache& cache, std::string_vie
     // Keys with their own assignment look ticked; one under the pointer, one pressed.
     for (std::string key : {GKeyButtonKey(1), GKeyButtonKey(2), GKeyButtonKey(5), KeyButtonKey(0x03B),
                             KeyButtonKey(0x011), KeyButtonKey(0x147)})
-      w.Button(key)->SetTicked(true, false);
+      w.Button(key)->setTicked(true);
     PreviewWindow::Hover(w.Button(KeyButtonKey(0x01E)));
     w.Button(KeyButtonKey(0x01F))->setDown(true);
     PreviewWindow::Hover(w.Button("CONTROL_MENU"));
@@ -296,13 +303,14 @@ void RenderMain(const Options& options, SkinPictureCache& cache, std::string_vie
     QTimer::singleShot(options.showSeconds * 1000, qApp, &QApplication::quit);
     QApplication::exec();
   }
+  return true;
 }
 
 enum class Page { Key, Macro, Media, Function };
 
-void RenderComposite(const Options& options, SkinPictureCache& cache, std::string_view name, Page page) {
+bool RenderComposite(const Options& options, SkinPictureCache& cache, std::string_view name, Page page) {
   PreviewWindow w(options.skin / kCompositeLayoutFile, cache);
-  w.Load();
+  if (!w.Open()) return false;
   w.PlaceButtons(CompositeLayoutEntries());
   // Later in the opening the page buttons, title and clear take the macro2 set.
   for (const char* key : {"CONTROL_KEY", "CONTROL_MEDIA", "CONTROL_FUNCTION", "CONTROL_TITLE", "CONTROL_CLEAR"})
@@ -319,7 +327,7 @@ void RenderComposite(const Options& options, SkinPictureCache& cache, std::strin
                         : page == Page::Media ? "CONTROL_MEDIA"
                         : page == Page::Function ? "CONTROL_FUNCTION"
                                                  : "CONTROL_KEY";
-  w.Button(pageKey)->SetTicked(true, false);
+  w.Button(pageKey)->setTicked(true);
   PreviewWindow::Hover(w.Button("CONTROL_OK"));
 
   bool macro = page == Page::Macro;
@@ -340,26 +348,27 @@ void RenderComposite(const Options& options, SkinPictureCache& cache, std::strin
   auto* macros = w.Place<QComboBox>("FUNC_MACRO_LIST");
   macros->setEditable(true);
   macros->addItem("Build order");
-  auto* steps = w.Place<CReportCtrl>("FUNC_MACRO_LIST2");
+  auto* steps = w.Place<ReportList>("FUNC_MACRO_LIST2");
   int stepWidth = std::max(60, steps->width() - 4);
-  steps->InsertColumn(0, "Key", stepWidth * 45 / 100);
-  steps->InsertColumn(1, "", stepWidth * 20 / 100);
-  steps->InsertColumn(2, "ms", stepWidth * 35 / 100);
+  steps->addColumn("Key", stepWidth * 45 / 100);
+  steps->addColumn("", stepWidth * 20 / 100);
+  steps->addColumn("ms", stepWidth * 35 / 100);
   const char* keys[] = {"Left Shift", "B", "B", "Left Shift", "1"};
+  ReportModel& stepRows = steps->reportModel();
   for (int i = 0; i < 5; ++i) {
-    steps->AppendRow({keys[i], i == 2 || i == 3 ? QStringLiteral("  ↑") : QStringLiteral("↓"),
-                      QString::number(i * 10 + 20)});
-    steps->SetItemTextColor(i, 0, QColor(0x8A, 0x93, 0xA3));
-    steps->SetItemTextColor(i, 1, QColor(0x8A, 0x93, 0xA3));
+    stepRows.appendRow({keys[i], i == 2 || i == 3 ? QStringLiteral("  ↑") : QStringLiteral("↓"),
+                        QString::number(i * 10 + 20)});
+    stepRows.setTextColor(i, 0, QColor(0x8A, 0x93, 0xA3));
+    stepRows.setTextColor(i, 1, QColor(0x8A, 0x93, 0xA3));
   }
-  steps->SelectRow(2);
+  steps->setSelectedRow(2);
   auto* cycles = w.Place<QLineEdit>("FUNC_MACRO_CYCLES");
   cycles->setText("1");
-  auto* cyclesLabel = w.Place<ColorStatic>("FUNC_MACRO_CYCLES_PROMPT");
+  auto* cyclesLabel = w.Place<TransparentLabel>("FUNC_MACRO_CYCLES_PROMPT");
   cyclesLabel->setText(LangText(options, "TEXT", "MACRO_CYCLES", "Cycles"));
   auto* delay = w.Place<QCheckBox>("FUNC_MACRO_RECORD_DELAY");
   delay->setChecked(true);
-  auto* delayLabel = w.Place<ColorStatic>("FUNC_MACRO_RECORD_DELAY2");
+  auto* delayLabel = w.Place<TransparentLabel>("FUNC_MACRO_RECORD_DELAY2");
   delayLabel->setText(LangText(options, "TEXT", "RECORD_DELAY", "Record delays"));
   for (QWidget* widget : std::initializer_list<QWidget*>{macros, steps, cycles, cyclesLabel, delay, delayLabel})
     widget->setVisible(macro);
@@ -367,30 +376,33 @@ void RenderComposite(const Options& options, SkinPictureCache& cache, std::strin
 
   fs::path file = options.out / (std::string(name) + ".png");
   Save(w, file);
+  return true;
 }
 
-void RenderProfile(const Options& options, SkinPictureCache& cache) {
+bool RenderProfile(const Options& options, SkinPictureCache& cache) {
   PreviewWindow w(options.skin / kProfileLayoutFile, cache);
-  w.Load();
+  if (!w.Open()) return false;
   w.PlaceButtons(ProfileLayoutEntries());
-  auto* list = w.Place<CReportCtrl>("PROGRAM_LIST");
-  list->InsertColumn(0, "激活", 60);
-  list->InsertColumn(1, "名称", 120);
-  list->InsertColumn(2, "路径", 230);
-  list->SetCheckboxes(true);
-  list->SetSingleCheck(true);
-  list->SetGridLines(true);
-  list->SetHeaderClickable(false);
+  auto* list = w.Place<ReportList>("PROGRAM_LIST");
+  list->addColumn("激活", 60);
+  list->addColumn("名称", 120);
+  list->addColumn("路径", 230);
+  list->setShowGrid(true);
+  list->horizontalHeader()->setSectionsClickable(false);
+  ReportModel& profiles = list->reportModel();
+  profiles.setCheckable(true);
+  profiles.setSingleCheck(true);
   QString folder = QDir::homePath() + "/.local/share/Orvo_Key 104 Mechanical Keyboard/";
-  for (int row = 0; row < 3; ++row) list->AppendRow({"", "$Profile0", folder});
-  list->AppendRow({"", "Shooter", folder});
-  list->SetCheck(1, true);
-  list->SelectRow(3);
+  for (int row = 0; row < 3; ++row) profiles.appendRow({"", "$Profile0", folder});
+  profiles.appendRow({"", "Shooter", folder});
+  profiles.setChecked(1, true);
+  list->setSelectedRow(3);
   w.Button("CONTROL2_APPLY")->setEnabled(false);
   PreviewWindow::Hover(w.Button("FUNC_ADD"));
   w.Button("FUNC_LOAD")->setDown(true);
   fs::path file = options.out / "profile.png";
   Save(w, file);
+  return true;
 }
 
 // Every lighting panel bitmap on one sheet with its name, looks side by side.
@@ -459,14 +471,16 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ApplySkinStyle(app);
   SkinPictureCache cache;
-  RenderMain(options, cache, "main-keys", 1, false);
-  RenderMain(options, cache, "main-lighting", 1, true);
-  RenderMain(options, cache, "main-lighting-user", 20, true);
-  RenderComposite(options, cache, "composite-key", Page::Key);
-  RenderComposite(options, cache, "composite-macro", Page::Macro);
-  RenderComposite(options, cache, "composite-media", Page::Media);
-  RenderComposite(options, cache, "composite-function", Page::Function);
-  RenderProfile(options, cache);
+  // A window that cannot load its skin stops the program, as it would stop Keyloft.
+  const bool opened = RenderMain(options, cache, "main-keys", 1, false) &&
+                      RenderMain(options, cache, "main-lighting", 1, true) &&
+                      RenderMain(options, cache, "main-lighting-user", 20, true) &&
+                      RenderComposite(options, cache, "composite-key", Page::Key) &&
+                      RenderComposite(options, cache, "composite-macro", Page::Macro) &&
+                      RenderComposite(options, cache, "composite-media", Page::Media) &&
+                      RenderComposite(options, cache, "composite-function", Page::Function) &&
+                      RenderProfile(options, cache);
+  if (!opened) return kSkinFailureExitCode;
   RenderPanelSheet(options);
   if (writeFailures > 0) return 1;
   std::printf("keyloft-skin-preview: wrote 9 pictures to %s\n", options.out.c_str());

@@ -1,8 +1,9 @@
 # The generic controls; kept apart from the skinned building blocks.
 target_sources(keyloft_ui PRIVATE
-  controls/bitmap_slider.cpp
-  controls/hyper_link.cpp
-  controls/report_ctrl.cpp
-  controls/skin_color_btn.cpp
-  controls/skin_menu.cpp
+  controls/color_button.cpp
+  controls/command_menu.cpp
+  controls/link_label.cpp
+  controls/pixmap_slider.cpp
+  controls/report_list.cpp
+  controls/report_model.cpp
 )

@@ -45,8 +45,8 @@ inline constexpr std::string_view kMainOver = "main_over.jpg";
 inline constexpr std::string_view kMainDown = "main_down.jpg";
 inline constexpr std::string_view kMainDisable = "main_disable.jpg";
 inline constexpr std::string_view kArrowPicture = "Arrow.jpg";
-inline constexpr std::string_view kMainColour0 = "main_color0.jpg";
-inline constexpr std::string_view kMainColour1 = "main_color1.jpg";
+inline constexpr std::string_view kMainColor0 = "main_color0.jpg";
+inline constexpr std::string_view kMainColor1 = "main_color1.jpg";
 
 // Composite key dialog sets.
 inline constexpr SkinImageNames kKeySet = {"key_normal.jpg", "key_over.jpg", "key_down.jpg", "key_normal.jpg",

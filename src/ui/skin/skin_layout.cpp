@@ -5,7 +5,7 @@
 #include <climits>
 
 #include "util/ini_file.h"
-#include "ui/controls/png_button.h"
+#include "ui/controls/image_button.h"
 #include "ui/skin/skin_entries.h"
 
 namespace keyloft {
@@ -57,11 +57,11 @@ std::string SkinLayout::Link(std::string_view key) const {
   return ReadIniString(file_, kScreenSection, key, kDefaultLink, kSkinRectBufferChars);
 }
 
-void PlaceImageButton(CPngButton& control, const SkinLayout& layout, std::string_view section, std::string_view key,
+void PlaceImageButton(ImageButton& control, const SkinLayout& layout, std::string_view section, std::string_view key,
                       const SkinImageSet& pictures) {
   SkinRect rect = layout.Rect(section, key);
   control.setGeometry(rect.ToQRect());
-  control.SetSkin(rect.Origin(), pictures, true);
+  control.setSkin(rect.Origin(), pictures);
   if (rect.IsUnplaced()) control.setEnabled(false);
 }
 
@@ -74,13 +74,13 @@ void MoveControl(QWidget& control, const SkinLayout& layout, std::string_view se
   control.update();
 }
 
-void PlaceArrowButton(CPngButton& control, const SkinLayout& layout, std::string_view key, std::string_view offsetKey,
+void PlaceArrowButton(ImageButton& control, const SkinLayout& layout, std::string_view key, std::string_view offsetKey,
                       const QPixmap* arrowPicture) {
   control.setGeometry(layout.Rect(kButtonSection, key).ToQRect());
   SkinRect offset = layout.Rect(kArrowOffsetSection, offsetKey);
   SkinImageSet arrows;
   arrows.pictures.fill(arrowPicture);
-  control.SetSkin(offset.Origin(), arrows, true);
+  control.setSkin(offset.Origin(), arrows);
 }
 
 }  // namespace keyloft

@@ -15,7 +15,7 @@ class QPixmap;
 
 namespace keyloft {
 
-class CPngButton;
+class ImageButton;
 struct SkinImageSet;
 
 // What a missing rectangle reads as: the scan below yields (1, 1, 1, 1).
@@ -60,7 +60,7 @@ class SkinLayout {
 
 // Moves the button to the rectangle, gives it the pictures with the picture
 // origin (x, y) and redraws it; disables it when the entry is unplaced.
-void PlaceImageButton(CPngButton& control, const SkinLayout& layout, std::string_view section, std::string_view key,
+void PlaceImageButton(ImageButton& control, const SkinLayout& layout, std::string_view section, std::string_view key,
                       const SkinImageSet& pictures);
 // Moves and sizes any control to its rectangle.
 void PlaceControl(QWidget& control, const SkinLayout& layout, std::string_view section, std::string_view key);
@@ -68,7 +68,7 @@ void PlaceControl(QWidget& control, const SkinLayout& layout, std::string_view s
 void MoveControl(QWidget& control, const SkinLayout& layout, std::string_view section, std::string_view key);
 // Places an arrow of the main window: rectangle from BUTTONINFO/key, picture
 // origin from BUTTONINFO2/offsetKey, all five looks from the one arrow picture.
-void PlaceArrowButton(CPngButton& control, const SkinLayout& layout, std::string_view key, std::string_view offsetKey,
+void PlaceArrowButton(ImageButton& control, const SkinLayout& layout, std::string_view key, std::string_view offsetKey,
                       const QPixmap* arrowPicture);
 
 }  // namespace keyloft

@@ -59,7 +59,7 @@ void ApplySkinStyle(QApplication& app) {
 }
 
 QString SkinControlStyle(const SkinPalette& p) {
-  auto c = [](const QColor& colour) { return colour.name(); };
+  auto c = [](const QColor& color) { return color.name(); };
   return QStringLiteral(R"(
 QComboBox, QLineEdit, QSpinBox {
   background: %1; color: %4; border: 1px solid %3; border-radius: 4px; padding: 1px 6px;
@@ -69,7 +69,7 @@ QComboBox:focus, QLineEdit:focus { border-color: %6; }
 QComboBox:disabled, QLineEdit:disabled { color: %5; }
 QComboBox QAbstractItemView { background: %2; color: %4; border: 1px solid %3;
   selection-background-color: %6; selection-color: %7; outline: none; }
-QTableWidget, QTreeWidget, QListWidget {
+QTableView, QTreeWidget, QListWidget {
   background: %1; alternate-background-color: %2; color: %4; gridline-color: %3; border: 1px solid %3;
   selection-background-color: %6; selection-color: %7; outline: none;
 }
@@ -80,8 +80,8 @@ QTableCornerButton::section { background: %2; border: none; }
 QCheckBox { color: %4; spacing: 6px; background: transparent; }
 QCheckBox::indicator { width: 13px; height: 13px; border: 1px solid %3; border-radius: 3px; background: %1; }
 QCheckBox::indicator:checked { background: %6; border-color: %6; }
-QTableWidget::indicator { width: 13px; height: 13px; border: 1px solid %3; border-radius: 3px; background: %1; }
-QTableWidget::indicator:checked { background: %6; border-color: %6; }
+QTableView::indicator { width: 13px; height: 13px; border: 1px solid %3; border-radius: 3px; background: %1; }
+QTableView::indicator:checked { background: %6; border-color: %6; }
 QScrollBar:vertical { background: %1; width: 10px; margin: 0; }
 QScrollBar::handle:vertical { background: %3; border-radius: 4px; min-height: 20px; }
 QScrollBar::add-line, QScrollBar::sub-line { height: 0; width: 0; }

@@ -13,41 +13,43 @@ class QFrame;
 
 namespace keyloft {
 
-class CSkinColorBtn : public QAbstractButton {
+class ColorButton : public QAbstractButton {
   Q_OBJECT
+  Q_PROPERTY(bool automatic READ isAutomatic WRITE setAutomatic)
+  Q_PROPERTY(QColor automaticColor READ automaticColor WRITE setAutomaticColor)
 
  public:
   // Asks for a free colour starting from the given one; an invalid colour
   // means the user gave up.
-  using ColourDialog = std::function<QColor(const QColor& initial, QWidget* parent)>;
+  using ColorDialog = std::function<QColor(const QColor& initial, QWidget* parent)>;
 
-  explicit CSkinColorBtn(QWidget* parent = nullptr);
+  explicit ColorButton(QWidget* parent = nullptr);
 
   // Shows the colour; leaves the automatic setting.
-  void SetColor(const QColor& colour);
+  void setColor(const QColor& color);
   // The colour shown: the automatic colour while automatic is on.
-  QColor GetColor() const;
-  bool IsAutomatic() const { return automatic_; }
-  void SetAutomatic(bool on);
-  void SetAutomaticColor(const QColor& colour);
-  QColor GetAutomaticColor() const { return automaticColour_; }
+  QColor color() const;
+  bool isAutomatic() const { return automatic_; }
+  void setAutomatic(bool on);
+  void setAutomaticColor(const QColor& color);
+  QColor automaticColor() const { return automaticColor_; }
 
-  // The owner passes its language's texts; both entries are on by default.
-  void EnableAutomaticButton(const QString& text, bool enable = true);
-  void EnableOtherButton(const QString& text, bool enable = true);
+  // The owner passes its language's texts; both entries are shown by default.
+  void setAutomaticEntry(const QString& text, bool shown = true);
+  void setOtherEntry(const QString& text, bool shown = true);
   // Replaces QColorDialog for the "other" entry (tests, or a skinned dialog).
-  void SetColourDialog(ColourDialog dialog) { dialog_ = std::move(dialog); }
+  void setColorDialog(ColorDialog dialog) { dialog_ = std::move(dialog); }
 
   // Opens the palette below the button; a click does the same.
-  void ShowPopup();
+  void showPopup();
   // The open palette, or null.
-  QFrame* Popup() const { return popup_; }
+  QFrame* popup() const { return popup_; }
 
   QSize sizeHint() const override;
 
  signals:
   // The user chose a colour, or automatic (then the automatic colour).
-  void colourChosen(const QColor& colour);
+  void colorChosen(const QColor& color);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -56,17 +58,17 @@ class CSkinColorBtn : public QAbstractButton {
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
-  void Choose(const QColor& colour, bool automatic);
-  void ChooseOther();
+  void choose(const QColor& color, bool automatic);
+  void chooseOther();
 
-  QColor colour_{Qt::white};
-  QColor automaticColour_{Qt::black};
+  QColor color_{Qt::white};
+  QColor automaticColor_{Qt::black};
   bool automatic_ = false;
   QString automaticText_;
   QString otherText_;
-  bool automaticEnabled_ = true;
-  bool otherEnabled_ = true;
-  ColourDialog dialog_;
+  bool automaticShown_ = true;
+  bool otherShown_ = true;
+  ColorDialog dialog_;
   QPointer<QFrame> popup_;
 };
 

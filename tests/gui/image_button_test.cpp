@@ -1,15 +1,16 @@
-// The image button: which picture it shows, where from, frames, captions and clicks.
+// The image button: which picture it shows, where from, frames, captions and
+// clicks; and the transparent label that sits beside it on skinned windows.
 #include <QSignalSpy>
 #include <QtTest>
 
 #include "skin_test_support.h"
-#include "ui/controls/color_static.h"
-#include "ui/controls/png_button.h"
+#include "ui/controls/image_button.h"
+#include "ui/controls/transparent_label.h"
 
 using namespace keyloft;
-using Look = CPngButton::Look;
+using Look = ImageButton::Look;
 
-Q_DECLARE_METATYPE(keyloft::CPngButton::Look)
+Q_DECLARE_METATYPE(keyloft::ImageButton::Look)
 
 namespace {
 
@@ -17,11 +18,11 @@ namespace {
 struct SolidSet {
   std::array<QPixmap, 5> surfaces;
   SkinImageSet set;
-  static constexpr std::array<QRgb, 5> kColours = {0xFF102030, 0xFF405060, 0xFF708090, 0xFFA0B0C0, 0xFFD0E0F0};
+  static constexpr std::array<QRgb, 5> kColors = {0xFF102030, 0xFF405060, 0xFF708090, 0xFFA0B0C0, 0xFFD0E0F0};
   SolidSet() {
     for (size_t i = 0; i < 5; ++i) {
       surfaces[i] = QPixmap(200, 200);
-      surfaces[i].fill(QColor::fromRgb(kColours[i]));
+      surfaces[i].fill(QColor::fromRgb(kColors[i]));
       set.pictures[i] = &surfaces[i];
     }
   }
@@ -30,17 +31,17 @@ struct SolidSet {
 QRgb PixelOf(QWidget& widget, QPoint at) { return widget.grab().toImage().pixel(at); }
 
 // A window filled with one colour, to see what a control leaves unpainted.
-void FillWith(QWidget& window, QColor colour, QSize size) {
+void FillWith(QWidget& window, QColor color, QSize size) {
   window.setAutoFillBackground(true);
   QPalette palette;
-  palette.setColor(QPalette::Window, colour);
+  palette.setColor(QPalette::Window, color);
   window.setPalette(palette);
   window.resize(size);
 }
 
 }  // namespace
 
-class PngButtonTest : public QObject {
+class ImageButtonTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -50,9 +51,9 @@ class PngButtonTest : public QObject {
     set.pictures.fill(&picture);
     QWidget window;
     window.resize(200, 200);
-    CPngButton button(&window);
+    ImageButton button(&window);
     button.setGeometry(50, 20, 30, 10);
-    button.SetSkin(QPoint(50, 20), set, true);
+    button.setSkin(QPoint(50, 20), set);
     QImage face = button.grab().toImage();
     QCOMPARE(face.pixel(0, 0), qRgb(49, 19, 0x80));
     QCOMPARE(face.pixel(29, 9), qRgb(78, 28, 0x80));
@@ -88,38 +89,38 @@ class PngButtonTest : public QObject {
     window.resize(200, 200);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    CPngButton button(&window);
+    ImageButton button(&window);
     button.setGeometry(10, 10, 40, 20);
-    button.SetSkin(QPoint(10, 10), pictures.set, false);
+    button.setSkin(QPoint(10, 10), pictures.set);
     button.show();
     button.setEnabled(enabled);
-    button.SetTicked(ticked, false);
+    button.setTicked(ticked);
     if (hover) {
       QEnterEvent enter(QPointF(5, 5), QPointF(15, 15), button.mapToGlobal(QPointF(5, 5)));
       QApplication::sendEvent(&button, &enter);
     }
     button.setDown(pressed);
-    QCOMPARE(button.CurrentLook(), look);
-    QCOMPARE(PixelOf(button, QPoint(20, 10)), SolidSet::kColours[slot]);
+    QCOMPARE(button.currentLook(), look);
+    QCOMPARE(PixelOf(button, QPoint(20, 10)), SolidSet::kColors[slot]);
   }
 
   void OverLookFollowsThePointer() {
     SolidSet pictures;
-    CPngButton button;
+    ImageButton button;
     button.resize(40, 20);
-    button.SetSkin(QPoint(1, 1), pictures.set, false);
+    button.setSkin(QPoint(1, 1), pictures.set);
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QApplication::sendEvent(&button, &enter);
-    QCOMPARE(button.CurrentLook(), Look::Over);
+    QCOMPARE(button.currentLook(), Look::Over);
     // New pictures while the pointer rests here: the next move brings the look back.
-    button.SetPictures(pictures.set, false);
-    QCOMPARE(button.CurrentLook(), Look::Normal);
+    button.setPictures(pictures.set);
+    QCOMPARE(button.currentLook(), Look::Normal);
     QMouseEvent move(QEvent::MouseMove, QPointF(6, 5), QPointF(6, 5), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&button, &move);
-    QCOMPARE(button.CurrentLook(), Look::Over);
+    QCOMPARE(button.currentLook(), Look::Over);
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&button, &leave);
-    QCOMPARE(button.CurrentLook(), Look::Normal);
+    QCOMPARE(button.currentLook(), Look::Normal);
   }
 
   void AlternativePicturesWinOverPressAndHoverButNotDisabled() {
@@ -127,28 +128,28 @@ class PngButtonTest : public QObject {
     QPixmap alt0(100, 100), alt1(100, 100);
     alt0.fill(QColor(1, 2, 3));
     alt1.fill(QColor(4, 5, 6));
-    CPngButton button;
+    ImageButton button;
     button.resize(30, 30);
-    button.SetSkin(QPoint(1, 1), pictures.set, false);
-    button.SetAltPictures(&alt0, &alt1, true, true, false);
+    button.setSkin(QPoint(1, 1), pictures.set);
+    button.setAlternativePictures(&alt0, &alt1, true, true);
     button.setDown(true);
-    QCOMPARE(button.CurrentLook(), Look::Alternative1);
+    QCOMPARE(button.currentLook(), Look::Alternative1);
     QCOMPARE(PixelOf(button, QPoint(5, 5)), qRgb(4, 5, 6));
-    button.SetAltPictures(&alt0, &alt1, true, false, false);
+    button.setAlternativePictures(&alt0, &alt1, true, false);
     QCOMPARE(PixelOf(button, QPoint(5, 5)), qRgb(1, 2, 3));
     button.setEnabled(false);
-    QCOMPARE(button.CurrentLook(), Look::Disabled);
+    QCOMPARE(button.currentLook(), Look::Disabled);
   }
 
   void FrameModeDrawsOnlyATwoPixelOutline() {
     SolidSet pictures;
     QWidget window;
     FillWith(window, QColor(9, 9, 9), QSize(100, 100));
-    CPngButton button(&window);
+    ImageButton button(&window);
     button.setGeometry(10, 10, 40, 30);
-    button.SetSkin(QPoint(10, 10), pictures.set, false);
-    button.SetColourFrame(QColor(255, 0, 0), 250, true);
-    QCOMPARE(button.FramePercent(), 100);
+    button.setSkin(QPoint(10, 10), pictures.set);
+    button.setColorFrame(QColor(255, 0, 0), 250, true);
+    QCOMPARE(button.framePercent(), 100);
     for (bool pressed : {false, true}) {
       button.setDown(pressed);
       QImage face = window.grab(button.geometry()).toImage();
@@ -160,7 +161,7 @@ class PngButtonTest : public QObject {
   }
 
   void DoubleClickGivesTwoClicks() {
-    CPngButton button;
+    ImageButton button;
     button.resize(40, 20);
     button.show();
     QVERIFY(QTest::qWaitForWindowExposed(&button));
@@ -180,23 +181,23 @@ class PngButtonTest : public QObject {
 
   void DrawCallbackHearsWhetherTheNormalPictureWasDrawn() {
     SolidSet pictures;
-    CPngButton button;
+    ImageButton button;
     button.resize(20, 20);
-    button.SetSkin(QPoint(1, 1), pictures.set, false);
+    button.setSkin(QPoint(1, 1), pictures.set);
     std::vector<bool> heard;
-    button.SetDrawCallback([&](CPngButton&, bool normal) { heard.push_back(normal); });
+    button.setDrawCallback([&](ImageButton&, bool normal) { heard.push_back(normal); });
     button.grab();
-    button.SetTicked(true, false);
+    button.setTicked(true);
     button.grab();
     QCOMPARE(heard, (std::vector<bool>{true, false}));
   }
 
   void RotatedCaptionIsCentredAlongItsSlant() {
-    CPngButton button;
+    ImageButton button;
     button.resize(120, 60);
     button.setText("Keyloft");
-    button.SetTextStyle(true, 10, "DejaVu Sans", {Qt::black, Qt::black, Qt::black, Qt::black, Qt::black});
-    button.SetTextAngle(268, true);
+    button.setTextStyle(true, 10, "DejaVu Sans", {Qt::black, Qt::black, Qt::black, Qt::black, Qt::black});
+    button.setTextAngle(268, true);
     QImage face(button.size(), QImage::Format_ARGB32);
     face.fill(Qt::white);
     button.render(&face);
@@ -220,13 +221,13 @@ class PngButtonTest : public QObject {
     QVERIFY(!inkIn(QRect(ink.left(), ink.top(), 8, ink.height() / 4)));
   }
 
-  void CaptionTakesTheColourOfTheLook() {
+  void CaptionTakesTheColorOfTheLook() {
     SolidSet pictures;
-    CPngButton button;
+    ImageButton button;
     button.resize(80, 30);
     button.setText("██████");
-    button.SetSkin(QPoint(1, 1), pictures.set, false);
-    button.SetTextStyle(true, 12, "DejaVu Sans", {QColor(250, 0, 0), QColor(0, 250, 0), Qt::blue, Qt::gray, Qt::cyan});
+    button.setSkin(QPoint(1, 1), pictures.set);
+    button.setTextStyle(true, 12, "DejaVu Sans", {QColor(250, 0, 0), QColor(0, 250, 0), Qt::blue, Qt::gray, Qt::cyan});
     QCOMPARE(PixelOf(button, QPoint(40, 15)), qRgb(250, 0, 0));
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QApplication::sendEvent(&button, &enter);
@@ -234,12 +235,12 @@ class PngButtonTest : public QObject {
   }
 
   void TooltipTextIsKeptOnlyWhenActive() {
-    CPngButton button;
-    button.SetTooltipText("Close Keyloft", true);
+    ImageButton button;
+    button.setTooltipText("Close Keyloft", true);
     QCOMPARE(button.toolTip(), QString("Close Keyloft"));
-    button.SetTooltipText("", true);
+    button.setTooltipText("", true);
     QCOMPARE(button.toolTip(), QString("Close Keyloft"));
-    button.SetTooltipText("Close Keyloft", false);
+    button.setTooltipText("Close Keyloft", false);
     QCOMPARE(button.toolTip(), QString());
     // Coming over the button turns it on again.
     QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
@@ -250,18 +251,18 @@ class PngButtonTest : public QObject {
   void LabelPaintsOnlyItsText() {
     QWidget window;
     FillWith(window, QColor(200, 0, 0), QSize(100, 40));
-    ColorStatic label(&window);
+    TransparentLabel label(&window);
     label.setGeometry(0, 0, 100, 40);
     label.setText("█");
-    label.SetFontHeight(30);
+    label.setFontHeight(30);
     label.setAlignment(Qt::AlignCenter);
     QImage face = window.grab().toImage();
     QCOMPARE(face.pixel(2, 2), qRgb(200, 0, 0));
     QCOMPARE(face.pixel(50, 20), qRgb(255, 255, 255));
-    label.SetTextColour(QColor(0, 0, 255));
+    label.setTextColor(QColor(0, 0, 255));
     QCOMPARE(window.grab().toImage().pixel(50, 20), qRgb(0, 0, 255));
   }
 };
 
-QTEST_MAIN(PngButtonTest)
-#include "png_button_test.moc"
+QTEST_MAIN(ImageButtonTest)
+#include "image_button_test.moc"

@@ -26,35 +26,29 @@ struct SkinLoadError {
   std::string Message() const;
 };
 
-// The exit code of a process whose window has no usable background or mask.
+// The exit code of a program that stops because a window has no usable
+// background or mask: without its pictures a window has no face and no
+// outline to show, and the program must say so rather than vanish successfully.
 inline constexpr int kSkinFailureExitCode = 3;
 
-// Prints the error on stderr and ends the process with kSkinFailureExitCode.
-// A window without its pictures has no face and no outline to show, so the
-// program cannot go on; but it must say why rather than vanish successfully.
-[[noreturn]] void ExitForSkinFailure(const SkinLoadError& error);
-
-class CBaseDialog : public QDialog {
+class SkinnedDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit CBaseDialog(std::filesystem::path layoutFile, QWidget* parent = nullptr);
+  explicit SkinnedDialog(std::filesystem::path layoutFile, QWidget* parent = nullptr);
 
-  const SkinLayout& Layout() const { return layout_; }
+  const SkinLayout& skinLayout() const { return layout_; }
 
   // Reads SCREEN, loads the background and mask, sizes the window to the
-  // background and applies the outline. Nothing changes on failure.
-  std::optional<SkinLoadError> LoadDialogSkin();
+  // background and applies the outline. The owner calls it before every
+  // opening, since closing releases the pictures, and decides what a failure
+  // means; nothing changes on failure.
+  [[nodiscard]] std::optional<SkinLoadError> loadSkin();
 
-  const QPixmap& Background() const { return background_; }
-  const QRegion& Outline() const { return outline_; }
+  const QPixmap& backgroundPicture() const { return background_; }
+  const QRegion& outline() const { return outline_; }
 
  protected:
-  // Runs once per showing, before the window appears: loads the skin and ends
-  // the process when it cannot. Windows extend it to place their controls.
-  virtual void InitDialog();
-
-  void showEvent(QShowEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
@@ -62,12 +56,11 @@ class CBaseDialog : public QDialog {
   void done(int result) override;
 
  private:
-  void ReleaseSkin();
+  void releaseSkin();
 
   SkinLayout layout_;
   QPixmap background_;  // already shaped: transparent outside the outline
   QRegion outline_;
-  bool initialised_ = false;
   std::optional<QPoint> dragOffset_;  // when the window system cannot move us
 };
 

@@ -7,9 +7,9 @@
 
 #include <memory>
 
-#include "ui/controls/skin_color_btn.h"
+#include "ui/controls/color_button.h"
 
-using keyloft::CSkinColorBtn;
+using keyloft::ColorButton;
 
 namespace {
 
@@ -17,28 +17,28 @@ const QColor kStrip(148, 145, 139);
 
 // 40 × 20: the swatch fills x 0..21, the strip x 23..39, and the triangle
 // spans x 30..36 over y 9..12.
-std::unique_ptr<CSkinColorBtn> Button(QColor colour) {
-  auto button = std::make_unique<CSkinColorBtn>();
+std::unique_ptr<ColorButton> Button(QColor color) {
+  auto button = std::make_unique<ColorButton>();
   button->resize(40, 20);
-  button->SetColor(colour);
+  button->setColor(color);
   button->show();
   return button;
 }
 
-QToolButton* Entry(QFrame* popup, const QString& name, QColor colour = {}) {
+QToolButton* Entry(QFrame* popup, const QString& name, QColor color = {}) {
   for (QToolButton* entry : popup->findChildren<QToolButton*>(name))
-    if (!colour.isValid() || entry->property("colour").value<QColor>() == colour) return entry;
+    if (!color.isValid() || entry->property("color").value<QColor>() == color) return entry;
   return nullptr;
 }
 
-QFrame* OpenPopup(CSkinColorBtn& button) {
+QFrame* OpenPopup(ColorButton& button) {
   QTest::mouseClick(&button, Qt::LeftButton, {}, {10, 10});
-  return button.Popup();
+  return button.popup();
 }
 
 }  // namespace
 
-class SkinColorBtnTest : public QObject {
+class ColorButtonTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -69,51 +69,51 @@ class SkinColorBtnTest : public QObject {
     QCOMPARE(face.pixelColor(27, 10), kStrip);
   }
 
-  void automaticShowsTheAutomaticColour() {
+  void automaticShowsTheAutomaticColor() {
     auto button = Button(Qt::red);
-    button->SetAutomaticColor(Qt::green);
-    button->SetAutomatic(true);
-    QCOMPARE(button->GetColor(), QColor(Qt::green));
+    button->setAutomaticColor(Qt::green);
+    button->setAutomatic(true);
+    QCOMPARE(button->color(), QColor(Qt::green));
     QCOMPARE(button->grab().toImage().pixelColor(10, 10), QColor(Qt::green));
-    button->SetColor(Qt::yellow);
-    QVERIFY(!button->IsAutomatic());
+    button->setColor(Qt::yellow);
+    QVERIFY(!button->isAutomatic());
     QCOMPARE(button->grab().toImage().pixelColor(10, 10), QColor(Qt::yellow));
   }
 
-  void choosingAPaletteColourSetsAndReportsIt() {
+  void choosingAPaletteColorSetsAndReportsIt() {
     auto button = Button(Qt::white);
-    QSignalSpy chosen(button.get(), &CSkinColorBtn::colourChosen);
+    QSignalSpy chosen(button.get(), &ColorButton::colorChosen);
     QFrame* popup = OpenPopup(*button);
     QVERIFY(popup && popup->isVisible());
-    QCOMPARE(popup->findChildren<QToolButton*>("colour").size(), 40);
+    QCOMPARE(popup->findChildren<QToolButton*>("color").size(), 40);
 
-    QToolButton* red = Entry(popup, "colour", QColor(0xFF, 0, 0));
+    QToolButton* red = Entry(popup, "color", QColor(0xFF, 0, 0));
     QVERIFY(red);
     QTest::mouseClick(red, Qt::LeftButton);
 
     QCOMPARE(chosen.count(), 1);
     QCOMPARE(chosen.at(0).at(0).value<QColor>(), QColor(0xFF, 0, 0));
-    QCOMPARE(button->GetColor(), QColor(0xFF, 0, 0));
-    QTRY_VERIFY(!button->Popup());
+    QCOMPARE(button->color(), QColor(0xFF, 0, 0));
+    QTRY_VERIFY(!button->popup());
     QCOMPARE(button->grab().toImage().pixelColor(10, 10), QColor(0xFF, 0, 0));
   }
 
-  void theAutomaticEntryReportsTheAutomaticColour() {
+  void theAutomaticEntryReportsTheAutomaticColor() {
     auto button = Button(Qt::red);
-    button->SetAutomaticColor(Qt::white);
-    QSignalSpy chosen(button.get(), &CSkinColorBtn::colourChosen);
+    button->setAutomaticColor(Qt::white);
+    QSignalSpy chosen(button.get(), &ColorButton::colorChosen);
     QTest::mouseClick(Entry(OpenPopup(*button), "automatic"), Qt::LeftButton);
     QCOMPARE(chosen.count(), 1);
     QCOMPARE(chosen.at(0).at(0).value<QColor>(), QColor(Qt::white));
-    QVERIFY(button->IsAutomatic());
+    QVERIFY(button->isAutomatic());
   }
 
-  void otherAsksTheDialogAndKeepsTheColourWhenItIsCancelled() {
+  void otherAsksTheDialogAndKeepsTheColorWhenItIsCancelled() {
     auto button = Button(Qt::red);
-    QSignalSpy chosen(button.get(), &CSkinColorBtn::colourChosen);
+    QSignalSpy chosen(button.get(), &ColorButton::colorChosen);
     QColor answer(12, 34, 56);
     QColor offered;
-    button->SetColourDialog([&](const QColor& initial, QWidget*) {
+    button->setColorDialog([&](const QColor& initial, QWidget*) {
       offered = initial;
       return answer;
     });
@@ -121,12 +121,12 @@ class SkinColorBtnTest : public QObject {
     QTest::mouseClick(Entry(OpenPopup(*button), "other"), Qt::LeftButton);
     QCOMPARE(offered, QColor(Qt::red));
     QCOMPARE(chosen.count(), 1);
-    QCOMPARE(button->GetColor(), answer);
+    QCOMPARE(button->color(), answer);
 
     answer = QColor();  // the user cancels
     QTest::mouseClick(Entry(OpenPopup(*button), "other"), Qt::LeftButton);
     QCOMPARE(chosen.count(), 1);
-    QCOMPARE(button->GetColor(), QColor(12, 34, 56));
+    QCOMPARE(button->color(), QColor(12, 34, 56));
   }
 
   void theOwnerGivesTheEntryTexts() {
@@ -136,13 +136,13 @@ class SkinColorBtnTest : public QObject {
     QCOMPARE(Entry(popup, "other")->text(), QString("Other..."));
     popup->close();
 
-    button->EnableAutomaticButton("Auto", false);
-    button->EnableOtherButton("Autre...");
+    button->setAutomaticEntry("Auto", false);
+    button->setOtherEntry("Autre...");
     popup = OpenPopup(*button);
     QVERIFY(!Entry(popup, "automatic"));
     QCOMPARE(Entry(popup, "other")->text(), QString("Autre..."));
   }
 };
 
-QTEST_MAIN(SkinColorBtnTest)
-#include "skin_color_btn_test.moc"
+QTEST_MAIN(ColorButtonTest)
+#include "color_button_test.moc"

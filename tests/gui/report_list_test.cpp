@@ -9,58 +9,61 @@
 
 #include <memory>
 
-#include "ui/controls/report_ctrl.h"
+#include "ui/controls/report_list.h"
 
-using keyloft::CReportCtrl;
+using keyloft::ReportList;
+using keyloft::ReportModel;
 
 namespace {
 
 // A list shaped like the profile list: check column, name, folder.
-std::unique_ptr<CReportCtrl> ProfileList(int rows) {
-  auto list = std::make_unique<CReportCtrl>();
-  list->InsertColumn(0, "Active", 60);
-  list->InsertColumn(1, "Name", 120);
-  list->InsertColumn(2, "Folder", 230);
-  list->SetCheckboxes(true);
-  list->SetSingleCheck(true);
-  for (int r = 0; r < rows; ++r) list->AppendRow({"", QString("P%1").arg(r), "/home/u/"}, r);
+std::unique_ptr<ReportList> ProfileList(int rows) {
+  auto list = std::make_unique<ReportList>();
+  list->addColumn("Active", 60);
+  list->addColumn("Name", 120);
+  list->addColumn("Folder", 230);
+  ReportModel& model = list->reportModel();
+  model.setCheckable(true);
+  model.setSingleCheck(true);
+  for (int r = 0; r < rows; ++r) model.appendRow({"", QString("P%1").arg(r), "/home/u/"}, r);
   list->resize(430, 200);
   list->show();
   return list;
 }
 
 // A list shaped like the macro step list: key, state, delay.
-std::unique_ptr<CReportCtrl> StepList() {
-  auto list = std::make_unique<CReportCtrl>();
-  list->InsertColumn(0, "Key", 100);
-  list->InsertColumn(1, "State", 60);
-  list->InsertColumn(2, "Delay", 60);
-  list->InsertColumn(3, "Note", 60);
-  list->AppendRow({"A", "↓", "10"}, 0x1E);
-  list->AppendRow({"B", "  ↑", "20"}, 0x30);
-  list->AppendRow({"C", "↓", "30"}, 0x2E);
-  list->SetInPlaceEditing(true);
-  list->SetColumnDropDown(0, {"A", "B", "C", "D"}, [list = list.get()](int row) {
+std::unique_ptr<ReportList> StepList() {
+  auto list = std::make_unique<ReportList>();
+  list->addColumn("Key", 100);
+  list->addColumn("State", 60);
+  list->addColumn("Delay", 60);
+  list->addColumn("Note", 60);
+  ReportModel& model = list->reportModel();
+  model.appendRow({"A", "↓", "10"}, 0x1E);
+  model.appendRow({"B", "  ↑", "20"}, 0x30);
+  model.appendRow({"C", "↓", "30"}, 0x2E);
+  list->setInPlaceEditing(true);
+  list->setColumnDropDown(0, {"A", "B", "C", "D"}, [&model](int row) {
     // The owner knows the key's position; here the row data stands for it.
-    return list->GetItemData(row).toInt() == 0x30 ? 1 : 0;
+    return model.rowData(row).toInt() == 0x30 ? 1 : 0;
   });
-  list->SetColumnDropDown(1, {"↓", "  ↑"});
-  list->SetColumnEditBox(2);
+  list->setColumnDropDown(1, {"↓", "  ↑"});
+  list->setColumnEditBox(2);
   list->resize(300, 200);
   list->show();
   return list;
 }
 
-QPoint CellCentre(CReportCtrl& list, int row, int column) {
+QPoint CellCentre(ReportList& list, int row, int column) {
   return list.visualRect(list.model()->index(row, column)).center();
 }
 
-void Click(CReportCtrl& list, int row, int column) {
+void Click(ReportList& list, int row, int column) {
   QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, CellCentre(list, row, column));
 }
 
 // Clicks where the list's style puts the check box of the row.
-void ClickCheckBox(CReportCtrl& list, int row) {
+void ClickCheckBox(ReportList& list, int row) {
   QStyleOptionViewItem option;
   option.initFrom(list.viewport());
   option.rect = list.visualRect(list.model()->index(row, 0));
@@ -71,52 +74,55 @@ void ClickCheckBox(CReportCtrl& list, int row) {
 
 }  // namespace
 
-class ReportCtrlTest : public QObject {
+class ReportListTest : public QObject {
   Q_OBJECT
 
  private slots:
   void tickingARowUnticksTheOthersWithOneSignal() {
     auto list = ProfileList(3);
-    list->SetCheck(0, true);
-    QSignalSpy spy(list.get(), &CReportCtrl::checkChanged);
+    ReportModel& rows = list->reportModel();
+    rows.setChecked(0, true);
+    QSignalSpy spy(&rows, &ReportModel::checkChanged);
 
     ClickCheckBox(*list, 2);
 
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toInt(), 2);
     QCOMPARE(spy.at(0).at(1).toBool(), true);
-    QVERIFY(!list->GetCheck(0));
-    QVERIFY(!list->GetCheck(1));
-    QVERIFY(list->GetCheck(2));
-    QCOMPARE(list->GetFirstCheckedRow(), 2);
+    QVERIFY(!rows.isChecked(0));
+    QVERIFY(!rows.isChecked(1));
+    QVERIFY(rows.isChecked(2));
+    QCOMPARE(rows.firstCheckedRow(), 2);
 
     ClickCheckBox(*list, 2);
     QCOMPARE(spy.count(), 2);
     QCOMPARE(spy.at(1).at(1).toBool(), false);
-    QCOMPARE(list->GetFirstCheckedRow(), -1);
+    QCOMPARE(rows.firstCheckedRow(), -1);
   }
 
   void programmaticTicksAreQuietAndStillSingle() {
     auto list = ProfileList(3);
-    QSignalSpy spy(list.get(), &CReportCtrl::checkChanged);
-    list->SetCheck(1, true);
-    list->SetCheck(2, true);
+    ReportModel& rows = list->reportModel();
+    QSignalSpy spy(&rows, &ReportModel::checkChanged);
+    rows.setChecked(1, true);
+    rows.setChecked(2, true);
     // Changing the text of the check column is no tick either.
-    list->SetItemText(2, 0, "x");
-    list->SetItemTextColor(2, 0, Qt::red);
+    rows.setText(2, 0, "x");
+    rows.setTextColor(2, 0, Qt::red);
     QCOMPARE(spy.count(), 0);
-    QVERIFY(!list->GetCheck(1));
-    QVERIFY(list->GetCheck(2));
+    QVERIFY(!rows.isChecked(1));
+    QVERIFY(rows.isChecked(2));
   }
 
   void withoutSingleCheckTicksAddUp() {
     auto list = ProfileList(3);
-    list->SetSingleCheck(false);
-    list->SetCheck(0, true);
-    QSignalSpy spy(list.get(), &CReportCtrl::checkChanged);
+    ReportModel& rows = list->reportModel();
+    rows.setSingleCheck(false);
+    rows.setChecked(0, true);
+    QSignalSpy spy(&rows, &ReportModel::checkChanged);
     ClickCheckBox(*list, 1);
-    QVERIFY(list->GetCheck(0));
-    QVERIFY(list->GetCheck(1));
+    QVERIFY(rows.isChecked(0));
+    QVERIFY(rows.isChecked(1));
     QCOMPARE(spy.count(), 1);
   }
 
@@ -128,22 +134,22 @@ class ReportCtrlTest : public QObject {
     QTest::mouseClick(list->horizontalHeader()->viewport(), Qt::LeftButton, {}, onName);
     QCOMPARE(spy.count(), 1);
 
-    list->SetHeaderClickable(false);
+    list->horizontalHeader()->setSectionsClickable(false);
     QTest::mouseClick(list->horizontalHeader()->viewport(), Qt::LeftButton, {}, onName);
     QCOMPARE(spy.count(), 1);
   }
 
   void aClickSelectsTheWholeRowAndASecondClickEdits() {
     auto list = StepList();
-    QSignalSpy started(list.get(), &CReportCtrl::editStarted);
+    QSignalSpy started(list.get(), &ReportList::editStarted);
 
     Click(*list, 1, 2);
-    QCOMPARE(list->GetSelectedRow(), 1);
-    QCOMPARE(list->selectionModel()->selectedIndexes().size(), list->columnCount());
-    QVERIFY(!list->IsEditing());
+    QCOMPARE(list->selectedRow(), 1);
+    QCOMPARE(list->selectionModel()->selectedIndexes().size(), list->model()->columnCount());
+    QVERIFY(!list->isEditing());
 
     Click(*list, 1, 2);
-    QVERIFY(list->IsEditing());
+    QVERIFY(list->isEditing());
     QCOMPARE(started.count(), 1);
     QCOMPARE(started.at(0).at(0).toInt(), 1);
     QCOMPARE(started.at(0).at(1).toInt(), 2);
@@ -151,20 +157,20 @@ class ReportCtrlTest : public QObject {
 
   void editingIsOffUntilEnabled() {
     auto list = ProfileList(2);
-    QSignalSpy refused(list.get(), &CReportCtrl::editRefused);
+    QSignalSpy refused(list.get(), &ReportList::editRefused);
     Click(*list, 0, 1);
     Click(*list, 0, 1);
-    QVERIFY(!list->IsEditing());
+    QVERIFY(!list->isEditing());
     QCOMPARE(refused.count(), 0);
   }
 
   void tickingTheSelectedRowOpensNoEditor() {
     auto list = ProfileList(2);
-    list->SetInPlaceEditing(true);
-    QSignalSpy refused(list.get(), &CReportCtrl::editRefused);
+    list->setInPlaceEditing(true);
+    QSignalSpy refused(list.get(), &ReportList::editRefused);
     Click(*list, 0, 1);
     ClickCheckBox(*list, 0);
-    QVERIFY(list->GetCheck(0));
+    QVERIFY(list->reportModel().isChecked(0));
     QCOMPARE(refused.count(), 0);
     // The cell of the selected row beside the box asks for an editor.
     Click(*list, 0, 1);
@@ -173,10 +179,10 @@ class ReportCtrlTest : public QObject {
 
   void aColumnWithoutEditorIsRefused() {
     auto list = StepList();
-    QSignalSpy refused(list.get(), &CReportCtrl::editRefused);
+    QSignalSpy refused(list.get(), &ReportList::editRefused);
     Click(*list, 0, 3);
     Click(*list, 0, 3);
-    QVERIFY(!list->IsEditing());
+    QVERIFY(!list->isEditing());
     QCOMPARE(refused.count(), 1);
     QCOMPARE(refused.at(0).at(0).toInt(), 0);
     QCOMPARE(refused.at(0).at(1).toInt(), 3);
@@ -184,91 +190,93 @@ class ReportCtrlTest : public QObject {
 
   void dropDownPreselectsAndReportsAChangedChoice() {
     auto list = StepList();
-    QSignalSpy finished(list.get(), &CReportCtrl::dropDownFinished);
-    list->SelectRow(1);
+    QSignalSpy finished(list.get(), &ReportList::dropDownFinished);
+    list->setSelectedRow(1);
     Click(*list, 1, 0);
-    auto* combo = qobject_cast<QComboBox*>(list->Editor());
+    auto* combo = qobject_cast<QComboBox*>(list->editor());
     QVERIFY(combo);
     QCOMPARE(combo->currentIndex(), 1);
     QCOMPARE(combo->count(), 4);
 
     combo->setCurrentIndex(3);
-    list->FinishEdit();
+    list->finishEdit();
 
-    QVERIFY(!list->IsEditing());
-    QCOMPARE(list->GetItemText(1, 0), QString("D"));
+    QVERIFY(!list->isEditing());
+    QCOMPARE(list->reportModel().text(1, 0), QString("D"));
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished.at(0), (QVariantList{1, 0, 3}));
   }
 
   void dropDownClosedUnchangedReportsNothing() {
     auto list = StepList();
-    QSignalSpy finished(list.get(), &CReportCtrl::dropDownFinished);
+    QSignalSpy finished(list.get(), &ReportList::dropDownFinished);
     // Without a preselect function the cell's text picks the item.
-    QVERIFY(list->StartEdit(1, 1));
-    auto* combo = qobject_cast<QComboBox*>(list->Editor());
+    QVERIFY(list->startEdit(1, 1));
+    auto* combo = qobject_cast<QComboBox*>(list->editor());
     QCOMPARE(combo->currentIndex(), 1);
-    list->FinishEdit();
+    list->finishEdit();
     QCOMPARE(finished.count(), 0);
-    QCOMPARE(list->GetItemText(1, 1), QString("  ↑"));
+    QCOMPARE(list->reportModel().text(1, 1), QString("  ↑"));
   }
 
   void choosingFromTheOpenListCommitsAtOnce() {
     auto list = StepList();
-    QSignalSpy finished(list.get(), &CReportCtrl::dropDownFinished);
-    QVERIFY(list->StartEdit(0, 1));
-    auto* combo = qobject_cast<QComboBox*>(list->Editor());
+    QSignalSpy finished(list.get(), &ReportList::dropDownFinished);
+    QVERIFY(list->startEdit(0, 1));
+    auto* combo = qobject_cast<QComboBox*>(list->editor());
     // The list drops open by itself; the user picks the next item in it.
     QTRY_VERIFY(combo->view()->isVisible());
     QTest::keyClick(combo->view(), Qt::Key_Down);
     QTest::keyClick(combo->view(), Qt::Key_Return);
-    QTRY_VERIFY(!list->IsEditing());
+    QTRY_VERIFY(!list->isEditing());
     QCOMPARE(finished.count(), 1);
-    QCOMPARE(list->GetItemText(0, 1), QString("  ↑"));
+    QCOMPARE(list->reportModel().text(0, 1), QString("  ↑"));
   }
 
   void editBoxCommitsOnReturnAndCancelsOnEscape() {
     auto list = StepList();
-    QSignalSpy finished(list.get(), &CReportCtrl::editBoxFinished);
+    ReportModel& rows = list->reportModel();
+    QSignalSpy finished(list.get(), &ReportList::editBoxFinished);
 
-    QVERIFY(list->StartEdit(2, 2));
-    auto* edit = qobject_cast<QLineEdit*>(list->Editor());
+    QVERIFY(list->startEdit(2, 2));
+    auto* edit = qobject_cast<QLineEdit*>(list->editor());
     QVERIFY(edit);
     QCOMPARE(edit->text(), QString("30"));
     QTest::keyClicks(edit, "12345");  // replaces the selected text
-    QTest::keyClick(edit, Qt::Key_Return);
-    QVERIFY(!list->IsEditing());
+    QTest::keyClick(edit, Qt::Key_Return);  // the edit box sees the key before the commit
+    QTRY_VERIFY(!list->isEditing());
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished.at(0), (QVariantList{2, 2, "12345"}));
-    QCOMPARE(list->GetItemText(2, 2), QString("12345"));
+    QCOMPARE(rows.text(2, 2), QString("12345"));
 
-    QVERIFY(list->StartEdit(2, 2));
-    QTest::keyClicks(list->Editor(), "7");
-    QTest::keyClick(list->Editor(), Qt::Key_Escape);
-    QVERIFY(!list->IsEditing());
+    QVERIFY(list->startEdit(2, 2));
+    QTest::keyClicks(list->editor(), "7");
+    QTest::keyClick(list->editor(), Qt::Key_Escape);
+    QVERIFY(!list->isEditing());
     QCOMPARE(finished.count(), 1);
-    QCOMPARE(list->GetItemText(2, 2), QString("12345"));
+    QCOMPARE(rows.text(2, 2), QString("12345"));
   }
 
   void clickingElsewhereCommitsTheOpenEdit() {
     auto list = StepList();
-    QSignalSpy finished(list.get(), &CReportCtrl::editBoxFinished);
-    QVERIFY(list->StartEdit(0, 2));
-    QTest::keyClicks(list->Editor(), "40");
+    QSignalSpy finished(list.get(), &ReportList::editBoxFinished);
+    QVERIFY(list->startEdit(0, 2));
+    QTest::keyClicks(list->editor(), "40");
     Click(*list, 2, 1);
     QCOMPARE(finished.count(), 1);
-    QCOMPARE(list->GetItemText(0, 2), QString("40"));
-    QCOMPARE(list->GetSelectedRow(), 2);
+    QCOMPARE(list->reportModel().text(0, 2), QString("40"));
+    QCOMPARE(list->selectedRow(), 2);
   }
 
   void rowChangesCommitTheOpenEditFirst() {
     auto list = StepList();
-    QSignalSpy finished(list.get(), &CReportCtrl::editBoxFinished);
-    QVERIFY(list->StartEdit(1, 2));
-    QTest::keyClicks(list->Editor(), "50");
-    list->MoveRow(1, 0);
+    ReportModel& rows = list->reportModel();
+    QSignalSpy finished(list.get(), &ReportList::editBoxFinished);
+    QVERIFY(list->startEdit(1, 2));
+    QTest::keyClicks(list->editor(), "50");
+    rows.moveRowTo(1, 0);
     QCOMPARE(finished.count(), 1);
-    QCOMPARE(list->GetItemText(0, 2), QString("50"));
+    QCOMPARE(rows.text(0, 2), QString("50"));
   }
 
   void movedRowsKeepTheirCellsDataAndTicks_data() {
@@ -286,43 +294,46 @@ class ReportCtrlTest : public QObject {
     QFETCH(int, to);
     QFETCH(QList<int>, order);
     auto list = ProfileList(4);
-    list->SetItemTextColor(from, 1, Qt::gray);
-    list->SetCheck(from, true);
-    list->SelectRow(from);
+    ReportModel& rows = list->reportModel();
+    rows.setTextColor(from, 1, Qt::gray);
+    rows.setChecked(from, true);
+    list->setSelectedRow(from);
 
-    list->MoveRow(from, to);
+    rows.moveRowTo(from, to);
 
     for (int r = 0; r < 4; ++r) {
-      const int data = list->GetItemData(r).toInt();
+      const int data = rows.rowData(r).toInt();
       QCOMPARE(data, order[r]);
-      QCOMPARE(list->GetItemText(r, 1), QString("P%1").arg(data));
-      QCOMPARE(list->GetCheck(r), data == from);
-      QCOMPARE(list->GetItemTextColor(r, 1), data == from ? QColor(Qt::gray) : QColor());
+      QCOMPARE(rows.text(r, 1), QString("P%1").arg(data));
+      QCOMPARE(rows.isChecked(r), data == from);
+      QCOMPARE(rows.textColor(r, 1), data == from ? QColor(Qt::gray) : QColor());
     }
-    QCOMPARE(list->GetItemData(list->GetSelectedRow()).toInt(), from);
+    QCOMPARE(rows.rowData(list->selectedRow()).toInt(), from);
   }
 
   void insertedAndRemovedRowsLeaveTheOthersAlone() {
     auto list = ProfileList(3);
-    list->InsertRow(1, {"", "new"}, QVariant::fromValue(QString("opaque")));
-    QCOMPARE(list->rowCount(), 4);
-    QCOMPARE(list->GetItemData(1).toString(), QString("opaque"));
-    QCOMPARE(list->GetItemText(1, 2), QString());
-    QCOMPARE(list->GetItemData(2).toInt(), 1);
+    ReportModel& rows = list->reportModel();
+    rows.insertRow(1, {"", "new"}, QVariant::fromValue(QString("opaque")));
+    QCOMPARE(list->model()->rowCount(), 4);
+    QCOMPARE(rows.rowData(1).toString(), QString("opaque"));
+    QCOMPARE(rows.text(1, 2), QString());
+    QCOMPARE(rows.rowData(2).toInt(), 1);
 
-    list->RemoveRow(0);
-    QCOMPARE(list->GetItemText(0, 1), QString("new"));
-    QCOMPARE(list->GetItemData(2).toInt(), 2);
+    rows.removeRow(0);
+    QCOMPARE(rows.text(0, 1), QString("new"));
+    QCOMPARE(rows.rowData(2).toInt(), 2);
     // A new row can be ticked like any other.
-    list->SetCheck(0, true);
-    QCOMPARE(list->GetFirstCheckedRow(), 0);
+    rows.setChecked(0, true);
+    QCOMPARE(rows.firstCheckedRow(), 0);
   }
 
-  void aCellIsDrawnInItsOwnTextColour() {
+  void aCellIsDrawnInItsOwnTextColor() {
     auto list = ProfileList(1);
-    list->SetItemText(0, 1, "MMMMMMMM");
-    list->SetItemText(0, 2, "MMMMMMMM");
-    list->SetItemTextColor(0, 1, QColor(255, 0, 0));
+    ReportModel& rows = list->reportModel();
+    rows.setText(0, 1, "MMMMMMMM");
+    rows.setText(0, 2, "MMMMMMMM");
+    rows.setTextColor(0, 1, QColor(255, 0, 0));
     list->clearSelection();
     QVERIFY(QTest::qWaitForWindowExposed(list.get()));
     const QImage image = list->viewport()->grab().toImage();
@@ -342,5 +353,5 @@ class ReportCtrlTest : public QObject {
   }
 };
 
-QTEST_MAIN(ReportCtrlTest)
-#include "report_ctrl_test.moc"
+QTEST_MAIN(ReportListTest)
+#include "report_list_test.moc"

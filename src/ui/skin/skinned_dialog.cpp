@@ -1,4 +1,4 @@
-#include "ui/skin/base_dialog.h"
+#include "ui/skin/skinned_dialog.h"
 
 #include <QFile>
 #include <QImage>
@@ -6,8 +6,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
-#include <cstdio>
-#include <unistd.h>
 
 #include "ui/skin/outline.h"
 #include "ui/skin/skin_entries.h"
@@ -33,19 +31,12 @@ std::string SkinLoadError::Message() const {
   return "skin file \"" + file.string() + "\" " + reason;
 }
 
-void ExitForSkinFailure(const SkinLoadError& error) {
-  std::fprintf(stderr, "keyloft: %s\n", error.Message().c_str());
-  std::fflush(stderr);
-  // At once, as a window in the middle of being shown cannot be unwound cleanly.
-  _exit(kSkinFailureExitCode);
-}
-
-CBaseDialog::CBaseDialog(std::filesystem::path layoutFile, QWidget* parent)
+SkinnedDialog::SkinnedDialog(std::filesystem::path layoutFile, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), layout_(std::move(layoutFile)) {
   setAttribute(Qt::WA_TranslucentBackground);
 }
 
-std::optional<SkinLoadError> CBaseDialog::LoadDialogSkin() {
+std::optional<SkinLoadError> SkinnedDialog::loadSkin() {
   std::string mainName = layout_.Screen("Main");
   if (mainName.empty())
     return SkinLoadError{layout_.File(), "names no background picture (SCREEN/Main is missing or empty)"};
@@ -72,50 +63,37 @@ std::optional<SkinLoadError> CBaseDialog::LoadDialogSkin() {
   return std::nullopt;
 }
 
-void CBaseDialog::InitDialog() {
-  if (auto error = LoadDialogSkin()) ExitForSkinFailure(*error);
-}
-
-void CBaseDialog::showEvent(QShowEvent* event) {
-  if (!initialised_) {
-    initialised_ = true;
-    InitDialog();
-  }
-  QDialog::showEvent(event);
-}
-
-void CBaseDialog::paintEvent(QPaintEvent*) {
+void SkinnedDialog::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setCompositionMode(QPainter::CompositionMode_Source);
   painter.drawPixmap(0, 0, background_);
 }
 
-void CBaseDialog::mousePressEvent(QMouseEvent* event) {
+void SkinnedDialog::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return QDialog::mousePressEvent(event);
   // Let the window system move us where it can (Wayland allows nothing else).
   if (QWindow* window = windowHandle(); window && window->startSystemMove()) return;
   dragOffset_ = event->globalPosition().toPoint() - pos();
 }
 
-void CBaseDialog::mouseMoveEvent(QMouseEvent* event) {
+void SkinnedDialog::mouseMoveEvent(QMouseEvent* event) {
   if (dragOffset_ && (event->buttons() & Qt::LeftButton)) move(event->globalPosition().toPoint() - *dragOffset_);
   QDialog::mouseMoveEvent(event);
 }
 
-void CBaseDialog::mouseReleaseEvent(QMouseEvent* event) {
+void SkinnedDialog::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) dragOffset_.reset();
   QDialog::mouseReleaseEvent(event);
 }
 
-void CBaseDialog::done(int result) {
-  ReleaseSkin();
+void SkinnedDialog::done(int result) {
+  releaseSkin();
   QDialog::done(result);
 }
 
-void CBaseDialog::ReleaseSkin() {
+void SkinnedDialog::releaseSkin() {
   background_ = QPixmap();
   outline_ = QRegion();
-  initialised_ = false;
 }
 
 }  // namespace keyloft

@@ -1,4 +1,4 @@
-#include "ui/controls/skin_color_btn.h"
+#include "ui/controls/color_button.h"
 
 #include <QColorDialog>
 #include <QFrame>
@@ -15,7 +15,7 @@ namespace keyloft {
 namespace {
 
 // The common colours of the palette, five rows of eight.
-constexpr std::array<QRgb, 40> kPaletteColours = {
+constexpr std::array<QRgb, 40> kPaletteColors = {
     0x000000, 0x993300, 0x333300, 0x003300, 0x003366, 0x000080, 0x333399, 0x333333,
     0x800000, 0xFF6600, 0x808000, 0x008000, 0x008080, 0x0000FF, 0x666699, 0x808080,
     0xFF0000, 0xFF9900, 0x99CC00, 0x339966, 0x33CCCC, 0x3366FF, 0x800080, 0x969696,
@@ -23,7 +23,7 @@ constexpr std::array<QRgb, 40> kPaletteColours = {
     0xFF99CC, 0xFFCC99, 0xFFFF99, 0xCCFFCC, 0xCCFFFF, 0x99CCFF, 0xCC99FF, 0xFFFFFF,
 };
 constexpr int kPaletteColumns = 8;
-constexpr QColor kStripColour{148, 145, 139};
+constexpr QColor kStripColor{148, 145, 139};
 
 // The face is laid out in edge coordinates: right and bottom lie just
 // outside the rectangle.
@@ -46,44 +46,44 @@ QToolButton* PaletteEntry(QWidget* parent, const QString& objectName) {
 
 }  // namespace
 
-CSkinColorBtn::CSkinColorBtn(QWidget* parent)
+ColorButton::ColorButton(QWidget* parent)
     : QAbstractButton(parent), automaticText_(tr("Automatic")), otherText_(tr("Other...")) {
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_Hover);
-  connect(this, &QAbstractButton::clicked, this, &CSkinColorBtn::ShowPopup);
+  connect(this, &QAbstractButton::clicked, this, &ColorButton::showPopup);
 }
 
-void CSkinColorBtn::SetColor(const QColor& colour) {
-  colour_ = colour;
+void ColorButton::setColor(const QColor& color) {
+  color_ = color;
   automatic_ = false;
   update();
 }
 
-QColor CSkinColorBtn::GetColor() const { return automatic_ ? automaticColour_ : colour_; }
+QColor ColorButton::color() const { return automatic_ ? automaticColor_ : color_; }
 
-void CSkinColorBtn::SetAutomatic(bool on) {
+void ColorButton::setAutomatic(bool on) {
   automatic_ = on;
   update();
 }
 
-void CSkinColorBtn::SetAutomaticColor(const QColor& colour) {
-  automaticColour_ = colour;
+void ColorButton::setAutomaticColor(const QColor& color) {
+  automaticColor_ = color;
   update();
 }
 
-void CSkinColorBtn::EnableAutomaticButton(const QString& text, bool enable) {
+void ColorButton::setAutomaticEntry(const QString& text, bool shown) {
   automaticText_ = text;
-  automaticEnabled_ = enable;
+  automaticShown_ = shown;
 }
 
-void CSkinColorBtn::EnableOtherButton(const QString& text, bool enable) {
+void ColorButton::setOtherEntry(const QString& text, bool shown) {
   otherText_ = text;
-  otherEnabled_ = enable;
+  otherShown_ = shown;
 }
 
-QSize CSkinColorBtn::sizeHint() const { return {40, 20}; }
+QSize ColorButton::sizeHint() const { return {40, 20}; }
 
-void CSkinColorBtn::paintEvent(QPaintEvent*) {
+void ColorButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const int w = width();
   const int h = height();
@@ -93,11 +93,11 @@ void CSkinColorBtn::paintEvent(QPaintEvent*) {
   const int rLeft = -1, rTop = -1, rRight = w + 1, rBottom = h + 1;
   // Left swatch, filled only while enabled.
   FrameAndFill(painter, EdgeRect(rLeft, rTop, rRight / 2 + 5, rBottom), frame,
-               isEnabled() ? GetColor() : QColor());
+               isEnabled() ? color() : QColor());
   // Right strip, over the swatch's right end: the client rectangle grown by
   // one pixel across and two down.
   const int r2Left = -1, r2Top = -2, r2Right = w + 1, r2Bottom = h + 2;
-  FrameAndFill(painter, EdgeRect(r2Left + r2Right / 2 + 3, r2Top, r2Right, r2Bottom), frame, kStripColour);
+  FrameAndFill(painter, EdgeRect(r2Left + r2Right / 2 + 3, r2Top, r2Right, r2Bottom), frame, kStripColor);
 
   const int m = (rBottom - rTop) / 2;
   const QPoint triangle[3] = {{rRight - 11, m - 2}, {rRight - 5, m - 2}, {rRight - 8, m + 1}};
@@ -114,22 +114,22 @@ void CSkinColorBtn::paintEvent(QPaintEvent*) {
   }
 }
 
-void CSkinColorBtn::enterEvent(QEnterEvent* event) {
+void ColorButton::enterEvent(QEnterEvent* event) {
   QAbstractButton::enterEvent(event);
   update();
 }
 
-void CSkinColorBtn::leaveEvent(QEvent* event) {
+void ColorButton::leaveEvent(QEvent* event) {
   QAbstractButton::leaveEvent(event);
   update();
 }
 
-void CSkinColorBtn::focusOutEvent(QFocusEvent* event) {
+void ColorButton::focusOutEvent(QFocusEvent* event) {
   QAbstractButton::focusOutEvent(event);
   update();
 }
 
-void CSkinColorBtn::ShowPopup() {
+void ColorButton::showPopup() {
   if (popup_) popup_->close();
   auto* popup = new QFrame(this, Qt::Popup);
   popup->setAttribute(Qt::WA_DeleteOnClose);
@@ -138,42 +138,42 @@ void CSkinColorBtn::ShowPopup() {
   layout->setContentsMargins(3, 3, 3, 3);
   layout->setSpacing(2);
 
-  if (automaticEnabled_) {
+  if (automaticShown_) {
     QToolButton* automatic = PaletteEntry(popup, QStringLiteral("automatic"));
     automatic->setText(automaticText_);
     automatic->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     QPixmap swatch(12, 12);
-    swatch.fill(automaticColour_);
+    swatch.fill(automaticColor_);
     automatic->setIcon(swatch);
     automatic->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     automatic->setCheckable(true);
     automatic->setChecked(automatic_);
-    connect(automatic, &QToolButton::clicked, this, [this] { Choose(automaticColour_, true); });
+    connect(automatic, &QToolButton::clicked, this, [this] { choose(automaticColor_, true); });
     layout->addWidget(automatic);
   }
 
   auto* grid = new QGridLayout;
   grid->setSpacing(1);
-  for (size_t i = 0; i < kPaletteColours.size(); ++i) {
-    const QColor colour = QColor::fromRgb(kPaletteColours[i]);
-    QToolButton* entry = PaletteEntry(popup, QStringLiteral("colour"));
-    entry->setProperty("colour", colour);
-    entry->setToolTip(colour.name());
+  for (size_t i = 0; i < kPaletteColors.size(); ++i) {
+    const QColor color = QColor::fromRgb(kPaletteColors[i]);
+    QToolButton* entry = PaletteEntry(popup, QStringLiteral("color"));
+    entry->setProperty("color", color);
+    entry->setToolTip(color.name());
     QPixmap swatch(14, 14);
-    swatch.fill(colour);
+    swatch.fill(color);
     entry->setIcon(swatch);
     entry->setCheckable(true);
-    entry->setChecked(!automatic_ && colour == colour_);
-    connect(entry, &QToolButton::clicked, this, [this, colour] { Choose(colour, false); });
+    entry->setChecked(!automatic_ && color == color_);
+    connect(entry, &QToolButton::clicked, this, [this, color] { choose(color, false); });
     grid->addWidget(entry, int(i) / kPaletteColumns, int(i) % kPaletteColumns);
   }
   layout->addLayout(grid);
 
-  if (otherEnabled_) {
+  if (otherShown_) {
     QToolButton* other = PaletteEntry(popup, QStringLiteral("other"));
     other->setText(otherText_);
     other->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    connect(other, &QToolButton::clicked, this, &CSkinColorBtn::ChooseOther);
+    connect(other, &QToolButton::clicked, this, &ColorButton::chooseOther);
     layout->addWidget(other);
   }
 
@@ -184,19 +184,19 @@ void CSkinColorBtn::ShowPopup() {
   update();
 }
 
-void CSkinColorBtn::Choose(const QColor& colour, bool automatic) {
+void ColorButton::choose(const QColor& chosen, bool automatic) {
   if (popup_) popup_->close();
   automatic_ = automatic;
-  if (!automatic) colour_ = colour;
+  if (!automatic) color_ = chosen;
   update();
-  emit colourChosen(GetColor());
+  emit colorChosen(color());
 }
 
-void CSkinColorBtn::ChooseOther() {
+void ColorButton::chooseOther() {
   if (popup_) popup_->close();
-  const QColor initial = GetColor();
+  const QColor initial = color();
   const QColor chosen = dialog_ ? dialog_(initial, this) : QColorDialog::getColor(initial, this);
-  if (chosen.isValid()) Choose(chosen, false);
+  if (chosen.isValid()) choose(chosen, false);
 }
 
 }  // namespace keyloft

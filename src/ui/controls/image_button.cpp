@@ -1,4 +1,4 @@
-#include "ui/controls/png_button.h"
+#include "ui/controls/image_button.h"
 
 #include <QEnterEvent>
 #include <QMouseEvent>
@@ -14,20 +14,20 @@ namespace {
 constexpr size_t kCaptionChars = 259;
 
 // The slot of each look in a SkinImageSet and in the text colours.
-int SlotOf(CPngButton::Look look) {
+int SlotOf(ImageButton::Look look) {
   switch (look) {
-    case CPngButton::Look::Over: return 1;
-    case CPngButton::Look::Pressed: return 2;
-    case CPngButton::Look::Disabled: return 3;
-    case CPngButton::Look::Ticked: return 4;
+    case ImageButton::Look::Over: return 1;
+    case ImageButton::Look::Pressed: return 2;
+    case ImageButton::Look::Disabled: return 3;
+    case ImageButton::Look::Ticked: return 4;
     default: return 0;
   }
 }
 
 }  // namespace
 
-CPngButton::CPngButton(QWidget* parent) : QAbstractButton(parent) {
-  textColours_.fill(QColor(Qt::black));
+ImageButton::ImageButton(QWidget* parent) : QAbstractButton(parent) {
+  textColors_.fill(QColor(Qt::black));
   // Drawn wholly from pictures: nothing of the platform's button look.
   setFocusPolicy(Qt::TabFocus);
   // Moves without a button pressed, so the over look returns after a re-skin
@@ -35,103 +35,103 @@ CPngButton::CPngButton(QWidget* parent) : QAbstractButton(parent) {
   setMouseTracking(true);
 }
 
-void CPngButton::SetSkin(QPoint origin, const SkinImageSet& pictures, bool redraw) {
+void ImageButton::setSkin(QPoint origin, const SkinImageSet& pictures) {
   origin_ = origin;
-  SetPictures(pictures, redraw);
+  setPictures(pictures);
 }
 
-void CPngButton::SetPictures(const SkinImageSet& pictures, bool redraw) {
+void ImageButton::setPictures(const SkinImageSet& pictures) {
   pictures_ = pictures;
-  ClearPointerState();
-  if (redraw) Redraw();
+  clearPointerState();
+  update();
 }
 
-void CPngButton::SetAltPictures(const QPixmap* picture0, const QPixmap* picture1, bool on, bool select, bool redraw) {
-  altPictures_[0] = picture0;
-  altPictures_[1] = picture1;
-  altMode_ = on;
-  altSelect_ = select;
-  ClearPointerState();
-  if (redraw) Redraw();
+void ImageButton::setAlternativePictures(const QPixmap* picture0, const QPixmap* picture1, bool on, bool select) {
+  alternativePictures_[0] = picture0;
+  alternativePictures_[1] = picture1;
+  alternativeMode_ = on;
+  alternativeSelect_ = select;
+  clearPointerState();
+  update();
 }
 
-void CPngButton::SetTicked(bool ticked, bool redraw) {
+void ImageButton::setTicked(bool ticked) {
   ticked_ = ticked;
-  if (redraw) Redraw();
+  update();
 }
 
-void CPngButton::SetColourFrame(QColor colour, int percent, bool on) {
-  frameColour_ = colour;
+void ImageButton::setColorFrame(QColor color, int percent, bool on) {
+  frameColor_ = color;
   framePercent_ = std::min(percent, 100);
   frameMode_ = on;
-  Redraw();
+  update();
 }
 
-void CPngButton::SetTextStyle(bool drawText, int pointSize, const QString& fontFace,
-                              const std::array<QColor, 5>& colours, Qt::Alignment alignment) {
+void ImageButton::setTextStyle(bool drawText, int pointSize, const QString& fontFace,
+                              const std::array<QColor, 5>& colors, Qt::Alignment alignment) {
   drawText_ = drawText;
   pointSize_ = pointSize;
   fontFace_ = fontFace;
-  textColours_ = colours;
+  textColors_ = colors;
   alignment_ = alignment;
   update();
 }
 
-void CPngButton::SetTextAngle(int tenthsOfDegree, bool rotated) {
+void ImageButton::setTextAngle(int tenthsOfDegree, bool rotated) {
   textAngle_ = tenthsOfDegree;
   rotated_ = rotated;
   update();
 }
 
-void CPngButton::SetTooltipText(const QString& text, bool activate) {
+void ImageButton::setTooltipText(const QString& text, bool activate) {
   if (text.isEmpty()) return;
   tooltipText_ = text;
   setToolTip(activate ? text : QString());
 }
 
-CPngButton::Look CPngButton::CurrentLook() const {
+ImageButton::Look ImageButton::currentLook() const {
   if (!isEnabled()) return Look::Disabled;
-  if (altMode_) return altSelect_ ? Look::Alternative1 : Look::Alternative0;
+  if (alternativeMode_) return alternativeSelect_ ? Look::Alternative1 : Look::Alternative0;
   if (isDown()) return Look::Pressed;
   if (hover_) return Look::Over;
   if (ticked_) return Look::Ticked;
   return Look::Normal;
 }
 
-const QPixmap* CPngButton::PictureOf(Look look) const {
-  if (look == Look::Alternative0) return altPictures_[0];
-  if (look == Look::Alternative1) return altPictures_[1];
+const QPixmap* ImageButton::pictureOf(Look look) const {
+  if (look == Look::Alternative0) return alternativePictures_[0];
+  if (look == Look::Alternative1) return alternativePictures_[1];
   return pictures_.pictures[SlotOf(look)];
 }
 
-QColor CPngButton::TextColourOf(Look look) const { return textColours_[SlotOf(look)]; }
+QColor ImageButton::textColorOf(Look look) const { return textColors_[SlotOf(look)]; }
 
-void CPngButton::paintEvent(QPaintEvent*) {
+void ImageButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  Look look = CurrentLook();
+  Look look = currentLook();
   if (frameMode_) {
     // A 2-pixel pen centred on the rectangle (1, 1)-(width - 1, height - 1), square corners.
-    QPen pen(frameColour_, 2);
+    QPen pen(frameColor_, 2);
     pen.setJoinStyle(Qt::MiterJoin);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(QRectF(1, 1, width() - 2, height() - 2));
-  } else if (const QPixmap* picture = PictureOf(look)) {
+  } else if (const QPixmap* picture = pictureOf(look)) {
     painter.drawPixmap(QPoint(0, 0), *picture, QRect(origin_ - QPoint(1, 1), size()));
   }
-  if (drawText_) DrawCaption(painter, look);
+  if (drawText_) drawCaption(painter, look);
   painter.end();
   if (drawCallback_) drawCallback_(*this, look == Look::Normal && !frameMode_);
 }
 
-void CPngButton::DrawCaption(QPainter& painter, Look look) {
+void ImageButton::drawCaption(QPainter& painter, Look look) {
   QString caption = QString::fromStdString(std::string(TruncateCodePoints(text().toStdString(), kCaptionChars)));
   QFont font(fontFace_);
   // Points to pixels at the screen's resolution, rounded to nearest.
   font.setPixelSize(std::max(1, static_cast<int>(std::lround(pointSize_ * logicalDpiY() / 72.0))));
   font.setWeight(rotated_ ? QFont::Black : QFont::Normal);
   painter.setFont(font);
-  painter.setPen(TextColourOf(look));
+  painter.setPen(textColorOf(look));
   painter.setRenderHint(QPainter::TextAntialiasing);
   if (textAngle_ == 0) {
     painter.drawText(rect(), static_cast<int>(alignment_ | Qt::TextSingleLine), caption);
@@ -158,15 +158,15 @@ void CPngButton::DrawCaption(QPainter& painter, Look look) {
   painter.restore();
 }
 
-void CPngButton::enterEvent(QEnterEvent* event) {
+void ImageButton::enterEvent(QEnterEvent* event) {
   hover_ = true;
   // Coming over the button brings its tooltip back, active.
-  if (!tooltipText_.isEmpty()) SetTooltipText(tooltipText_, true);
+  if (!tooltipText_.isEmpty()) setTooltipText(tooltipText_, true);
   update();
   QAbstractButton::enterEvent(event);
 }
 
-void CPngButton::mouseMoveEvent(QMouseEvent* event) {
+void ImageButton::mouseMoveEvent(QMouseEvent* event) {
   if (!hover_ && rect().contains(event->position().toPoint())) {
     hover_ = true;
     update();
@@ -174,13 +174,13 @@ void CPngButton::mouseMoveEvent(QMouseEvent* event) {
   QAbstractButton::mouseMoveEvent(event);
 }
 
-void CPngButton::leaveEvent(QEvent* event) {
+void ImageButton::leaveEvent(QEvent* event) {
   hover_ = false;
   update();
   QAbstractButton::leaveEvent(event);
 }
 
-void CPngButton::ClearPointerState() {
+void ImageButton::clearPointerState() {
   hover_ = false;
   setDown(false);
 }

@@ -16,39 +16,45 @@
 
 namespace keyloft {
 
-class CPngButton : public QAbstractButton {
+class ImageButton : public QAbstractButton {
   Q_OBJECT
+  Q_PROPERTY(bool ticked READ isTicked WRITE setTicked)
 
  public:
   // Which picture a drawing used, first match wins in this order.
   enum class Look { Disabled, Alternative0, Alternative1, Pressed, Over, Ticked, Normal };
-  // Called after every drawing with whether the normal picture was drawn.
-  using DrawCallback = std::function<void(CPngButton& button, bool normalDrawn)>;
+  // Called after every drawing with whether the normal picture was drawn;
+  // it may paint over the button.
+  using DrawCallback = std::function<void(ImageButton& button, bool normalDrawn)>;
 
-  explicit CPngButton(QWidget* parent = nullptr);
+  explicit ImageButton(QWidget* parent = nullptr);
 
-  void SetSkin(QPoint origin, const SkinImageSet& pictures, bool redraw);
-  void SetPictures(const SkinImageSet& pictures, bool redraw);
-  void SetAltPictures(const QPixmap* picture0, const QPixmap* picture1, bool on, bool select, bool redraw);
-  void SetTicked(bool ticked, bool redraw);
+  // The pictures and where the button lies in them; clears the pointer state.
+  void setSkin(QPoint origin, const SkinImageSet& pictures);
+  // New pictures at the same origin; clears the pointer state.
+  void setPictures(const SkinImageSet& pictures);
+  // While on, the button shows picture1 when select is set, else picture0,
+  // whatever its state but disabled; clears the pointer state.
+  void setAlternativePictures(const QPixmap* picture0, const QPixmap* picture1, bool on, bool select);
+  void setTicked(bool ticked);
+  bool isTicked() const { return ticked_; }
   // Draws a 2-pixel outline in the colour instead of any picture. The percent
   // is kept (capped at 100) for callers that read it back; it changes nothing.
-  void SetColourFrame(QColor colour, int percent, bool on);
+  void setColorFrame(QColor color, int percent, bool on);
   // Caption drawing; colours in picture order (normal, over, pressed, disabled, ticked).
-  void SetTextStyle(bool drawText, int pointSize, const QString& fontFace, const std::array<QColor, 5>& colours,
+  void setTextStyle(bool drawText, int pointSize, const QString& fontFace, const std::array<QColor, 5>& colors,
                     Qt::Alignment alignment = Qt::AlignCenter);
   // Caption angle in tenths of a degree, counter-clockwise; a rotated caption
   // is bold and centred along its slant, any other turns about its start.
-  void SetTextAngle(int tenthsOfDegree, bool rotated);
+  void setTextAngle(int tenthsOfDegree, bool rotated);
   // An empty text changes nothing.
-  void SetTooltipText(const QString& text, bool activate);
-  void SetDrawCallback(DrawCallback callback) { drawCallback_ = std::move(callback); }
-  void Redraw() { repaint(); }
+  void setTooltipText(const QString& text, bool activate);
+  void setDrawCallback(DrawCallback callback) { drawCallback_ = std::move(callback); }
 
-  QPoint Origin() const { return origin_; }
-  int FramePercent() const { return framePercent_; }
-  const SkinImageSet& Pictures() const { return pictures_; }
-  Look CurrentLook() const;
+  QPoint origin() const { return origin_; }
+  int framePercent() const { return framePercent_; }
+  const SkinImageSet& pictures() const { return pictures_; }
+  Look currentLook() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -57,24 +63,24 @@ class CPngButton : public QAbstractButton {
   void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
-  const QPixmap* PictureOf(Look look) const;
-  QColor TextColourOf(Look look) const;
-  void DrawCaption(QPainter& painter, Look look);
-  void ClearPointerState();
+  const QPixmap* pictureOf(Look look) const;
+  QColor textColorOf(Look look) const;
+  void drawCaption(QPainter& painter, Look look);
+  void clearPointerState();
 
   QPoint origin_;
   SkinImageSet pictures_;
-  bool altMode_ = false, altSelect_ = false;
-  const QPixmap* altPictures_[2] = {nullptr, nullptr};
+  bool alternativeMode_ = false, alternativeSelect_ = false;
+  const QPixmap* alternativePictures_[2] = {nullptr, nullptr};
   bool hover_ = false;
   bool ticked_ = false;
   bool frameMode_ = false;
-  QColor frameColour_;
+  QColor frameColor_;
   int framePercent_ = 0;
   bool drawText_ = false;
   int pointSize_ = 8;
   QString fontFace_ = QStringLiteral("Tahoma Unicode MS");
-  std::array<QColor, 5> textColours_{};
+  std::array<QColor, 5> textColors_{};
   Qt::Alignment alignment_ = Qt::AlignCenter;
   int textAngle_ = 0;
   bool rotated_ = false;
