@@ -59,33 +59,33 @@ int SafetyBackup(Session& session, std::filesystem::path& written) {
 int RunList(const GlobalOptions& options, std::span<const std::string> words) {
   if (int code = ExpectNoArguments(words)) return code;
   HidLink link(TransportFor(options));
-  if (!link.Init() || !link.Enumerate()) return Fail(kExitNoKeyboard, "the HID interfaces cannot be listed");
+  const auto interfaces = link.Enumerate();
+  if (!interfaces) return Fail(kExitNoKeyboard, "the HID interfaces cannot be listed");
   JsonWriter json;
   json.BeginObject().Key("interfaces").BeginArray();
   size_t found = 0;
-  const std::vector<std::string> paths = link.PathList();
-  for (const std::string& path : paths) {
-    const uint16_t vid = ParseVid(path), pid = ParsePid(path);
-    if (!FindKeyboardModel(vid, pid)) continue;
+  for (const HidInterfaceInfo& listed : *interfaces) {
+    if (!FindKeyboardModel(listed.vendorId, listed.productId)) continue;
     ++found;
-    const bool opened = link.Open(path, true, true, true, false);
-    const HidCaps caps = link.caps;
-    if (opened) link.Close();
+    // Opening tells whether this user may, and what the device itself says.
+    const bool opened = link.Open(listed.path, HidLink::Access::ReadWrite);
+    const HidInterfaceInfo info = opened ? link.Info() : listed;
+    link.Close();
+    const std::string model = ModelText(listed.vendorId, listed.productId);
     if (options.json) {
-      json.BeginObject().Key("path").String(path).Key("model").String(ModelText(vid, pid));
+      json.BeginObject().Key("path").String(listed.path).Key("model").String(model);
       if (opened) {
-        json.Key("usage_page").Int(caps.usagePage).Key("usage").Int(caps.usage);
+        json.Key("usage_page").Int(info.usagePage).Key("usage").Int(info.usage);
       } else {
         json.Key("usage_page").Null().Key("usage").Null();
       }
       json.EndObject();
     } else {
-      std::cout << path << "  " << ModelText(vid, pid) << "  "
-                << (opened ? "usage " + Hex4(caps.usagePage) + ":" + Hex4(caps.usage) : std::string("cannot be opened"))
+      std::cout << listed.path << "  " << model << "  "
+                << (opened ? "usage " + Hex4(info.usagePage) + ":" + Hex4(info.usage) : std::string("cannot be opened"))
                 << '\n';
     }
   }
-  link.Destroy();
   json.EndArray().EndObject();
   if (found == 0) return Fail(kExitNoKeyboard, "no keyboard found; run 'keyloftctl doctor' to see why");
   if (options.json) PrintJson(json);
@@ -100,7 +100,12 @@ int RunInfo(const GlobalOptions& options, std::span<const std::string> words) {
   if (DevResult result = session.ReadInfo(info); result != DevResult::Ok) return Fail(kExitKeyboard, DevResultText(result));
 
   KeyloftCore& core = session.Core();
-  const HidAttributes ids = core.Device().commandLink.attributes;
+  HidInterfaceInfo ids;
+  {
+    // The monitor opens and closes the link under this lock.
+    std::scoped_lock lock(core.Device().commandLock);
+    ids = core.Device().commandLink.Info();
+  }
   const std::string model = ModelText(ids.vendorId, ids.productId);
   const uint32_t capacity = info.macroBlocks() * 128u;
   size_t used = 0;

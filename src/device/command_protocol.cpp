@@ -76,11 +76,13 @@ bool CommandChannel::ReadAnswer(HidLink& link, uint8_t command, std::span<uint8_
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCommandReadTimeoutMs);
   for (;;) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    bool answered;
+    std::optional<size_t> got;
     {
       std::scoped_lock lock(device_.commandLock);
-      answered = link.ReadReport(reply, bytesRead, static_cast<uint32_t>(std::max<long long>(0, left.count())));
+      got = link.Read(reply, std::max(left, std::chrono::milliseconds(0)));
     }
+    const bool answered = got.has_value();
+    if (bytesRead) *bytesRead = answered ? static_cast<uint32_t>(*got) : 0;
     // Another program's reply can still be on its way to us when our turn
     // starts; one that names a different command is never ours.
     if (!answered || !IsKnownCommand(reply[3]) || reply[3] == command) return answered;
@@ -101,12 +103,12 @@ DevResult CommandChannel::SendCommand(std::span<const uint8_t> frame, std::span<
     // Whatever waits on the link now is no answer to what we are about to ask.
     for (int stale = 0; stale < kMaxStaleReports; ++stale) {
       std::scoped_lock lock(device_.commandLock);
-      if (!link.ReadReport(reply, nullptr, 0)) break;
+      if (!link.Read(reply, std::chrono::milliseconds(0))) break;
     }
     bool written;
     {
       std::scoped_lock lock(device_.commandLock);
-      written = link.WriteReport(report, nullptr, kCommandWriteTimeoutMs);
+      written = link.Write(report, std::chrono::milliseconds(kCommandWriteTimeoutMs));
     }
     if (!written) {
       device_.unanswered = true;

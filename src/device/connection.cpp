@@ -54,14 +54,16 @@ void ConnectionMonitor::Stop() {
 bool ConnectionMonitor::Scan(bool& matched) {
   matched = false;
   HidLink& link = device_.commandLink;
-  if (!link.Enumerate()) return false;
-  while (const std::string* path = link.NextPath()) {
-    if (!device_.FindKeyboard(ParseVid(*path), ParsePid(*path))) continue;
+  const auto interfaces = link.Enumerate();
+  if (!interfaces) return false;
+  for (const HidInterfaceInfo& listed : *interfaces) {
+    if (!device_.FindKeyboard(listed.vendorId, listed.productId)) continue;
     std::scoped_lock lock(device_.commandLock);
-    if (!link.Open(*path, true, true, true, false)) continue;
+    if (!link.Open(listed.path, HidLink::Access::ReadWrite)) continue;
     // The device's own identifiers decide, not the path's.
-    if (device_.FindKeyboard(link.attributes.vendorId, link.attributes.productId) &&
-        link.caps.usagePage == kVendorUsagePage && link.caps.usage == kVendorUsage) {
+    const HidInterfaceInfo& opened = link.Info();
+    if (device_.FindKeyboard(opened.vendorId, opened.productId) && opened.usagePage == kVendorUsagePage &&
+        opened.usage == kVendorUsage) {
       matched = true;
       return true;
     }
@@ -72,12 +74,12 @@ bool ConnectionMonitor::Scan(bool& matched) {
 
 void ConnectionMonitor::Connect() {
   HidLink& link = device_.commandLink;
-  const DeviceIdentity* model = device_.FindKeyboard(link.attributes.vendorId, link.attributes.productId);
+  const DeviceIdentity* model = device_.FindKeyboard(link.Info().vendorId, link.Info().productId);
   device_.keyMapBytes = model->keyMapBytes;
   device_.keyMapStride = model->keyMapStride;
   {
     std::scoped_lock lock(device_.exchangeLock);
-    if (!device_.lockFolder.empty()) device_.keyboardLock.Open(KeyboardLockFile(device_.lockFolder, link.devicePath));
+    if (!device_.lockFolder.empty()) device_.keyboardLock.Open(KeyboardLockFile(device_.lockFolder, link.Path()));
   }
   device_.deviceConnected = true;
 }
@@ -105,7 +107,6 @@ void ConnectionMonitor::Run() {
     std::scoped_lock lock(device_.commandLock);
     link.Close();
   }
-  link.FreePathList();
   device_.deviceConnected = false;
 
   bool firstSearch = true;
@@ -130,7 +131,6 @@ void ConnectionMonitor::Run() {
         NotifyConnection(device_.deviceConnected ? 1 : 0);
         if (!device_.deviceConnected) initialReportDone_ = true;
       }
-      link.FreePathList();
     }
   } while (stop_.SleepFor(device_.deviceConnected ? timing_.connectedPollMs : timing_.searchPollMs));
 

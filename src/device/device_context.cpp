@@ -16,7 +16,6 @@ const DeviceIdentity* FindDeviceIdentity(std::span<const DeviceIdentity> keyboar
 DeviceContext::DeviceContext(HidTransportConfig config, std::filesystem::path lockFolder,
                              std::vector<DeviceIdentity> keyboardList, std::span<const uint8_t> builtInDefaultKeyMap)
     : keyboards(std::move(keyboardList)), commandLink(std::move(config)), lockFolder(std::move(lockFolder)) {
-  commandLink.Init();
   std::copy_n(builtInDefaultKeyMap.begin(), std::min(builtInDefaultKeyMap.size(), defaultKeyMap.size()),
               defaultKeyMap.begin());
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 
 #include "util/text.h"
@@ -39,10 +40,20 @@ std::string MakePath(const HidNodeInfo& node, size_t collection) {
   return node.node + id;
 }
 
-int RemainingMs(Clock::time_point deadline, uint32_t timeoutMs) {
-  if (timeoutMs == INFINITE) return -1;
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return static_cast<int>(std::max<long long>(0, left));
+// poll()'s timeout for what is left until the deadline; -1 without one.
+int RemainingMs(std::optional<Clock::time_point> deadline) {
+  if (!deadline) return -1;
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+  return static_cast<int>(std::clamp<long long>(left, 0, INT32_MAX));
+}
+
+// What a parsed collection says of itself.
+void DescribeCollection(const HidCollection& c, HidInterfaceInfo& info) {
+  info.usagePage = c.usagePage;
+  info.usage = c.usage;
+  info.inputReportLength = c.reportByteLength[HidP_Input];
+  info.outputReportLength = c.reportByteLength[HidP_Output];
+  info.featureReportLength = c.reportByteLength[HidP_Feature];
 }
 
 }  // namespace
@@ -64,67 +75,54 @@ uint32_t PathHexField(std::string_view path, std::string_view marker) {
   return 0;
 }
 
-HidLink::HidLink(HidTransportConfig config) : config_(std::move(config)) {}
+HidLink::HidLink(HidTransportConfig config)
+    : config_(std::move(config)), backend_(MakeHidBackend(config_)),
+      cancelFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
-HidLink::~HidLink() { Destroy(); }
-
-bool HidLink::Init() {
-  Destroy();
-  backend_ = MakeHidBackend(config_);
-  cancelFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  return backend_ != nullptr && cancelFd_ >= 0;
-}
-
-void HidLink::Destroy() {
+HidLink::~HidLink() {
   Close();
-  FreePathList();
   if (cancelFd_ >= 0) ::close(cancelFd_);
-  cancelFd_ = -1;
-  backend_.reset();
 }
 
-bool HidLink::Enumerate() {
-  pathCursor = 0;
-  pathList.clear();
+std::optional<std::vector<HidInterfaceInfo>> HidLink::Enumerate() {
   std::vector<HidNodeInfo> nodes;
-  if (!backend_ || !backend_->Enumerate(nodes)) return false;
+  if (!backend_ || !backend_->Enumerate(nodes)) return std::nullopt;
+  std::vector<HidInterfaceInfo> interfaces;
   for (const auto& node : nodes) {
     HidDescriptor parsed;
     if (ParseReportDescriptor(node.descriptor, parsed) != HidParseStatus::kOk) continue;
-    for (size_t c = 0; c < parsed.collections.size(); ++c) pathList.push_back(MakePath(node, c));
+    for (size_t c = 0; c < parsed.collections.size(); ++c) {
+      HidInterfaceInfo info;
+      info.path = MakePath(node, c);
+      info.vendorId = node.vendorId;
+      info.productId = node.productId;
+      info.versionNumber = node.versionNumber;
+      info.interfaceNumber = PathHexField(info.path, "&mi_");
+      info.collectionNumber = static_cast<uint32_t>(c + 1);
+      DescribeCollection(parsed.collections[c], info);
+      interfaces.push_back(std::move(info));
+    }
   }
-  return true;
+  return interfaces;
 }
 
-const std::string* HidLink::NextPath() {
-  if (pathCursor >= pathList.size()) return nullptr;
-  return &pathList[pathCursor++];
-}
-
-void HidLink::FreePathList() {
-  pathList.clear();
-  pathList.shrink_to_fit();
-  pathCursor = 0;
-}
-
-bool HidLink::Open(const std::string& path, bool wantRead, bool wantWrite, bool overlapped, bool exclusive) {
-  openForRead = wantRead;
-  openForWrite = wantWrite;
-  openOverlapped = overlapped;
-  openExclusive = exclusive;
-  devicePath = path;
+bool HidLink::Open(const std::string& path, Access access) {
+  Close();
+  path_ = path;
+  access_ = access;
   return Reopen();
 }
 
 bool HidLink::Reopen() {
   Close();
-  if (!backend_) return false;
-  HidNodeInfo info;
-  auto device = backend_->Open(NodePart(devicePath), openForRead, openForWrite, openExclusive, info);
+  if (!backend_ || cancelFd_ < 0) return false;
+  HidNodeInfo node;
+  const bool write = access_ == Access::ReadWrite;
+  auto device = backend_->Open(NodePart(path_), true, write, false, node);
   if (!device) return false;
   std::scoped_lock lock(readMutex_, writeMutex_);
   device_ = std::move(device);
-  if (!LoadLayout(info)) {
+  if (!LoadLayout(node)) {
     CloseLocked();
     return false;
   }
@@ -133,51 +131,21 @@ bool HidLink::Reopen() {
 
 bool HidLink::IsOpen() const { return device_ != nullptr; }
 
-bool HidLink::LoadLayout(const HidNodeInfo& info) {
-  if (ParseReportDescriptor(info.descriptor, descriptor_) != HidParseStatus::kOk) return false;
-  interfaceNumber = PathHexField(devicePath, "&mi_");
-  collectionNumber = PathHexField(devicePath, "&col");
-  size_t index = collectionNumber == 0 ? 0 : collectionNumber - 1;
+bool HidLink::LoadLayout(const HidNodeInfo& node) {
+  if (ParseReportDescriptor(node.descriptor, descriptor_) != HidParseStatus::kOk) return false;
+  const uint32_t number = PathHexField(path_, "&col");
+  const size_t index = number == 0 ? 0 : number - 1;
   if (index >= descriptor_.collections.size()) return false;
-  collection = &descriptor_.collections[index];
+  collection_ = &descriptor_.collections[index];
 
-  caps.usagePage = collection->usagePage;
-  caps.usage = collection->usage;
-  caps.inputReportByteLength = collection->reportByteLength[HidP_Input];
-  caps.outputReportByteLength = collection->reportByteLength[HidP_Output];
-  caps.featureReportByteLength = collection->reportByteLength[HidP_Feature];
-  attributes = {info.vendorId, info.productId, info.versionNumber};
-
-  for (size_t t = 0; t < kHidReportTypes; ++t) {
-    auto type = static_cast<HidReportType>(t);
-    HidReportLayout& layout = layouts[t];
-    layout.report.assign(collection->reportByteLength[t], 0);
-    layout.buttonCaps = collection->buttonCaps[t];
-    layout.valueCaps = collection->valueCaps[t];
-    layout.items.clear();
-    for (const auto& b : layout.buttonCaps) {
-      HidReportItem item;
-      item.isButton = true;
-      item.status = HIDP_STATUS_SUCCESS;
-      item.usagePage = b.usagePage;
-      item.reportId = b.reportId;
-      item.usageMin = b.usageMin;
-      item.usageMax = b.usageMax;
-      item.maxUsageCount = static_cast<uint32_t>(HidMaxUsageListLength(*collection, type, b.usagePage));
-      item.usages.assign(item.maxUsageCount, 0);
-      layout.items.push_back(std::move(item));
-    }
-    for (const auto& v : layout.valueCaps) {
-      for (uint32_t u = v.usageMin; u <= v.usageMax; ++u) {
-        HidReportItem item;
-        item.status = HIDP_STATUS_SUCCESS;
-        item.usagePage = v.usagePage;
-        item.reportId = v.reportId;
-        item.usage = static_cast<uint16_t>(u);
-        layout.items.push_back(std::move(item));
-      }
-    }
-  }
+  info_ = HidInterfaceInfo{};
+  info_.path = path_;
+  info_.vendorId = node.vendorId;
+  info_.productId = node.productId;
+  info_.versionNumber = node.versionNumber;
+  info_.interfaceNumber = PathHexField(path_, "&mi_");
+  info_.collectionNumber = static_cast<uint32_t>(index + 1);
+  DescribeCollection(*collection_, info_);
 
   // Every report of the node arrives here before filtering; unnumbered ones get
   // a zero id byte in front.
@@ -187,17 +155,11 @@ bool HidLink::LoadLayout(const HidNodeInfo& info) {
   return true;
 }
 
-void HidLink::FreeLayout() {
-  for (auto& layout : layouts) layout = HidReportLayout();
-  collection = nullptr;
+void HidLink::CloseLocked() {
+  collection_ = nullptr;
   descriptor_ = HidDescriptor();
   rxBuffer_.clear();
-  caps = HidCaps();
-  attributes = HidAttributes();
-}
-
-void HidLink::CloseLocked() {
-  FreeLayout();
+  info_ = HidInterfaceInfo();
   device_.reset();
   gone_ = false;
 }
@@ -210,7 +172,7 @@ bool HidLink::Close() {
     [[maybe_unused]] ssize_t n = ::write(cancelFd_, &one, sizeof one);
   }
   std::scoped_lock lock(readMutex_, writeMutex_);
-  bool wasOpen = device_ != nullptr;
+  const bool wasOpen = device_ != nullptr;
   CloseLocked();
   if (cancelFd_ >= 0) {
     uint64_t drained = 0;
@@ -221,51 +183,53 @@ bool HidLink::Close() {
 }
 
 bool HidLink::ReportBelongsHere(uint8_t reportId) const {
-  const auto& ids = collection->reportIds[HidP_Input];
+  const auto& ids = collection_->reportIds[HidP_Input];
   return std::find(ids.begin(), ids.end(), reportId) != ids.end();
 }
 
-bool HidLink::ReadReport(std::span<uint8_t> buffer, uint32_t* bytesRead, uint32_t timeoutMs) {
-  return Transfer(true, buffer, {}, bytesRead, timeoutMs);
+std::optional<size_t> HidLink::Read(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) {
+  return Transfer(true, buffer, {}, timeout);
 }
 
-bool HidLink::WriteReport(std::span<const uint8_t> buffer, uint32_t* bytesWritten, uint32_t timeoutMs) {
-  return Transfer(false, {}, buffer, bytesWritten, timeoutMs);
+std::optional<size_t> HidLink::ReadUntilClosed(std::span<uint8_t> buffer) {
+  return Transfer(true, buffer, {}, std::nullopt);
 }
 
-bool HidLink::Transfer(bool isRead, std::span<uint8_t> in, std::span<const uint8_t> out, uint32_t* count,
-                       uint32_t timeoutMs) {
-  if (count) *count = 0;
+bool HidLink::Write(std::span<const uint8_t> report, std::chrono::milliseconds timeout) {
+  return Transfer(false, {}, report, timeout).has_value();
+}
+
+std::optional<size_t> HidLink::Transfer(bool isRead, std::span<uint8_t> in, std::span<const uint8_t> out,
+                                        std::optional<std::chrono::milliseconds> timeout) {
   std::mutex& mutex = isRead ? readMutex_ : writeMutex_;
-  std::atomic<bool>& busy = isRead ? readBusy : writeBusy;
   std::scoped_lock lock(mutex);
-  if (!device_ || gone_ || cancelled_ || cancelFd_ < 0) return false;
-  if (isRead ? in.empty() : out.empty()) return false;
-  busy = true;
-  struct BusyGuard {
+  if (!device_ || gone_ || cancelled_) return std::nullopt;
+  if (isRead ? in.empty() : out.empty()) return std::nullopt;
+  if (isRead) reading_ = true;
+  struct ReadingGuard {
     std::atomic<bool>& flag;
-    ~BusyGuard() { flag = false; }
-  } guard{busy};
+    ~ReadingGuard() { flag = false; }
+  } guard{reading_};
 
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs == INFINITE ? 0 : timeoutMs);
+  std::optional<Clock::time_point> deadline;
+  if (timeout) deadline = Clock::now() + *timeout;
   const int fd = device_->Fd();
   for (;;) {
     pollfd fds[2] = {{fd, static_cast<short>(isRead ? POLLIN : POLLOUT), 0}, {cancelFd_, POLLIN, 0}};
-    int rc = ::poll(fds, 2, RemainingMs(deadline, timeoutMs));
+    int rc = ::poll(fds, 2, RemainingMs(deadline));
     if (rc < 0 && errno == EINTR) continue;
-    if (rc <= 0 || (fds[1].revents & POLLIN) || cancelled_) return false;  // error, time-out or cancel
+    if (rc <= 0 || (fds[1].revents & POLLIN) || cancelled_) return std::nullopt;  // error, time-out or cancel
     const short ready = isRead ? POLLIN : POLLOUT;
     if (!(fds[0].revents & ready)) {
       if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) gone_ = true;
-      return false;
+      return std::nullopt;
     }
     if (!isRead) {
       ssize_t n = ::write(fd, out.data(), out.size());
       if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
       if (n < 0 && errno != EINVAL) gone_ = true;  // a report the device refuses is no vanished device
-      if (n <= 0) return false;
-      if (count) *count = static_cast<uint32_t>(n);
-      return true;
+      if (n <= 0) return std::nullopt;
+      return static_cast<size_t>(n);
     }
 
     const bool numbered = descriptor_.usesReportIds;
@@ -274,7 +238,7 @@ bool HidLink::Transfer(bool isRead, std::span<uint8_t> in, std::span<const uint8
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
     if (n <= 0) {  // EIO, ENODEV, or the far end of a socket closed
       gone_ = true;
-      return false;
+      return std::nullopt;
     }
     size_t length = static_cast<size_t>(n) + (numbered ? 0 : 1);
     if (!numbered) rxBuffer_[0] = 0;
@@ -282,34 +246,16 @@ bool HidLink::Transfer(bool isRead, std::span<uint8_t> in, std::span<const uint8
 
     size_t copied = std::min(in.size(), length);
     std::copy_n(rxBuffer_.begin(), copied, in.begin());
-    size_t padded = std::max(copied, std::min<size_t>(in.size(), caps.inputReportByteLength));
+    size_t padded = std::max(copied, std::min<size_t>(in.size(), info_.inputReportLength));
     std::fill(in.begin() + static_cast<std::ptrdiff_t>(copied), in.begin() + static_cast<std::ptrdiff_t>(padded), 0);
-    if (count) *count = static_cast<uint32_t>(padded);
-    return true;
+    return padded;
   }
 }
 
-bool HidLink::UnpackReport(std::span<const uint8_t> report, HidReportType type, std::span<HidReportItem> items) const {
-  if (!collection || report.empty()) return false;
-  const uint8_t reportId = report[0];
-  std::vector<uint16_t> down;
-  for (auto& item : items) {
-    if (item.reportId != reportId) continue;
-    if (item.isButton) {
-      item.status = HidGetUsages(*collection, type, item.usagePage, report, down);
-      size_t kept = 0;
-      for (uint16_t u : down) {
-        if (kept < item.usages.size() && u >= item.usageMin && u <= item.usageMax) item.usages[kept++] = u;
-      }
-      if (kept < item.usages.size()) item.usages[kept] = 0;
-    } else {
-      item.status = HidGetUsageValue(*collection, type, item.usagePage, item.usage, report, item.value);
-      if (item.status != HIDP_STATUS_SUCCESS) return false;
-      item.status = HidGetScaledUsageValue(*collection, type, item.usagePage, item.usage, report, item.scaledValue);
-    }
-    item.isSet = true;
-  }
-  return true;
+std::vector<uint16_t> HidLink::UsagesDown(std::span<const uint8_t> report) const {
+  std::vector<uint16_t> usages;
+  if (collection_ && !report.empty()) HidGetUsages(*collection_, HidP_Input, 0, report, usages);
+  return usages;
 }
 
 bool HidLink::StillPresent() const {

@@ -39,7 +39,6 @@ void InputListener::Start() {
   if (thread_.joinable()) return;
   stop_.Reset();
   running_ = true;
-  link_.Init();
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -54,37 +53,34 @@ void InputListener::Stop() {
 
 void InputListener::Run() {
   do {
-    if (!link_.Enumerate()) break;  // the interfaces cannot be listed any more
-    while (const std::string* path = link_.NextPath()) {
-      if (!FindDeviceIdentity(keyboards_, ParseVid(*path), ParsePid(*path))) continue;
+    const auto interfaces = link_.Enumerate();
+    if (!interfaces) break;  // the interfaces cannot be listed any more
+    for (const HidInterfaceInfo& listed : *interfaces) {
+      if (!FindDeviceIdentity(keyboards_, listed.vendorId, listed.productId)) continue;
       std::vector<uint8_t> report;
-      std::vector<HidReportItem> items;
       {
         std::scoped_lock lock(linkMutex_);
-        if (stop_.Raised() || !link_.Open(*path, true, false, true, false)) continue;
-        if (!FindDeviceIdentity(keyboards_, link_.attributes.vendorId, link_.attributes.productId) ||
-            link_.caps.usagePage != kConsumerUsagePage || link_.caps.usage != kConsumerUsage) {
+        if (stop_.Raised() || !link_.Open(listed.path, HidLink::Access::ReadOnly)) continue;
+        const HidInterfaceInfo& opened = link_.Info();
+        if (!FindDeviceIdentity(keyboards_, opened.vendorId, opened.productId) ||
+            opened.usagePage != kConsumerUsagePage || opened.usage != kConsumerUsage) {
           link_.Close();
           continue;
         }
-        report.resize(link_.Layout(HidP_Input).report.size());
-        items = link_.Layout(HidP_Input).items;
+        report.resize(opened.inputReportLength);
       }
       // Matched: read until the keyboard goes away or Stop closes the link.
-      uint32_t bytesRead = 0;
-      while (link_.ReadReport(report, &bytesRead, INFINITE)) {
+      while (const auto bytesRead = link_.ReadUntilClosed(report)) {
         std::scoped_lock lock(linkMutex_);
         if (!link_.IsOpen()) break;
-        // A report that does not decode still goes by what its first item holds.
-        link_.UnpackReport(std::span(report).first(bytesRead), HidP_Input, items);
-        uint16_t usage = !items.empty() && items[0].isButton && !items[0].usages.empty() ? items[0].usages[0] : 0;
-        ReactToKeyboardEvent(usage, events_);
+        // The report's first usage down says what happened; a release has none.
+        const std::vector<uint16_t> down = link_.UsagesDown(std::span(report).first(*bytesRead));
+        ReactToKeyboardEvent(down.empty() ? 0 : down.front(), events_);
       }
       std::scoped_lock lock(linkMutex_);
       link_.Close();
       break;
     }
-    link_.FreePathList();
   } while (stop_.SleepFor(kRescanMs));
   running_ = false;
 }

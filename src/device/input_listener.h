@@ -33,7 +33,7 @@ class InputListener {
   void Stop();
   bool Running() const { return running_; }
   // True while a read waits on the keyboard's consumer interface.
-  bool Listening() const { return link_.readBusy; }
+  bool Listening() const { return link_.Reading(); }
 
  private:
   void Run();

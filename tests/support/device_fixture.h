@@ -26,14 +26,15 @@ struct TestDevice : DeviceContext {
 // it connected, as the monitor would, without starting a monitor.
 inline bool ConnectDirectly(DeviceContext& device) {
   HidLink& link = device.commandLink;
-  if (!link.Enumerate()) return false;
-  while (const std::string* path = link.NextPath()) {
-    if (!link.Open(*path, true, true, true, false)) continue;
-    if (link.caps.usagePage != kVendorUsagePage) continue;
-    const DeviceIdentity* model = device.FindKeyboard(link.attributes.vendorId, link.attributes.productId);
+  const auto interfaces = link.Enumerate();
+  if (!interfaces) return false;
+  for (const HidInterfaceInfo& listed : *interfaces) {
+    if (!link.Open(listed.path, HidLink::Access::ReadWrite)) continue;
+    if (link.Info().usagePage != kVendorUsagePage) continue;
+    const DeviceIdentity* model = device.FindKeyboard(link.Info().vendorId, link.Info().productId);
     device.keyMapBytes = model->keyMapBytes;
     device.keyMapStride = model->keyMapStride;
-    device.keyboardLock.Open(KeyboardLockFile(device.lockFolder, link.devicePath));
+    device.keyboardLock.Open(KeyboardLockFile(device.lockFolder, link.Path()));
     device.deviceConnected = true;
     return true;
   }

@@ -51,7 +51,7 @@ TEST_F(Monitor, ReportsAnArrivalOnceAndOpensTheWindow) {
   EXPECT_TRUE(device_.deviceConnected);
   EXPECT_EQ(device_.keyMapBytes, 378u);
   EXPECT_EQ(device_.macroCapacity, 64u * 128);
-  EXPECT_NE(device_.commandLink.devicePath.find("&mi_02&col01"), std::string::npos);
+  EXPECT_NE(device_.commandLink.Path().find("&mi_02&col01"), std::string::npos);
   monitor.Stop();
   EXPECT_EQ(events_.Count("connected"), 1u);
 }
@@ -125,8 +125,8 @@ TEST(MonitorModels, TheDevicesOwnIdentifiersDecideTheSizes) {
   ConnectionMonitor monitor(device, events, true, kFast);
   monitor.Start();
   ASSERT_TRUE(events.WaitFor("icon connected"));
-  EXPECT_NE(device.commandLink.devicePath.find("vid_0c45&pid_652f"), std::string::npos);
-  EXPECT_EQ(device.commandLink.attributes.vendorId, 0x320F);
+  EXPECT_NE(device.commandLink.Path().find("vid_0c45&pid_652f"), std::string::npos);
+  EXPECT_EQ(device.commandLink.Info().vendorId, 0x320F);
   EXPECT_EQ(device.keyMapBytes, 384u);
   EXPECT_EQ(device.keyMapStride, 512u);
 }

@@ -87,20 +87,23 @@ class FakeHidraw {
   std::filesystem::path root_;
 };
 
+constexpr auto kReadWrite = HidLink::Access::ReadWrite;
+constexpr auto kReadOnly = HidLink::Access::ReadOnly;
+
 class HidrawLink : public ::testing::Test {
  protected:
   HidLink& Link() {
-    if (!link_) {
-      link_ = std::make_unique<HidLink>(hidraw_.Config());
-      EXPECT_TRUE(link_->Init());
-    }
+    if (!link_) link_ = std::make_unique<HidLink>(hidraw_.Config());
     return *link_;
   }
 
   std::vector<std::string> Paths() {
     std::vector<std::string> paths;
-    EXPECT_TRUE(Link().Enumerate());
-    while (const std::string* p = Link().NextPath()) paths.push_back(*p);
+    const auto interfaces = Link().Enumerate();
+    EXPECT_TRUE(interfaces);
+    if (interfaces) {
+      for (const auto& i : *interfaces) paths.push_back(i.path);
+    }
     return paths;
   }
 
@@ -111,9 +114,21 @@ class HidrawLink : public ::testing::Test {
   std::unique_ptr<HidLink> link_;
 };
 
-TEST_F(HidrawLink, WithNoInterfacesTheListIsEmpty) {
-  EXPECT_TRUE(Paths().empty());
-  EXPECT_EQ(Link().NextPath(), nullptr);
+TEST_F(HidrawLink, WithNoInterfacesTheListIsEmpty) { EXPECT_TRUE(Paths().empty()); }
+
+TEST_F(HidrawLink, TheListSaysWhatEachCollectionIs) {
+  hidraw_.Add(2, 0x0C45, 0x652F, 1, kConsumerSystemDescriptor);
+  const auto interfaces = Link().Enumerate();
+  ASSERT_TRUE(interfaces);
+  ASSERT_EQ(interfaces->size(), 2u);
+  const HidInterfaceInfo& consumer = (*interfaces)[0];
+  EXPECT_EQ(consumer.vendorId, 0x0C45);
+  EXPECT_EQ(consumer.productId, 0x652F);
+  EXPECT_EQ(consumer.interfaceNumber, 1u);
+  EXPECT_EQ(consumer.collectionNumber, 1u);
+  EXPECT_EQ(consumer.usagePage, 0x0C);
+  EXPECT_EQ((*interfaces)[1].collectionNumber, 2u);
+  EXPECT_EQ((*interfaces)[1].usagePage, 0x01);
 }
 
 TEST_F(HidrawLink, ListsEveryCollectionOfEveryNodeInNodeOrder) {
@@ -138,84 +153,76 @@ TEST_F(HidrawLink, ListsNineInterfacesInOrder) {
 
 TEST_F(HidrawLink, OpenLoadsTheCollectionsLayout) {
   hidraw_.Add(3, 0x0C45, 0x652F, 2, kVendorDescriptor);
-  ASSERT_TRUE(Link().Open(VendorPath(), true, true, true, false));
-  EXPECT_EQ(Link().caps.usagePage, 0xFF1C);
-  EXPECT_EQ(Link().caps.usage, 0x92);
-  EXPECT_EQ(Link().caps.inputReportByteLength, 64);
-  EXPECT_EQ(Link().caps.outputReportByteLength, 64);
-  EXPECT_EQ(Link().caps.featureReportByteLength, 0);
-  EXPECT_EQ(Link().attributes.vendorId, 0x0C45);
-  EXPECT_EQ(Link().attributes.productId, 0x652F);
-  EXPECT_EQ(Link().attributes.versionNumber, 0x0105);
-  EXPECT_EQ(Link().interfaceNumber, 2u);
-  EXPECT_EQ(Link().collectionNumber, 1u);
-  EXPECT_EQ(Link().Layout(HidP_Input).report.size(), 64u);
-  EXPECT_FALSE(Link().Open(hidraw_.Node(3) + "#vid_0c45&pid_652f&mi_02&col02", true, true, true, false));
+  ASSERT_TRUE(Link().Open(VendorPath(), kReadWrite));
+  const HidInterfaceInfo& info = Link().Info();
+  EXPECT_EQ(info.usagePage, 0xFF1C);
+  EXPECT_EQ(info.usage, 0x92);
+  EXPECT_EQ(info.inputReportLength, 64);
+  EXPECT_EQ(info.outputReportLength, 64);
+  EXPECT_EQ(info.featureReportLength, 0);
+  EXPECT_EQ(info.vendorId, 0x0C45);
+  EXPECT_EQ(info.productId, 0x652F);
+  EXPECT_EQ(info.versionNumber, 0x0105);
+  EXPECT_EQ(info.interfaceNumber, 2u);
+  EXPECT_EQ(info.collectionNumber, 1u);
+  EXPECT_FALSE(Link().Open(hidraw_.Node(3) + "#vid_0c45&pid_652f&mi_02&col02", kReadWrite));
   EXPECT_FALSE(Link().IsOpen());
-  EXPECT_TRUE(Link().Layout(HidP_Input).report.empty());
+  EXPECT_EQ(Link().Info().inputReportLength, 0);
 }
 
 TEST_F(HidrawLink, MovesReportsThroughTheNode) {
   hidraw_.Add(3, 0x0C45, 0x652F, 2, kVendorDescriptor);
-  ASSERT_TRUE(Link().Open(VendorPath(), true, true, true, false));
+  ASSERT_TRUE(Link().Open(VendorPath(), kReadWrite));
   std::vector<uint8_t> out(64, 0);
   out[0] = 4;
   out[3] = 0x03;
-  uint32_t written = 0, read = 0;
-  ASSERT_TRUE(Link().WriteReport(out, &written, 1000));
-  EXPECT_EQ(written, 64u);
+  ASSERT_TRUE(Link().Write(out, 1000ms));
   std::vector<uint8_t> in(64, 0xEE);
-  ASSERT_TRUE(Link().ReadReport(in, &read, 300));  // the FIFO hands the report back
-  EXPECT_EQ(read, 64u);
+  EXPECT_EQ(Link().Read(in, 300ms), 64u);  // the FIFO hands the report back
   EXPECT_EQ(in, out);
 }
 
 TEST_F(HidrawLink, AReadTimesOutWithNothingRead) {
   hidraw_.Add(3, 0x0C45, 0x652F, 2, kVendorDescriptor);
-  ASSERT_TRUE(Link().Open(VendorPath(), true, true, true, false));
+  ASSERT_TRUE(Link().Open(VendorPath(), kReadWrite));
   std::vector<uint8_t> in(64);
-  uint32_t read = 99;
   auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(Link().ReadReport(in, &read, 300));
+  EXPECT_EQ(Link().Read(in, 300ms), std::nullopt);
   auto elapsed = std::chrono::steady_clock::now() - start;
-  EXPECT_EQ(read, 0u);
   EXPECT_GE(elapsed, 290ms);
   EXPECT_LT(elapsed, 2s);
 }
 
 TEST_F(HidrawLink, CloseFromAnotherThreadEndsAWaitingRead) {
   hidraw_.Add(3, 0x0C45, 0x652F, 2, kVendorDescriptor);
-  ASSERT_TRUE(Link().Open(VendorPath(), true, true, true, false));
+  ASSERT_TRUE(Link().Open(VendorPath(), kReadWrite));
   auto reader = std::async(std::launch::async, [&] {
     std::vector<uint8_t> in(64);
-    uint32_t read = 99;
-    bool ok = Link().ReadReport(in, &read, INFINITE);
-    return std::pair(ok, read);
+    return Link().ReadUntilClosed(in);
   });
-  while (!Link().readBusy) std::this_thread::yield();
+  while (!Link().Reading()) std::this_thread::yield();
   EXPECT_TRUE(Link().Close());
   ASSERT_EQ(reader.wait_for(2s), std::future_status::ready);
-  EXPECT_EQ(reader.get(), std::pair(false, 0u));
+  EXPECT_EQ(reader.get(), std::nullopt);
   EXPECT_FALSE(Link().IsOpen());
   // The link opens again afterwards and its transfers work.
   ASSERT_TRUE(Link().Reopen());
   std::vector<uint8_t> out(64, 4), in(64);
-  EXPECT_TRUE(Link().WriteReport(out, nullptr, 1000));
-  EXPECT_TRUE(Link().ReadReport(in, nullptr, 1000));
+  EXPECT_TRUE(Link().Write(out, 1000ms));
+  EXPECT_TRUE(Link().Read(in, 1000ms));
 }
 
 TEST_F(HidrawLink, CloseOfALinkNeverOpenedChangesNothing) {
   EXPECT_FALSE(Link().Close());
   std::vector<uint8_t> buf(64);
-  uint32_t n = 7;
-  EXPECT_FALSE(Link().ReadReport(buf, &n, 10));
-  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(Link().Read(buf, 10ms), std::nullopt);
+  EXPECT_FALSE(Link().Write(buf, 10ms));
   EXPECT_FALSE(Link().StillPresent());
 }
 
 TEST_F(HidrawLink, PresenceMeansTheSameDevice) {
   hidraw_.Add(3, 0x0C45, 0x652F, 2, kVendorDescriptor, 7);
-  ASSERT_TRUE(Link().Open(VendorPath(), true, true, true, false));
+  ASSERT_TRUE(Link().Open(VendorPath(), kReadWrite));
   EXPECT_TRUE(Link().StillPresent());
   hidraw_.Add(3, 0x0C45, 0x652F, 2, kVendorDescriptor, 8);  // unplugged and plugged in again
   EXPECT_FALSE(Link().StillPresent());
@@ -228,7 +235,7 @@ TEST_F(HidrawLink, PresenceMeansTheSameDevice) {
 // A vhid folder with fake devices.
 class VhidLink : public ::testing::Test {
  protected:
-  VhidLink() : link_(HidTransportConfig::Vhid(dir_.Path())) { EXPECT_TRUE(link_.Init()); }
+  VhidLink() : link_(HidTransportConfig::Vhid(dir_.Path())) {}
 
   std::unique_ptr<FakeVhidDevice> Device(const std::string& name, uint16_t iface, std::vector<uint8_t> descriptor) {
     return std::make_unique<FakeVhidDevice>(dir_ / name, VhidHello{0x0C45, 0x652F, 0x0100, iface, std::move(descriptor)});
@@ -240,11 +247,11 @@ class VhidLink : public ::testing::Test {
     return (dir_ / name).string() + id;
   }
 
-  std::vector<uint8_t> Read(uint32_t timeoutMs = 2000) {
-    std::vector<uint8_t> in(link_.caps.inputReportByteLength);
-    uint32_t n = 0;
-    if (!link_.ReadReport(in, &n, timeoutMs)) return {};
-    in.resize(n);
+  std::vector<uint8_t> Read(std::chrono::milliseconds timeout = 2000ms) {
+    std::vector<uint8_t> in(link_.Info().inputReportLength);
+    const auto n = link_.Read(in, timeout);
+    if (!n) return {};
+    in.resize(*n);
     return in;
   }
 
@@ -257,16 +264,19 @@ TEST_F(VhidLink, ListsTheSocketsAndSkipsStaleFiles) {
   auto vendor = Device("kb-mi_02.sock", 2, kVendorDescriptor);
   dir_.Write("stale.sock", "");  // no one listens here
   dir_.Write("kb.ctl", "");
-  ASSERT_TRUE(link_.Enumerate());
-  EXPECT_EQ(link_.PathList(), (std::vector<std::string>{PathOf("kb-mi_01.sock", 1, 1), PathOf("kb-mi_01.sock", 1, 2),
+  const auto interfaces = link_.Enumerate();
+  ASSERT_TRUE(interfaces);
+  std::vector<std::string> paths;
+  for (const auto& i : *interfaces) paths.push_back(i.path);
+  EXPECT_EQ(paths, (std::vector<std::string>{PathOf("kb-mi_01.sock", 1, 1), PathOf("kb-mi_01.sock", 1, 2),
                                                          PathOf("kb-mi_02.sock", 2, 1)}));
 }
 
 TEST_F(VhidLink, ACollectionSeesOnlyItsOwnReports) {
   auto device = Device("kb-mi_01.sock", 1, Concat(kConsumerSystemDescriptor, kVendorDescriptor));
-  ASSERT_TRUE(link_.Open(PathOf("kb-mi_01.sock", 1, 1), true, false, true, false));
+  ASSERT_TRUE(link_.Open(PathOf("kb-mi_01.sock", 1, 1), kReadOnly));
   ASSERT_TRUE(device->WaitForHosts(1));
-  EXPECT_EQ(link_.caps.usagePage, 0x0C);
+  EXPECT_EQ(link_.Info().usagePage, 0x0C);
   device->Send({0x02, 0x01});              // system control
   device->Send(std::vector<uint8_t>(64, 4));  // the vendor collection
   device->Send({0x03, 0x02, 0x04});        // consumer usage 0x0402
@@ -274,74 +284,60 @@ TEST_F(VhidLink, ACollectionSeesOnlyItsOwnReports) {
   auto report = Read();
   ASSERT_EQ(report, (std::vector<uint8_t>{0x03, 0x02, 0x04}));
 
-  auto& items = link_.Layout(HidP_Input).items;
-  ASSERT_FALSE(items.empty());
-  ASSERT_TRUE(items[0].isButton);
-  ASSERT_TRUE(link_.UnpackReport(report, HidP_Input, items));
-  EXPECT_TRUE(items[0].isSet);
-  EXPECT_EQ(items[0].usages[0], 0x0402);
-  ASSERT_TRUE(link_.UnpackReport(Read(), HidP_Input, items));
-  EXPECT_EQ(items[0].usages[0], 0);
+  EXPECT_EQ(link_.UsagesDown(report), std::vector<uint16_t>{0x0402});
+  EXPECT_TRUE(link_.UsagesDown(Read()).empty());
 }
 
 TEST_F(VhidLink, UnnumberedReportsGetAZeroIdAndDecodeLikeWindows) {
   auto device = Device("kb-mi_00.sock", 0, kBootKeyboardDescriptor);
-  ASSERT_TRUE(link_.Open(PathOf("kb-mi_00.sock", 0, 1), true, false, true, false));
+  ASSERT_TRUE(link_.Open(PathOf("kb-mi_00.sock", 0, 1), kReadOnly));
   ASSERT_TRUE(device->WaitForHosts(1));
-  EXPECT_EQ(link_.caps.inputReportByteLength, 9);
+  EXPECT_EQ(link_.Info().inputReportLength, 9);
   device->Send({0x02, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00});  // Left Shift (0xE1) and A (0x04) down
   auto report = Read();
   ASSERT_EQ(report, (std::vector<uint8_t>{0x00, 0x02, 0x00, 0x04, 0, 0, 0, 0, 0}));
 
-  auto& items = link_.Layout(HidP_Input).items;
-  ASSERT_TRUE(link_.UnpackReport(report, HidP_Input, items));
-  const HidReportItem* keys = nullptr;
-  for (const auto& item : items) {
-    if (item.isButton && item.usageMin == 0x00 && item.usageMax == 0x65) keys = &item;
-  }
-  ASSERT_NE(keys, nullptr);
-  ASSERT_GE(keys->usages.size(), 2u);
-  EXPECT_EQ(keys->usages[0], 0x04);  // 0xE1 lies outside the item's range
-  EXPECT_EQ(keys->usages[1], 0);
+  // The modifier byte's Left Shift first, then the key array's A.
+  EXPECT_EQ(link_.UsagesDown(report), (std::vector<uint16_t>{0xE1, 0x04}));
 }
 
-TEST_F(VhidLink, ValueItemsFollowTheButtonsOneUsageEach) {
+TEST_F(VhidLink, AMouseReportGivesItsButtonsAndValues) {
   auto device = Device("mouse-mi_00.sock", 0, test::kMouseDescriptor);
-  ASSERT_TRUE(link_.Open(PathOf("mouse-mi_00.sock", 0, 1), true, false, true, false));
+  ASSERT_TRUE(link_.Open(PathOf("mouse-mi_00.sock", 0, 1), kReadOnly));
   ASSERT_TRUE(device->WaitForHosts(1));
-  auto& items = link_.Layout(HidP_Input).items;
-  ASSERT_EQ(items.size(), 4u);
-  EXPECT_TRUE(items[0].isButton);
-  EXPECT_EQ(items[0].maxUsageCount, 3u);
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_FALSE(items[1 + i].isButton);
-    EXPECT_EQ(items[1 + i].usage, 0x30 + i);
-  }
   device->Send({0x01, 0x05, 0xFF, 0x01});  // button 1, X +5, Y -1, wheel +1
-  ASSERT_TRUE(link_.UnpackReport(Read(), HidP_Input, items));
-  EXPECT_EQ(items[0].usages[0], 1);
-  EXPECT_EQ(items[0].usages[1], 0);
-  EXPECT_EQ(items[1].scaledValue, 5);
-  EXPECT_EQ(items[2].value, 0xFFu);
-  EXPECT_EQ(items[2].scaledValue, -1);
-  EXPECT_EQ(items[3].scaledValue, 1);
+  const std::vector<uint8_t> report = Read();
+  EXPECT_EQ(link_.UsagesDown(report), std::vector<uint16_t>{1});
+  // The values, as the descriptor decodes them.
+  HidDescriptor mouse;
+  ASSERT_EQ(ParseReportDescriptor(test::kMouseDescriptor, mouse), HidParseStatus::kOk);
+  const HidCollection& c = mouse.collections[0];
+  int32_t scaled = 0;
+  uint32_t value = 0;
+  ASSERT_EQ(HidGetScaledUsageValue(c, HidP_Input, 1, 0x30, report, scaled), HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(scaled, 5);
+  ASSERT_EQ(HidGetUsageValue(c, HidP_Input, 1, 0x31, report, value), HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(value, 0xFFu);
+  ASSERT_EQ(HidGetScaledUsageValue(c, HidP_Input, 1, 0x31, report, scaled), HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(scaled, -1);
+  ASSERT_EQ(HidGetScaledUsageValue(c, HidP_Input, 1, 0x32, report, scaled), HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(scaled, 1);
 }
 
 TEST_F(VhidLink, WritesReachTheDeviceAndAnUnplugEndsTheLink) {
   auto device = Device("kb-mi_02.sock", 2, kVendorDescriptor);
-  ASSERT_TRUE(link_.Open(PathOf("kb-mi_02.sock", 2, 1), true, true, true, false));
+  ASSERT_TRUE(link_.Open(PathOf("kb-mi_02.sock", 2, 1), kReadWrite));
   std::vector<uint8_t> out(64, 0);
   out[0] = 4;
   out[3] = 1;
-  uint32_t written = 0;
-  ASSERT_TRUE(link_.WriteReport(out, &written, 1000));
+  ASSERT_TRUE(link_.Write(out, 1000ms));
   EXPECT_EQ(device->NextWritten(), out);
   EXPECT_TRUE(link_.StillPresent());
 
   device->Unplug();
-  EXPECT_TRUE(Read(2000).empty());  // the read fails at once, not after its limit
+  EXPECT_TRUE(Read(2000ms).empty());  // the read fails at once, not after its limit
   EXPECT_FALSE(link_.StillPresent());
-  EXPECT_FALSE(link_.WriteReport(out, &written, 1000));
+  EXPECT_FALSE(link_.Write(out, 1000ms));
   EXPECT_FALSE(link_.Reopen());
 }
 

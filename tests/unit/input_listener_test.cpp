@@ -90,7 +90,7 @@ TEST(ListenerLayouts, ASharedInterfaceStillGivesOnlyConsumerReports) {
   // Command replies travel on the same node; none of them is a keyboard event.
   test::TestDevice device(keyboard.Config(), keyboard.LockFolder());
   ASSERT_TRUE(test::ConnectDirectly(device));
-  EXPECT_EQ(device.commandLink.interfaceNumber, 1u);
+  EXPECT_EQ(device.commandLink.Info().interfaceNumber, 1u);
   CommandChannel channel(device);
   InfoBlock info;
   for (int i = 0; i < 5; ++i) ASSERT_EQ(channel.DevReadInfo(info.bytes), DevResult::Ok);
