@@ -7,6 +7,7 @@
 #include <cctype>
 #include <chrono>
 #include <memory>
+#include <sstream>
 #include <thread>
 
 #include "json_reader.h"
@@ -226,13 +227,22 @@ TEST_F(CtlTest, ProfileFollowsAndSwitchesTheKeyboard) {
 
 // ---- Errors of the keyboard ---------------------------------------------------
 
-TEST_F(CtlTest, ASilentKeyboardIsExitOne) {
-  StartKeyboard();
+// A keyboard that answers nothing is asked one command, four times, and the
+// program gives up: the connection sends nothing more.
+TEST_F(CtlTest, ASilentKeyboardIsExitOneAfterOneCommand) {
+  const auto trace = root_ / "trace.txt";
+  StartKeyboard({"--trace", trace.string()});
   ASSERT_EQ(keyboard_->Ctl({"silent", "on"}).exitCode, 0);
   const RunResult r = Ctl({"info"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find("did not answer"), std::string::npos) << r.err;
+  std::vector<std::string> sent;
+  std::istringstream lines(TempDir::ReadFile(trace));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("out ")) sent.push_back(line.substr(4, 8));
+  }
+  EXPECT_EQ(sent, std::vector<std::string>(4, "042f0003"));  // the information block's read
 }
 
 TEST_F(CtlTest, ARefusingKeyboardIsExitOneAndKeepsItsMemory) {
@@ -605,6 +615,27 @@ TEST_F(CtlTest, ColoursPaintTheSchemeAndUploadIt) {
   EXPECT_EQ(Ctl({"colours", "G1=010203"}).exitCode, 2);
   EXPECT_EQ(Ctl({"colours", "Esc=red"}).exitCode, 2);
   EXPECT_EQ(Ctl({"colours", "Esc=010203", "--scheme", "11"}).exitCode, 2);
+}
+
+// Every command takes the names keys prints: colours paints every lit key by it.
+TEST_F(CtlTest, ColoursTakeTheNamesKeysPrints) {
+  StartKeyboard();
+  const RunResult keys = Ctl({"keys"});
+  ASSERT_EQ(keys.exitCode, 0) << keys.err;
+  std::vector<std::string> args = {"colours", "Fn=0a0b0c"};
+  std::istringstream lines(keys.out);
+  for (std::string line; std::getline(lines, line);) {
+    const std::string name = line.substr(0, line.find('\t'));
+    if (name.size() >= 2 && name[0] == 'G' && std::isdigit(static_cast<unsigned char>(name[1]))) continue;  // unlit
+    args.push_back(name + "=0a0b0c");
+  }
+  ASSERT_EQ(args.size(), 1u + 1u + 105u);
+  const RunResult r = Ctl(args);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "profile 1 scheme 1: 106 keys painted\n");
+  for (const char* name : {"Num 6", "Up Arrow", "/"}) {
+    EXPECT_EQ(Ctl({"colours", std::string(name) + "=010203"}).exitCode, 0) << name;
+  }
 }
 
 TEST_F(CtlTest, ResetAsksThenBacksUpAndRestoresTheDefaults) {

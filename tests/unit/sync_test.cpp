@@ -6,6 +6,7 @@
 #include <future>
 #include <thread>
 
+#include "core_world.h"
 #include "device_fixture.h"
 #include "fake_ui.h"
 #include "recording_prompts.h"
@@ -25,47 +26,9 @@ using test::VirtualKeyboard;
 using test::WaitUntil;
 
 // A core over a virtual keyboard, its files in a temporary home.
-class SyncTest : public ::testing::Test {
+class SyncTest : public ::testing::Test, protected test::CoreWorld {
  protected:
-  explicit SyncTest(int model = 1) : keyboard_(model) {
-    paths_.programFolder = KEYLOFT_ASSETS_DIR;
-    paths_.dataHome = home_ / "data";
-    paths_.configHome = home_ / "config";
-    paths_.runtimeFolder = keyboard_.LockFolder();
-  }
-  ~SyncTest() override {
-    if (core_) core_->Stop();
-  }
-
-  KeyloftCore& Core(bool start = true) {
-    if (!core_) {
-      core_ = std::make_unique<KeyloftCore>(paths_, keyboard_.Config(),
-                                            CorePorts{executor_, {ui_, ui_, ui_, ui_, ui_, ui_}},
-                                            CoreOptions{true, MonitorTiming{5, 20}, true});
-      if (start) {
-        core_->Start();
-        EXPECT_TRUE(WaitUntil([&] { return ui_.Saw("shell connected"); }));
-        executor_.Drain();
-      }
-    }
-    return *core_;
-  }
-  // Runs on the executor's thread, as the user interface would.
-  void OnUiThread(const std::function<void()>& task) { executor_.RunAndWait(task); }
-  std::vector<uint8_t> CommandNumbers() {
-    std::vector<uint8_t> numbers;
-    for (const auto& c : keyboard_.Commands()) numbers.push_back(c[3]);
-    return numbers;
-  }
-  std::filesystem::path WorkingFile() { return WorkingProfileFile(UserDataFolder(paths_)); }
-  std::string Scheme(int p) { return TempDir::ReadFile(UserDataFolder(paths_) / ("UserDengColor_" + std::to_string(p) + ".userd")); }
-
-  TempDir home_;
-  VirtualKeyboard keyboard_;
-  Paths paths_;
-  ThreadExecutor executor_;
-  FakeUi ui_;
-  std::unique_ptr<KeyloftCore> core_;
+  explicit SyncTest(int model = 1) : CoreWorld(KEYLOFT_ASSETS_DIR, model) {}
 };
 
 std::vector<uint8_t> Repeat(uint8_t command, int n) { return std::vector<uint8_t>(static_cast<size_t>(n), command); }
@@ -302,6 +265,41 @@ TEST_F(SyncTest, Apply) {
   EXPECT_GT(std::filesystem::last_write_time(WorkingFile()), before);
   EXPECT_TRUE(ui_.applyEnabled);
   EXPECT_TRUE(core.Workspace().Pending());
+}
+
+// A keyboard that stops answering costs one command's retries, not every
+// command's: the rest of the sequence sends nothing, and what touches only the
+// program still happens.
+TEST_F(SyncTest, ASilentKeyboardIsAskedOnceAConnection) {
+  ASSERT_EQ(keyboard_.Control("silent on"), "ok");
+  KeyloftCore& core = Core();  // waits for the connection sequence
+  ASSERT_TRUE(ui_.Saw("shell connected"));
+  EXPECT_EQ(CommandNumbers(), Repeat(CMD_READ_INFO, 4));  // the probe's four attempts, and nothing after
+  EXPECT_TRUE(ui_.Saw("keys redrawn"));   // the defaults are shown
+  EXPECT_TRUE(ui_.Saw("panel"));
+  EXPECT_EQ(core.Editor().Describe(0, 0x01E).record, KeyAssignment{});
+
+  // Once it answers again, the next sequence asks it afresh.
+  ASSERT_EQ(keyboard_.Control("silent off"), "ok");
+  keyboard_.ClearTrace();
+  DevResult read = DevResult::NoReply;
+  OnUiThread([&] { read = core.Lighting().ReadAllParams(); });
+  EXPECT_EQ(read, DevResult::Ok);
+}
+
+TEST_F(SyncTest, ASilentKeyboardEndsAnApplyAtItsFirstCommand) {
+  KeyloftCore& core = Core();
+  ASSERT_EQ(core.Editor().AssignKey(0, 0x01E, KeyAction::Key(0x030)), EditResult::Ok);
+  ASSERT_EQ(keyboard_.Control("silent on"), "ok");
+  keyboard_.ClearTrace();
+  ApplyOutcome applied;
+  OnUiThread([&] { applied = core.Sync().Apply(); });
+  EXPECT_EQ(applied.result, ApplyResult::WriteFailed);
+  EXPECT_EQ(applied.device, DevResult::NoReply);
+  ASSERT_EQ(keyboard_.Control("silent off"), "ok");  // the trace is written up to here
+  EXPECT_EQ(CommandNumbers(), Repeat(CMD_BEGIN, 4));
+  EXPECT_TRUE(core.Workspace().Pending());
+  EXPECT_TRUE(ui_.Saw("progress off"));
 }
 
 // A keyboard unplugged at any command of the connection or of an Apply: the
