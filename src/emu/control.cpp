@@ -24,7 +24,7 @@ struct VerbEntry {
   std::string_view usage;
 };
 
-constexpr std::array<VerbEntry, 13> kVerbs = {{
+constexpr std::array<VerbEntry, 14> kVerbs = {{
     {"profile", ControlVerb::kProfile, Argument::kProfile, "profile N        switch to onboard profile N (1..3) on the keyboard"},
     {"lighting", ControlVerb::kLighting, Argument::kNone, "lighting         change the lighting on the keyboard (next effect)"},
     {"reset", ControlVerb::kReset, Argument::kNone, "reset            factory reset"},
@@ -35,6 +35,7 @@ constexpr std::array<VerbEntry, 13> kVerbs = {{
     {"unplug-after", ControlVerb::kUnplugAfter, Argument::kCount, "unplug-after N   unplug when the N-th command from now arrives"},
     {"silent", ControlVerb::kSilent, Argument::kOnOff, "silent on|off    stop (or resume) answering commands"},
     {"refuse", ControlVerb::kRefuse, Argument::kRefusal, "refuse ff|fe|off answer every command with that status"},
+    {"refuse-after", ControlVerb::kRefuseAfter, Argument::kCount, "refuse-after N   refuse (ff) the N-th command from now, that one only"},
     {"latency", ControlVerb::kLatency, Argument::kLatency, "latency N        answer commands no sooner than N ms"},
     {"dump", ControlVerb::kDump, Argument::kNone, "dump             print the memory as JSON"},
     {"quit", ControlVerb::kQuit, Argument::kNone, "quit             shut the keyboard down"},

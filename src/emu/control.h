@@ -25,6 +25,7 @@ enum class ControlVerb {
   kUnplugAfter,  // number = commands to let through, the last one unanswered
   kSilent,       // number = 1 on, 0 off
   kRefuse,       // number = the status, 0 off
+  kRefuseAfter,  // number = commands to let through, the last one refused (0xFF)
   kLatency,      // number = milliseconds
   kDump,
   kQuit,

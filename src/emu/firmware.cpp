@@ -77,7 +77,9 @@ CommandReply Firmware::HandleCommand(std::span<const uint8_t> report) {
   for (size_t i = 3; i < kCommandHeaderBytes - 1 && i < report.size(); ++i) out[i] = report[i];
 
   uint8_t status;
-  if (forcedStatus_ != 0) {
+  if (refuseAfter_ > 0 && --refuseAfter_ == 0) {
+    status = kStatusRefused;
+  } else if (forcedStatus_ != 0) {
     status = forcedStatus_;
   } else if (report.size() != kCommandReportBytes || report[0] != kCommandReportId ||
              GetU16(report, 1) != Checksum(report) || report[4] > kCommandPayloadBytes) {

@@ -69,6 +69,8 @@ class Firmware {
 
   // Answers every command with this status and carries none out (0: off).
   void SetForcedStatus(uint8_t status) { forcedStatus_ = status; }
+  // Refuses (0xFF) the n-th command from now, that one only, and carries it not out.
+  void RefuseAfter(int n) { refuseAfter_ = n; }
 
   // On the keyboard itself.
   void SelectProfile(int profile);  // 0..2
@@ -106,6 +108,7 @@ class Firmware {
   bool bracketOpen_ = false;
   bool dirty_ = false;
   uint8_t forcedStatus_ = 0;
+  int refuseAfter_ = 0;
 };
 
 }  // namespace keyloft::emu

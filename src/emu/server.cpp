@@ -405,6 +405,7 @@ struct Server::Impl {
       case ControlVerb::kUnplugAfter: unplugAfter = command->number; break;
       case ControlVerb::kSilent: silent = command->number != 0; break;
       case ControlVerb::kRefuse: firmware.SetForcedStatus(static_cast<uint8_t>(command->number)); break;
+      case ControlVerb::kRefuseAfter: firmware.RefuseAfter(command->number); break;
       case ControlVerb::kLatency: latencyMs = command->number; break;
       case ControlVerb::kDump: return firmware.ToJson();
       case ControlVerb::kQuit: quitting = true; break;

@@ -550,6 +550,28 @@ TEST_F(CtlTest, MacrosAreAddedShownAndDeletedOnTheKeyboard) {
   EXPECT_EQ(CtlJson({"macros"})["macros"].items.size(), 1u);
 }
 
+// The keyboard refuses the macro area's write and takes the rest: the macro
+// did not reach it, and the command says so.
+TEST_F(CtlTest, ARefusedMacroWriteIsExitOne) {
+  const auto trace = root_ / "trace.txt";
+  StartKeyboard({"--trace", trace.string()});
+  auto commandsSent = [&] {
+    const std::string lines = TempDir::ReadFile(trace);
+    size_t n = 0;
+    for (size_t at = lines.find("out 04"); at != std::string::npos; at = lines.find("out 04", at + 1)) ++n;
+    return n;
+  };
+  ASSERT_EQ(Ctl({"macros"}).exitCode, 0);
+  const size_t connection = commandsSent();  // what a command's connection sends
+  // After the connection: the bracket's begin, then the macro area.
+  ASSERT_EQ(keyboard_->Ctl({"refuse-after", std::to_string(connection + 2)}).exitCode, 0);
+  const RunResult add = Ctl({"macro", "add", "Shout", "H+", "H-"});
+  EXPECT_EQ(add.exitCode, 1);
+  EXPECT_EQ(add.out, "");
+  EXPECT_NE(add.err.find("refused"), std::string::npos) << add.err;
+  EXPECT_EQ(Dump()["macros"].text.find("aa55"), std::string::npos);  // no macro image
+}
+
 TEST_F(CtlTest, MacroStepsAreCheckedBeforeTheKeyboard) {
   for (const auto& args : std::vector<std::vector<std::string>>{{"macro", "add", "M"},
                                                                 {"macro", "add", "M", "50", "A+"},

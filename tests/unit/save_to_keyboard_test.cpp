@@ -123,6 +123,21 @@ TEST_F(SaveToKeyboardTest, PacksTextsAndTellsTheRecordsWhere) {
   EXPECT_EQ(upload.block.header[16], 52);  // text bytes
 }
 
+// With all three key maps to write, the first one refused and the others taken.
+TEST_F(SaveToKeyboardTest, ARefusedFirstKeyMapFailsTheSave) {
+  workspace_.SetWriteAll(true);
+  AddMacro(2, 2);  // one macro chunk
+  ASSERT_EQ(keyboard_.Control("refuse-after 3"), "ok");  // begin, the macros, then profile 1's first chunk
+  const SaveOutcome saved = Save();
+  EXPECT_EQ(saved.result, SaveResult::WriteFailed);
+  EXPECT_EQ(saved.device, DevResult::StatusFF);
+  const auto sent = CommandsAndOffsets();
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent.back().first, CMD_END);  // the other key maps went, and the bracket closed
+  EXPECT_TRUE(workspace_.WriteAll());
+  EXPECT_EQ(prompts_.shown, std::vector<std::string>{});
+}
+
 // The keyboard's macro area is one block, though the program was told 64.
 class SmallMacroArea : public SaveToKeyboardTest {
  protected:

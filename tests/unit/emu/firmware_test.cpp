@@ -315,6 +315,17 @@ TEST(ForcedStatus, AnswersEveryCommandWithItAndCarriesNoneOut) {
   }
 }
 
+TEST(RefuseAfter, RefusesThatOneCommandAndCarriesItNotOut) {
+  Firmware fw = Fresh();
+  fw.RefuseAfter(2);
+  EXPECT_EQ(Send(fw, CommandReport(CMD_BEGIN)).status, kStatusAccepted);
+  const std::string before = fw.ToJson();
+  EXPECT_EQ(Send(fw, CommandReport(CMD_WRITE_KEYMAP, 3, 0, Bytes{1, 2, 3})).status, kStatusRefused);
+  EXPECT_EQ(fw.ToJson(), before);
+  EXPECT_EQ(Send(fw, CommandReport(CMD_WRITE_KEYMAP, 3, 0, Bytes{1, 2, 3})).status, kStatusAccepted);
+  EXPECT_NE(fw.ToJson(), before);
+}
+
 // --- on the keyboard itself ---
 
 TEST(OnTheKeyboard, LightingStepsThroughTheSupportedEffectsOfTheActiveProfile) {
