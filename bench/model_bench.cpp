@@ -6,6 +6,7 @@
 #include "model/default_key_map.h"
 #include "model/key_assignments.h"
 #include "model/keyboard_model.h"
+#include "lang/localisation.h"
 #include "model/macros.h"
 
 namespace keyloft {
@@ -65,6 +66,21 @@ void BM_DecodeKeyMap(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_DecodeKeyMap);
+
+// The tooltip of every key button of the main window: the 105 keys, G1..G9
+// and their assignments, named through the language file (parsed once).
+void BM_DescribeEveryKeyButton(benchmark::State& state) {
+  const Localisation lang(KEYLOFT_ASSETS_DIR, 0x0409);
+  ProfileData model;
+  BuildDefaultProfile(model);
+  model.block.arrays[0] = EveryKeyReassigned();
+  const std::vector<KeyCode> keys = AssignableKeys(DefaultKeyboardModel());
+  for (auto _ : state) {
+    for (KeyCode key : keys) benchmark::DoNotOptimize(DescribeKey(lang, model, 0, key));
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * keys.size()));
+}
+BENCHMARK(BM_DescribeEveryKeyButton)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace keyloft
