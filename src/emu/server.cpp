@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -47,6 +48,26 @@ class WakeLead {
   static constexpr Clock::duration kMaxLead = std::chrono::microseconds(300);  // the most the loop spins
   Clock::duration lag_ = std::chrono::microseconds(50);
 };
+
+// When a message was sent, from the kernel's stamp (SO_TIMESTAMPNS, wall-clock
+// time) moved onto the monotonic clock; received when there is none. The loop
+// may wake some tens of microseconds after a command comes in, and that must
+// not add to the latency the keyboard is told to show. wallNow is read before
+// received, so the age is never overstated and no reply goes early.
+Clock::time_point SentAt(msghdr& message, const timespec& wallNow, Clock::time_point received) {
+  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS || c->cmsg_len < CMSG_LEN(sizeof(timespec))) {
+      continue;
+    }
+    timespec stamp{};
+    std::memcpy(&stamp, CMSG_DATA(c), sizeof(stamp));
+    const auto age = std::chrono::seconds(wallNow.tv_sec - stamp.tv_sec) +
+                     std::chrono::nanoseconds(wallNow.tv_nsec - stamp.tv_nsec);
+    // A wall clock set back meanwhile gives a stamp from the future.
+    return received - std::max<Clock::duration>(age, Clock::duration::zero());
+  }
+  return received;
+}
 
 std::string Errno(std::string_view what) { return std::string(what) + ": " + std::strerror(errno); }
 
@@ -372,6 +393,8 @@ struct Server::Impl {
         if (errno != EAGAIN && errno != EWOULDBLOCK) Log(Errno("cannot accept a host"));
         return;
       }
+      const int on = 1;
+      ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof(on));  // without it, arrival is when read
       const auto& hello = endpoints[endpoint].hello;
       bool sent = ::send(fd, hello.data(), hello.size(), MSG_NOSIGNAL | MSG_DONTWAIT) ==
                   static_cast<ssize_t>(hello.size());
@@ -381,7 +404,14 @@ struct Server::Impl {
 
   void ReadHost(size_t index, short revents) {
     Host& host = hosts[index];
-    ssize_t n = ::recv(host.fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+    iovec data{buffer.data(), buffer.size()};
+    alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(timespec))> stamp{};
+    msghdr message{};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = stamp.data();
+    message.msg_controllen = stamp.size();
+    ssize_t n = ::recvmsg(host.fd, &message, MSG_DONTWAIT);
     if (n < 0) {
       if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) host.dead = true;
       return;
@@ -391,7 +421,9 @@ struct Server::Impl {
       host.dead = true;
       return;
     }
-    const auto arrived = Clock::now();
+    timespec wallNow{};
+    ::clock_gettime(CLOCK_REALTIME, &wallNow);
+    const auto arrived = SentAt(message, wallNow, Clock::now());
     std::span<const uint8_t> report(buffer.data(), static_cast<size_t>(n));
     Trace("out", report);
     if (host.endpoint != commandEndpoint) return;  // LED reports and the like: nothing to do
