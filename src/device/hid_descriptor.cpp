@@ -9,8 +9,9 @@ namespace {
 // Bounds no real device comes near; they keep a hostile descriptor from
 // costing more than a few megabytes or from nesting without end.
 constexpr size_t kMaxReportBytes = 4096;  // report id byte included
-constexpr uint32_t kMaxDataReportSize = 32;
-constexpr uint32_t kMaxPaddingReportSize = 255;
+// As Linux takes them: a pen's 64-bit serial number or a vendor blob must not
+// cost the whole node its collections.
+constexpr uint32_t kMaxReportSize = 256;
 constexpr uint32_t kMaxReportCount = 4096;
 constexpr size_t kMaxPushDepth = 16;
 constexpr size_t kMaxCollectionDepth = 32;
@@ -280,14 +281,13 @@ class Parser {
     const bool constant = flags & kConstantFlag;
     const uint32_t size = g_.reportSize;
     const uint32_t count = g_.reportCount;
-    // Padding may be wider than a value and may even be empty; data may not.
-    if (constant ? size > kMaxPaddingReportSize || count > kMaxReportCount
-                 : size == 0 || size > kMaxDataReportSize || count == 0 || count > kMaxReportCount) {
+    // Padding may be empty; data may not.
+    if (size > kMaxReportSize || count > kMaxReportCount || (!constant && (size == 0 || count == 0))) {
       return HidParseStatus::kBadReportSize;
     }
     if (++fieldCount_ > kMaxFields) return HidParseStatus::kTooComplex;
     uint32_t& bits = bits_[type][g_.reportId];
-    const uint32_t end = bits + size * count;  // at most 4096 bytes before, so no overflow
+    const uint32_t end = bits + size * count;  // at most 4096 bytes before and 2^20 bits added: no overflow
     if ((end + 7) / 8 + 1 > kMaxReportBytes) return HidParseStatus::kReportTooLong;
 
     HidCollection& c = desc_.collections.back();
@@ -435,6 +435,9 @@ uint32_t CheckReport(const HidCollection& c, HidReportType type, std::span<const
   return HIDP_STATUS_SUCCESS;
 }
 
+// Values come out in 32 bits; a field may be wider (up to 256 bits).
+constexpr uint32_t kMaxReadableBits = 32;
+
 // bitSize (1..32) bits at bitOffset of the data after the id byte; bits past
 // the end read as 0.
 uint32_t ReadBits(std::span<const uint8_t> report, uint32_t bitOffset, uint32_t bitSize) {
@@ -455,6 +458,27 @@ int64_t SignExtend(uint32_t raw, uint32_t bitSize) {
 
 int64_t LogicalValue(const HidField& f, uint32_t raw) {
   return f.logicalMin < 0 ? SignExtend(raw, f.bitSize) : int64_t{raw};
+}
+
+// The logical value of the control at bitOffset; false when it does not fit 32
+// bits, which only a field wider than that can hold. Logical bounds are 32-bit,
+// so such a value is outside them whatever the rest of its bits say.
+bool ReadLogical(std::span<const uint8_t> report, const HidField& f, uint32_t bitOffset, int64_t& value) {
+  if (f.bitSize <= kMaxReadableBits) {
+    value = LogicalValue(f, ReadBits(report, bitOffset, f.bitSize));
+    return true;
+  }
+  // Wider: it fits when every bit above the low 32 repeats the sign (bit 31 of a
+  // signed field, 0 otherwise).
+  const uint32_t low = ReadBits(report, bitOffset, 32);
+  const bool negative = f.logicalMin < 0 && (low >> 31) != 0;
+  for (uint32_t at = 32; at < f.bitSize; at += 32) {
+    const uint32_t n = std::min<uint32_t>(32, f.bitSize - at);
+    const uint32_t fill = !negative ? 0 : n == 32 ? UINT32_MAX : (uint32_t{1} << n) - 1;
+    if (ReadBits(report, bitOffset + at, n) != fill) return false;
+  }
+  value = f.logicalMin < 0 ? int64_t{static_cast<int32_t>(low)} : int64_t{low};
+  return true;
 }
 
 bool IsButtonField(const HidField& f) { return !f.isConstant && (f.isArray || f.bitSize == 1); }
@@ -534,16 +558,16 @@ uint32_t HidGetUsages(const HidCollection& collection, HidReportType type, uint1
     // Usage 0 means nothing and ends the callers' 0-terminated lists, so it is
     // never reported.
     for (uint32_t k = 0; k < f.count; ++k) {
-      const uint32_t raw = ReadBits(report, f.bitOffset + k * f.bitSize, f.bitSize);
+      const uint32_t bitOffset = f.bitOffset + k * f.bitSize;
       uint32_t usage = 0;
       if (f.isArray) {
-        const int64_t v = LogicalValue(f, raw);
-        if (v < f.logicalMin || v > f.logicalMax) continue;
+        int64_t v = 0;
+        if (!ReadLogical(report, f, bitOffset, v) || v < f.logicalMin || v > f.logicalMax) continue;
         const auto index = static_cast<size_t>(v - f.logicalMin);
         if (index >= f.usages.size()) continue;
         usage = f.usages[index];
       } else {
-        if (raw == 0) continue;
+        if (ReadBits(report, bitOffset, 1) == 0) continue;  // a variable button is one bit
         usage = f.usages[k];
       }
       if (Low16(usage) != 0 && OnPage(usage, usagePage)) usages.push_back(Low16(usage));
@@ -577,6 +601,9 @@ uint32_t HidGetUsageValue(const HidCollection& collection, HidReportType type, u
   size_t control = 0;
   uint32_t status = FindValue(collection, type, usagePage, usage, report[0], f, control);
   if (status != HIDP_STATUS_SUCCESS) return status;
+  // Refused rather than cut to its low bits: the 32-bit result is too small a
+  // buffer for the value, which is what BUFFER_TOO_SMALL tells a caller.
+  if (f->bitSize > kMaxReadableBits) return HIDP_STATUS_BUFFER_TOO_SMALL;
   value = ReadBits(report, f->bitOffset + static_cast<uint32_t>(control) * f->bitSize, f->bitSize);
   return HIDP_STATUS_SUCCESS;
 }
@@ -589,6 +616,7 @@ uint32_t HidGetScaledUsageValue(const HidCollection& collection, HidReportType t
   size_t control = 0;
   uint32_t status = FindValue(collection, type, usagePage, usage, report[0], f, control);
   if (status != HIDP_STATUS_SUCCESS) return status;
+  if (f->bitSize > kMaxReadableBits) return HIDP_STATUS_BUFFER_TOO_SMALL;  // as HidGetUsageValue
 
   const int64_t logicalMin = f->logicalMin;
   const int64_t logicalMax = f->logicalMax;

@@ -96,7 +96,7 @@ enum class HidParseStatus {
   kTruncatedItem,        // an item's data runs past the end
   kUnbalancedCollection, // End Collection without Collection, or a collection left open
   kUnbalancedPushPop,    // Pop without Push, or too deep a stack
-  kBadReportSize,        // Report Size 0 or above 32 bits, count 0 or absurd, report id 0
+  kBadReportSize,        // Report Size above 256 bits (or 0 for data), count 0 or absurd, report id 0
   kReportTooLong,        // a report longer than 4096 bytes
   kMainItemOutsideCollection,
   kTooComplex,           // more usages, fields or nesting than any real device has
@@ -122,7 +122,9 @@ const HidCollection* CollectionOfReport(const HidDescriptor& descriptor, HidRepo
 // HidP_GetScaledUsageValue do. report starts with its report id byte. A report
 // shorter than the collection's length for that type is
 // HIDP_STATUS_INVALID_REPORT_LENGTH; one whose id the collection does not use
-// is HIDP_STATUS_INCOMPATIBLE_REPORT_ID.
+// is HIDP_STATUS_INCOMPATIBLE_REPORT_ID. A value wider than 32 bits does not
+// fit the result and is HIDP_STATUS_BUFFER_TOO_SMALL; an array that wide names
+// a usage only when its value fits.
 
 // The usages of usagePage (0: any page) that are down, in report order.
 uint32_t HidGetUsages(const HidCollection& collection, HidReportType type, uint16_t usagePage,

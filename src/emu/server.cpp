@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/timerfd.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -12,7 +13,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <deque>
+#include <optional>
 #include <vector>
 
 #include "emu/bytes.h"
@@ -22,12 +25,49 @@
 namespace keyloft::emu {
 namespace {
 
+// CLOCK_MONOTONIC on Linux, the clock the reply timer runs on.
 using Clock = std::chrono::steady_clock;
 
 constexpr int kListenBacklog = 16;
 // Longer than any report: a longer message still reads as too long, never as 64 bytes.
 constexpr size_t kReceiveBytes = 4096;
 constexpr size_t kControlReceiveBytes = 1024;
+
+// Waking a sleeping thread at a set time takes from a few microseconds to some
+// tens (in a virtual machine), more than a held reply may be late. So the
+// timer goes off that much ahead of a reply's due time, learnt from how late
+// it has woken the loop, and the loop waits out the rest on the clock.
+class WakeLead {
+ public:
+  Clock::duration Lead() const { return std::min(lag_ + lag_ / 2 + kMargin, kMaxLead); }
+  // How long after the time it was set for the timer woke the loop.
+  void Observe(Clock::duration lag) { lag_ += (std::clamp(lag, Clock::duration::zero(), kMaxLead) - lag_) / 8; }
+
+ private:
+  static constexpr Clock::duration kMargin = std::chrono::microseconds(10);
+  static constexpr Clock::duration kMaxLead = std::chrono::microseconds(300);  // the most the loop spins
+  Clock::duration lag_ = std::chrono::microseconds(50);
+};
+
+// When a message was sent, from the kernel's stamp (SO_TIMESTAMPNS, wall-clock
+// time) moved onto the monotonic clock; received when there is none. The loop
+// may wake some tens of microseconds after a command comes in, and that must
+// not add to the latency the keyboard is told to show. wallNow is read before
+// received, so the age is never overstated and no reply goes early.
+Clock::time_point SentAt(msghdr& message, const timespec& wallNow, Clock::time_point received) {
+  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS || c->cmsg_len < CMSG_LEN(sizeof(timespec))) {
+      continue;
+    }
+    timespec stamp{};
+    std::memcpy(&stamp, CMSG_DATA(c), sizeof(stamp));
+    const auto age = std::chrono::seconds(wallNow.tv_sec - stamp.tv_sec) +
+                     std::chrono::nanoseconds(wallNow.tv_nsec - stamp.tv_nsec);
+    // A wall clock set back meanwhile gives a stamp from the future.
+    return received - std::max<Clock::duration>(age, Clock::duration::zero());
+  }
+  return received;
+}
 
 std::string Errno(std::string_view what) { return std::string(what) + ": " + std::strerror(errno); }
 
@@ -88,7 +128,7 @@ struct Server::Impl {
     Clock::time_point due;
     std::array<uint8_t, kCommandReportBytes> report;
   };
-  enum class Target { kStop, kWake, kControlListener, kListener, kHost, kControl };
+  enum class Target { kStop, kWake, kTimer, kControlListener, kListener, kHost, kControl };
   struct PollTarget {
     Target kind;
     size_t index = 0;
@@ -97,10 +137,12 @@ struct Server::Impl {
 
   Impl(Firmware fw, ServerOptions opt)
       : firmware(std::move(fw)), options(std::move(opt)), name("vkb-" + std::to_string(::getpid())),
-        latencyMs(options.latencyMs), wakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+        latencyMs(options.latencyMs), wakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+        timerFd(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC)) {}
   ~Impl() {
     CloseAll();
     if (wakeFd >= 0) ::close(wakeFd);
+    if (timerFd >= 0) ::close(timerFd);
   }
 
   Firmware firmware;
@@ -122,6 +164,13 @@ struct Server::Impl {
   int latencyMs = 0;
   const int wakeFd;  // Stop() writes it from another thread: set once, closed last
   std::deque<HeldReply> held;  // due times never decrease, so replies keep their order
+  // Fires just before the first held reply is due. A poll() timeout would be
+  // whole milliseconds plus the thread's timer slack; an absolute timerfd has
+  // neither.
+  const int timerFd;
+  std::optional<Clock::time_point> armedFor;  // the due time timerFd is set for; none when disarmed or spent
+  Clock::time_point firesAt;
+  WakeLead wakeLead;
   std::vector<uint8_t> buffer = std::vector<uint8_t>(kReceiveBytes);
 
   void Log(const std::string& line) const {
@@ -158,6 +207,10 @@ struct Server::Impl {
     }
     if (wakeFd < 0) {
       error = Errno("cannot create an eventfd");
+      return false;
+    }
+    if (timerFd < 0) {
+      error = Errno("cannot create a timerfd");
       return false;
     }
     if (!Plug(error)) return false;
@@ -287,17 +340,47 @@ struct Server::Impl {
   }
 
   void SendDueReplies() {
-    const auto now = Clock::now();
+    auto now = Clock::now();
+    // The timer goes off a little early: the last stretch is waited out here,
+    // as a reply must not go before its time.
+    if (!held.empty() && held.front().due > now && held.front().due - now <= wakeLead.Lead()) {
+      while (now < held.front().due) now = Clock::now();
+    }
     while (!held.empty() && held.front().due <= now) {
       Broadcast(commandEndpoint, held.front().report);
       held.pop_front();
     }
   }
 
-  int PollTimeout() const {
-    if (held.empty()) return -1;
-    auto left = std::chrono::ceil<std::chrono::milliseconds>(held.front().due - Clock::now()).count();
-    return static_cast<int>(std::clamp<long long>(left, 0, kMaxLatencyMs));
+  // Sets the timer for the first held reply, or disarms it when none waits.
+  // Only when that changes: a reply added behind others needs no system call.
+  void ArmTimer() {
+    std::optional<Clock::time_point> due;
+    if (!held.empty()) due = held.front().due;
+    if (due == armedFor) return;
+    itimerspec spec{};  // all zero disarms
+    if (due) {
+      firesAt = *due - wakeLead.Lead();
+      // At least 1 ns: an all-zero time would disarm it.
+      const int64_t ns = std::max<int64_t>(
+          1, std::chrono::duration_cast<std::chrono::nanoseconds>(firesAt.time_since_epoch()).count());
+      spec.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+      spec.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+    }
+    // A past time fires at once, so a reply due while the loop was busy still goes.
+    if (::timerfd_settime(timerFd, TFD_TIMER_ABSTIME, &spec, nullptr) != 0) {
+      Log(Errno("cannot set the reply timer"));
+      return;
+    }
+    armedFor = due;
+  }
+
+  // woke: when poll() returned, before any reply was waited for.
+  void TimerFired(Clock::time_point woke) {
+    uint64_t expirations = 0;
+    if (::read(timerFd, &expirations, sizeof(expirations)) != sizeof(expirations)) return;
+    if (armedFor) wakeLead.Observe(woke - firesAt);
+    armedFor.reset();
   }
 
   // ---- events ----
@@ -310,6 +393,8 @@ struct Server::Impl {
         if (errno != EAGAIN && errno != EWOULDBLOCK) Log(Errno("cannot accept a host"));
         return;
       }
+      const int on = 1;
+      ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof(on));  // without it, arrival is when read
       const auto& hello = endpoints[endpoint].hello;
       bool sent = ::send(fd, hello.data(), hello.size(), MSG_NOSIGNAL | MSG_DONTWAIT) ==
                   static_cast<ssize_t>(hello.size());
@@ -319,7 +404,14 @@ struct Server::Impl {
 
   void ReadHost(size_t index, short revents) {
     Host& host = hosts[index];
-    ssize_t n = ::recv(host.fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+    iovec data{buffer.data(), buffer.size()};
+    alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(timespec))> stamp{};
+    msghdr message{};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = stamp.data();
+    message.msg_controllen = stamp.size();
+    ssize_t n = ::recvmsg(host.fd, &message, MSG_DONTWAIT);
     if (n < 0) {
       if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) host.dead = true;
       return;
@@ -329,7 +421,9 @@ struct Server::Impl {
       host.dead = true;
       return;
     }
-    const auto arrived = Clock::now();
+    timespec wallNow{};
+    ::clock_gettime(CLOCK_REALTIME, &wallNow);
+    const auto arrived = SentAt(message, wallNow, Clock::now());
     std::span<const uint8_t> report(buffer.data(), static_cast<size_t>(n));
     Trace("out", report);
     if (host.endpoint != commandEndpoint) return;  // LED reports and the like: nothing to do
@@ -429,6 +523,8 @@ struct Server::Impl {
       targets.clear();
       if (options.stopFd >= 0) watch(Target::kStop, 0, options.stopFd, POLLIN);
       watch(Target::kWake, 0, wakeFd, POLLIN);
+      ArmTimer();
+      watch(Target::kTimer, 0, timerFd, POLLIN);
       watch(Target::kControlListener, 0, controlFd, POLLIN);
       for (size_t i = 0; i < endpoints.size(); ++i)
         if (endpoints[i].listenFd >= 0) watch(Target::kListener, i, endpoints[i].listenFd, POLLIN);
@@ -436,7 +532,8 @@ struct Server::Impl {
       for (size_t i = 0; i < controls.size(); ++i)
         watch(Target::kControl, i, controls[i].fd, controls[i].pendingAnswer.empty() ? POLLIN : POLLOUT);
 
-      int ready = ::poll(fds.data(), fds.size(), PollTimeout());
+      int ready = ::poll(fds.data(), fds.size(), -1);
+      const auto woke = Clock::now();
       if (ready < 0) {
         if (errno == EINTR) continue;
         Log(Errno("poll failed"));
@@ -453,6 +550,7 @@ struct Server::Impl {
           case Target::kWake:
             quitting = true;
             break;
+          case Target::kTimer: TimerFired(woke); break;  // its replies went out with SendDueReplies
           case Target::kControlListener: AcceptControls(); break;
           case Target::kListener:
             if (endpoints[t.index].listenFd == t.fd) AcceptHosts(t.index);  // else unplugged meanwhile

@@ -72,6 +72,20 @@ const Bytes kGamepad = {
     0x81, 0x03,                                                  // padding nibble
     0xC0};
 
+// A pen whose 64-bit serial number starts mid-byte, with switches on both sides
+// of it and a pressure after: every later field sits past the full 64 bits.
+const Bytes kPen = {
+    0x05, 0x0D, 0x09, 0x02, 0xA1, 0x01, 0x85, 0x02,              // Digitizer, Pen, report 2
+    0x09, 0x20, 0xA1, 0x00,                                      // Stylus (physical)
+    0x09, 0x42, 0x09, 0x44, 0x15, 0x00, 0x25, 0x01,              // tip, barrel: bits 0..1
+    0x75, 0x01, 0x95, 0x02, 0x81, 0x02,
+    0x09, 0x5B, 0x27, 0xFF, 0xFF, 0xFF, 0x7F,                    // serial number: bits 2..65
+    0x75, 0x40, 0x95, 0x01, 0x81, 0x02,
+    0x09, 0x3C, 0x25, 0x01, 0x75, 0x01, 0x81, 0x02,              // invert: bit 66
+    0x75, 0x05, 0x81, 0x03,                                      // padding to the byte
+    0x09, 0x30, 0x26, 0xFF, 0x0F, 0x75, 0x10, 0x81, 0x02,        // pressure 0..4095: bits 72..87
+    0xC0, 0xC0};
+
 HidDescriptor MustParse(const Bytes& bytes) {
   HidDescriptor d;
   EXPECT_EQ(ParseReportDescriptor(bytes, d), HidParseStatus::kOk);
@@ -245,6 +259,45 @@ TEST(HidDescriptorCaps, AReportIdUsedByTwoCollectionsGrowsInBoth) {
   EXPECT_EQ(CollectionOfReport(d, HidP_Input, 5), &d.collections[0]);
 }
 
+TEST(HidDescriptorCaps, AWideFieldKeepsItsCollectionAndTheLayoutAfterIt) {
+  HidDescriptor d = MustParse(Concat({kPen, kConsumerControl}));
+  ASSERT_EQ(d.collections.size(), 2u);
+  const HidCollection& pen = d.collections[0];
+  EXPECT_EQ(pen.usagePage, 0x0D);
+  ExpectLengths(pen, 12, 0, 0);
+  ExpectLengths(d.collections[1], 3, 0, 0);
+  ASSERT_EQ(pen.fields.size(), 5u);
+  EXPECT_EQ(pen.fields[1].bitOffset, 2u);
+  EXPECT_EQ(pen.fields[2].bitOffset, 66u);
+  EXPECT_EQ(pen.fields[4].bitOffset, 72u);
+  ASSERT_EQ(pen.valueCaps[HidP_Input].size(), 2u);
+  EXPECT_EQ(pen.valueCaps[HidP_Input][0].usageMin, 0x5B);
+  EXPECT_EQ(pen.valueCaps[HidP_Input][0].bitSize, 64);
+
+  // Tip down, barrel up, a serial of all ones, invert up, pressure 0x123: a
+  // layout that took the serial for 32 bits would find invert down.
+  const Bytes report = {0x02, 0xFD, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x03, 0x23, 0x01};
+  EXPECT_EQ(Usages(pen, 0x0D, report), (std::vector<uint16_t>{0x42}));
+  EXPECT_EQ(HidMaxUsageListLength(pen, HidP_Input, 0x0D), 3u);
+  uint32_t value = 0;
+  EXPECT_EQ(HidGetUsageValue(pen, HidP_Input, 0x0D, 0x30, report, value), HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(value, 0x123u);
+  int32_t scaled = 0;
+  EXPECT_EQ(HidGetScaledUsageValue(pen, HidP_Input, 0x0D, 0x30, report, scaled), HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(scaled, 0x123);
+
+  // The serial does not fit the 32-bit results: refused, nothing half read.
+  value = 0xAAAA;
+  scaled = 0xAAAA;
+  EXPECT_EQ(HidGetUsageValue(pen, HidP_Input, 0x0D, 0x5B, report, value), HIDP_STATUS_BUFFER_TOO_SMALL);
+  EXPECT_EQ(value, 0u);
+  EXPECT_EQ(HidGetScaledUsageValue(pen, HidP_Input, 0x0D, 0x5B, report, scaled), HIDP_STATUS_BUFFER_TOO_SMALL);
+  EXPECT_EQ(scaled, 0);
+  // Checks that come before reading still come first.
+  EXPECT_EQ(HidGetUsageValue(pen, HidP_Input, 0x0D, 0x5B, Bytes(report.begin(), report.end() - 1), value),
+            HIDP_STATUS_INVALID_REPORT_LENGTH);
+}
+
 // ---- How usages bind to the controls of a variable item ----
 
 struct BindingCase {
@@ -412,6 +465,24 @@ TEST(HidGetUsages, BootKeyboardArrayIgnoresValuesPastItsLogicalMaximum) {
   EXPECT_EQ(HidMaxUsageListLength(c, HidP_Input, 0x08), 0u);
 }
 
+TEST(HidGetUsages, AWideArrayNamesAUsageOnlyWhenItsWholeValueIsInRange) {
+  // Buttons 1..4 from one 64-bit array slot, logical 0..3, then -1..2.
+  Bytes bytes = {0x05, 0x09, 0x09, 0x00, 0xA1, 0x01, 0x19, 0x01, 0x29, 0x04, 0x15, 0x00, 0x25, 0x03,
+                 0x75, 0x40, 0x95, 0x01, 0x81, 0x00, 0xC0};
+  HidDescriptor d = MustParse(bytes);
+  const HidCollection& c = d.collections[0];
+  ExpectLengths(c, 9, 0, 0);
+  EXPECT_EQ(Usages(c, 0x09, {0x00, 0x02, 0, 0, 0, 0, 0, 0, 0}), (std::vector<uint16_t>{3}));
+  EXPECT_TRUE(Usages(c, 0x09, {0x00, 0x02, 0, 0, 0, 0, 0, 0, 0x01}).empty()) << "the low 32 bits alone are in range";
+
+  bytes[11] = 0xFF;  // Logical Minimum -1: the slot is signed
+  bytes[13] = 0x02;
+  HidDescriptor s = MustParse(bytes);
+  const HidCollection& signedSlot = s.collections[0];
+  EXPECT_EQ(Usages(signedSlot, 0x09, {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), (std::vector<uint16_t>{1})) << "-1, sign-extended to 64 bits";
+  EXPECT_TRUE(Usages(signedSlot, 0x09, {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}).empty()) << "2^32 - 1, not -1";
+}
+
 TEST(HidGetUsages, ConsumerArrayReportsTheUsageOfItsValue) {
   HidDescriptor d = MustParse(Concat({kConsumerControl, kSystemControl}));
   const HidCollection& consumer = d.collections[0];
@@ -570,7 +641,11 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedCase{"PushSixteenDeep", Concat({kOpen, Repeat({0xA4}, 16), kClose}), HidParseStatus::kOk},
         MalformedCase{"ReportSize0", Concat({kOpen, {0x75, 0x00, 0x95, 0x01, 0x81, 0x02}, kClose}),
                       HidParseStatus::kBadReportSize},
-        MalformedCase{"ReportSize33", Concat({kOpen, {0x75, 0x21, 0x95, 0x01, 0x81, 0x02}, kClose}),
+        MalformedCase{"ReportSize256", Concat({kOpen, {0x76, 0x00, 0x01, 0x95, 0x01, 0x81, 0x02}, kClose}),
+                      HidParseStatus::kOk},
+        MalformedCase{"ReportSize257", Concat({kOpen, {0x76, 0x01, 0x01, 0x95, 0x01, 0x81, 0x02}, kClose}),
+                      HidParseStatus::kBadReportSize},
+        MalformedCase{"PaddingSize257", Concat({kOpen, {0x76, 0x01, 0x01, 0x95, 0x01, 0x81, 0x03}, kClose}),
                       HidParseStatus::kBadReportSize},
         MalformedCase{"ReportCount0", Concat({kOpen, {0x75, 0x08, 0x95, 0x00, 0x81, 0x02}, kClose}),
                       HidParseStatus::kBadReportSize},

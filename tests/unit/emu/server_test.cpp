@@ -270,6 +270,38 @@ TEST(VhidServer, LatencyHoldsRepliesInOrderWithoutStallingTheLoop) {
   EXPECT_EQ((*second)[3], CMD_END);
 }
 
+// Each held reply waits out its own command's latency, and none overtakes one
+// held before it, not even when the latency drops to 0 meanwhile.
+TEST(VhidServer, HeldRepliesWaitTheirOwnLatencyAndKeepTheirOrder) {
+  TempDir dir;
+  ServerOptions options;
+  options.latencyMs = 150;
+  ServedKeyboard kb(dir.Path(), options);
+  ASSERT_TRUE(kb.Started()) << kb.Error();
+  VhidHost host(kb.Socket(2));
+  ASSERT_TRUE(host.Connected());
+
+  const auto firstSent = Clock::now();
+  ASSERT_TRUE(host.Send(CommandReport(CMD_READ_INFO, 44)));
+  std::this_thread::sleep_for(50ms);
+  const auto secondSent = Clock::now();
+  ASSERT_TRUE(host.Send(CommandReport(CMD_BEGIN)));
+  ASSERT_EQ(kb.Ctl("latency 0"), "ok");
+  ASSERT_TRUE(host.Send(CommandReport(CMD_END)));
+
+  auto first = host.Receive();
+  const auto firstReceived = Clock::now();
+  auto second = host.Receive();
+  const auto secondReceived = Clock::now();
+  auto third = host.Receive();
+  ASSERT_TRUE(first && second && third);
+  EXPECT_EQ((*first)[3], CMD_READ_INFO);
+  EXPECT_EQ((*second)[3], CMD_BEGIN);
+  EXPECT_EQ((*third)[3], CMD_END);
+  EXPECT_GE(firstReceived - firstSent, 150ms);
+  EXPECT_GE(secondReceived - secondSent, 150ms);
+}
+
 TEST(VhidServer, SharedLayoutServesEventsAndCommandsOnInterface1) {
   TempDir dir;
   ServerOptions options;
