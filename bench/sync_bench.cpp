@@ -66,15 +66,57 @@ void Report(const char* name, std::pair<int, int> counted, double wallMs, int la
               floorMs > 0 ? wallMs / floorMs : 0.0);
 }
 
+constexpr int kMacroBlocks = 255;
+
 int Fail(const char* why) {
   std::fprintf(stderr, "keyloft-bench-sync: %s\n", why);
   return 1;
 }
 
+// The cases against the keyboard served in home/vhid: 0 when each ran.
+int Measure(const Paths& paths, const std::filesystem::path& home, int latencyMs) {
+  ThreadExecutor executor;
+  Headless ui;
+  KeyloftCore core(paths, HidTransportConfig::Vhid(home / "vhid"), CorePorts{executor, ui.Ports()},
+                   CoreOptions{true, MonitorTiming{50, 50}, false});
+  core.Start();
+  while (!ui.connected) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  executor.Drain();
+  TraceCount trace{home / "trace.txt"};
+  trace.Next();
+
+  for (size_t count : {0, 10, 100}) {
+    // The macros reach the keyboard with an Apply, then come back with a read-back.
+    ProfileEditor& editor = core.Editor();
+    for (const MacroRecord& m : editor.Macros()) {
+      if (editor.DeleteMacro(m.id) != EditResult::Ok) return Fail("a macro could not be deleted");
+    }
+    for (MacroRecord& m : Macros(count, kMacroBlocks * 128)) {
+      if (editor.AddMacro(Utf16ToUtf8(m.name), std::move(m.steps), m.cycles) != EditResult::Ok) {
+        return Fail("a macro could not be added");
+      }
+    }
+    // A change even without macros, so that every case writes the macro area and a key map.
+    if (editor.AssignKey(0, 0x01E, KeyAction::Default()) != EditResult::Ok) return Fail("a key could not be assigned");
+    auto start = std::chrono::steady_clock::now();
+    ApplyOutcome applied;
+    executor.RunAndWait([&] { applied = core.Sync().Apply(); });
+    if (applied.result != ApplyResult::Applied) return Fail("the macros could not be applied");
+    auto wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    Report(("apply_" + std::to_string(count) + "_macros").c_str(), trace.Next(), wall, latencyMs);
+
+    start = std::chrono::steady_clock::now();
+    executor.RunAndWait([&] { core.Sync().OnConnected(); });
+    wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    Report(("readback_" + std::to_string(count) + "_macros").c_str(), trace.Next(), wall, latencyMs);
+  }
+  core.Stop();
+  return 0;
+}
+
 int Run(int latencyMs) {
   const auto home = std::filesystem::temp_directory_path() / ("keyloft-bench-" + std::to_string(::getpid()));
   std::filesystem::create_directories(home / "vhid");
-  constexpr int kMacroBlocks = 255;
   emu::ServerOptions options;
   options.folder = home / "vhid";
   options.tracePath = home / "trace.txt";
@@ -92,47 +134,12 @@ int Run(int latencyMs) {
   paths.dataHome = home / "data";
   paths.configHome = home / "config";
   paths.runtimeFolder = home;
-  ThreadExecutor executor;
-  Headless ui;
-  {
-    KeyloftCore core(paths, HidTransportConfig::Vhid(home / "vhid"), CorePorts{executor, ui.Ports()},
-                     CoreOptions{true, MonitorTiming{50, 50}, false});
-    core.Start();
-    while (!ui.connected) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    executor.Drain();
-    TraceCount trace{home / "trace.txt"};
-    trace.Next();
-
-    for (size_t count : {0, 10, 100}) {
-      // The macros reach the keyboard with an Apply, then come back with a read-back.
-      ProfileEditor& editor = core.Editor();
-      for (const MacroRecord& m : editor.Macros()) {
-        if (editor.DeleteMacro(m.id) != EditResult::Ok) return Fail("a macro could not be deleted");
-      }
-      for (MacroRecord& m : Macros(count, kMacroBlocks * 128)) {
-        if (editor.AddMacro(Utf16ToUtf8(m.name), std::move(m.steps), m.cycles) != EditResult::Ok) {
-          return Fail("a macro could not be added");
-        }
-      }
-      auto start = std::chrono::steady_clock::now();
-      ApplyOutcome applied;
-      executor.RunAndWait([&] { applied = core.Sync().Apply(); });
-      if (applied.result != ApplyResult::Applied) return Fail("the macros could not be applied");
-      auto wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-      Report(("apply_" + std::to_string(count) + "_macros").c_str(), trace.Next(), wall, latencyMs);
-
-      start = std::chrono::steady_clock::now();
-      executor.RunAndWait([&] { core.Sync().OnConnected(); });
-      wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-      Report(("readback_" + std::to_string(count) + "_macros").c_str(), trace.Next(), wall, latencyMs);
-    }
-    core.Stop();
-  }
+  const int result = Measure(paths, home, latencyMs);
   server.Stop();
   serving.join();
   std::error_code ec;
   std::filesystem::remove_all(home, ec);
-  return 0;
+  return result;
 }
 
 }  // namespace
