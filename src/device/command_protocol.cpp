@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
+#include "platform/precise_sleep.h"
 #include "util/bytes.h"
 
 namespace keyloft {
@@ -138,7 +138,7 @@ DevResult CommandChannel::DevBegin() {
 
 DevResult CommandChannel::DevEnd() {
   // The keyboard needs a moment after the last data command of a bracket.
-  std::this_thread::sleep_for(std::chrono::milliseconds(kEndDelayMs));
+  SleepPrecisely(std::chrono::milliseconds(kEndDelayMs));
   CommandReport r;
   r.SetHeader(CMD_END, 0, 0);
   return Exchange(r, nullptr);

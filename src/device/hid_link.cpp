@@ -214,16 +214,25 @@ std::optional<size_t> HidLink::Transfer(bool isRead, std::span<uint8_t> in, std:
   std::optional<Clock::time_point> deadline;
   if (timeout) deadline = Clock::now() + *timeout;
   const int fd = device_->Fd();
+  // The descriptor is non-blocking: the transfer is tried first and waited for
+  // only when it cannot go yet, so a report already there costs no poll.
+  bool wait = false;
   for (;;) {
-    pollfd fds[2] = {{fd, static_cast<short>(isRead ? POLLIN : POLLOUT), 0}, {cancelFd_, POLLIN, 0}};
-    int rc = ::poll(fds, 2, RemainingMs(deadline));
-    if (rc < 0 && errno == EINTR) continue;
-    if (rc <= 0 || (fds[1].revents & POLLIN) || cancelled_) return std::nullopt;  // error, time-out or cancel
-    const short ready = isRead ? POLLIN : POLLOUT;
-    if (!(fds[0].revents & ready)) {
-      if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) gone_ = true;
-      return std::nullopt;
+    if (wait) {
+      // Nothing there and no time to wait for it: a time-out at once.
+      if (timeout && timeout->count() == 0) return std::nullopt;
+      pollfd fds[2] = {{fd, static_cast<short>(isRead ? POLLIN : POLLOUT), 0}, {cancelFd_, POLLIN, 0}};
+      int rc = ::poll(fds, 2, RemainingMs(deadline));
+      if (rc < 0 && errno == EINTR) continue;
+      if (rc <= 0 || (fds[1].revents & POLLIN)) return std::nullopt;  // error, time-out or cancel
+      const short ready = isRead ? POLLIN : POLLOUT;
+      if (!(fds[0].revents & ready)) {
+        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) gone_ = true;
+        return std::nullopt;
+      }
     }
+    if (cancelled_) return std::nullopt;
+    wait = true;  // unless what follows says otherwise
     if (!isRead) {
       ssize_t n = ::write(fd, out.data(), out.size());
       if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
@@ -242,7 +251,10 @@ std::optional<size_t> HidLink::Transfer(bool isRead, std::span<uint8_t> in, std:
     }
     size_t length = static_cast<size_t>(n) + (numbered ? 0 : 1);
     if (!numbered) rxBuffer_[0] = 0;
-    if (!ReportBelongsHere(rxBuffer_[0])) continue;  // another collection's report
+    if (!ReportBelongsHere(rxBuffer_[0])) {  // another collection's report: look again at once
+      wait = false;
+      continue;
+    }
 
     size_t copied = std::min(in.size(), length);
     std::copy_n(rxBuffer_.begin(), copied, in.begin());

@@ -99,7 +99,9 @@ bool Decode(std::span<const uint8_t> bytes, ProfileData& profile) {
   return true;
 }
 
-std::vector<uint8_t> Encode(ProfileData& profile) {
+}  // namespace
+
+std::vector<uint8_t> EncodeProfileFile(ProfileData& profile) {
   const uint16_t macroCount = static_cast<uint16_t>(std::min(profile.macros.size(), kMaxMacros));
   const std::vector<uint8_t> pool = PackTexts(profile);
   auto header = BuildProfileHeader(macroCount, static_cast<uint32_t>(pool.size()));
@@ -115,7 +117,9 @@ std::vector<uint8_t> Encode(ProfileData& profile) {
   return bytes;
 }
 
-}  // namespace
+bool WriteProfileFile(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+  return ReplaceFileAtomically(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
 
 int ValidateProfileFile(const std::filesystem::path& path, Prompts& prompts) {
   std::vector<uint8_t> bytes;
@@ -142,8 +146,7 @@ bool LoadProfileFile(const std::filesystem::path& path, ProfileData& profile) {
 
 bool SaveProfileFile(const std::filesystem::path& path, ProfileData& profile) {
   try {
-    const std::vector<uint8_t> bytes = Encode(profile);
-    return ReplaceFileAtomically(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    return WriteProfileFile(path, EncodeProfileFile(profile));
   } catch (const std::bad_alloc&) {
     return false;
   }

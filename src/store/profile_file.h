@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
+#include <vector>
 
 #include "model/profile_data.h"
 
@@ -32,6 +34,12 @@ bool LoadProfileFile(const std::filesystem::path& path, ProfileData& profile);
 // header is rebuilt from the model and the records of texts learn their pool
 // offsets. The caller holds the model's lock.
 bool SaveProfileFile(const std::filesystem::path& path, ProfileData& profile);
+
+// The same in two steps: the file's bytes (the header rebuilt and the text
+// records told their offsets, as above), and those bytes put on disk
+// atomically; so the model's lock need not be held while the disk works.
+std::vector<uint8_t> EncodeProfileFile(ProfileData& profile);
+bool WriteProfileFile(const std::filesystem::path& path, std::span<const uint8_t> bytes);
 
 // A profile file of the default model, without touching any model.
 bool CreateDefaultProfileFile(const std::filesystem::path& path);

@@ -1,17 +1,35 @@
 // Apply: pending key and macro changes saved to the working file and written
 // to the keyboard, with the progress animation shown meanwhile.
+#include <future>
 #include <system_error>
+#include <vector>
 
 #include "store/profile_file.h"
 #include "sync/readback.h"
 
 namespace keyloft {
 
-bool SyncEngine::SaveWorkingProfile() {
+bool SyncEngine::SaveWorkingProfile() { return StartSavingWorkingProfile().get(); }
+
+std::future<bool> SyncEngine::StartSavingWorkingProfile() {
   std::error_code ec;
-  if (!std::filesystem::exists(WorkingProfileFile(), ec)) return false;
-  // SaveProfileFile writes the texts' pool offsets back into the model.
-  return workspace_.Edit([&](ProfileData& working) { return SaveProfileFile(WorkingProfileFile(), working); });
+  if (!std::filesystem::exists(WorkingProfileFile(), ec)) {
+    std::promise<bool> none;
+    none.set_value(false);
+    return none.get_future();
+  }
+  try {
+    // Encoding writes the texts' pool offsets back into the model: under its
+    // lock. The disk's part needs no lock and goes on while the keyboard is written.
+    std::vector<uint8_t> bytes = workspace_.Edit([](ProfileData& working) { return EncodeProfileFile(working); });
+    return std::async(std::launch::async, [path = WorkingProfileFile(), bytes = std::move(bytes)] {
+      return WriteProfileFile(path, bytes);
+    });
+  } catch (const std::exception&) {  // no memory, or no thread: not saved
+    std::promise<bool> failed;
+    failed.set_value(false);
+    return failed.get_future();
+  }
 }
 
 void SyncEngine::SetPending(bool pending) {
@@ -34,8 +52,9 @@ ApplyOutcome SyncEngine::Apply() {
   if (workspace_.Pending()) {
     // Changes made while the keyboard is written stay pending.
     const uint64_t edits = workspace_.Edits();
-    const bool saved = SaveWorkingProfile();
+    std::future<bool> saving = StartSavingWorkingProfile();
     const SaveOutcome written = SaveToKeyboard(workspace_, device_, channel_, ports_.prompts, false);
+    const bool saved = saving.get();
     outcome.device = written.device;
     outcome.namesDropped = written.namesDropped;
     if (written.result == SaveResult::MacrosTooLong) {

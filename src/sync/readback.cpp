@@ -20,6 +20,13 @@ std::filesystem::path SyncEngine::WorkingProfileFile() const { return keyloft::W
 
 DevResult SyncEngine::ReadOnboardImage(const std::filesystem::path& path) {
   DeviceSequence sequence(device_, DeviceSequence::Fresh);
+  ProfileData image;
+  if (DevResult read = ReadOnboardProfiles(image); read != DevResult::Ok) return read;
+  userData_.EnsureUserDataFolder();
+  return SaveProfileFile(path, image) ? DevResult::Ok : DevResult::WriteFailed;
+}
+
+DevResult SyncEngine::ReadOnboardProfiles(ProfileData& image) {
   const int active = GetActiveProfile(device_, channel_);
   if (active < 0 || active > 2) return device_.unanswered ? DevResult::NoReply : DevResult::BadProfile;
   const size_t keyMapBytes = device_.keyMapBytes;
@@ -42,15 +49,13 @@ DevResult SyncEngine::ReadOnboardImage(const std::filesystem::path& path) {
     std::scoped_lock lock(device_.stateLock);
     defaults = device_.defaultKeyMap;
   }
-  ProfileData image;
   BuildDefaultProfile(image);
   for (size_t p = 0; p < kProfiles; ++p) {
     DecodeKeyMapImage(std::span(keyMaps[p]).first(keyMapBytes), std::span(defaults).first(keyMapBytes),
                       image.block.arrays[p]);
   }
   if (!macroArea.empty()) image.macros = DecodeMacroImage(macroArea, Utf8ToUtf16(lang_.GetText("MACRO_NEW_PREFIX")));
-  userData_.EnsureUserDataFolder();
-  return SaveProfileFile(path, image) ? DevResult::Ok : DevResult::WriteFailed;
+  return DevResult::Ok;
 }
 
 void SyncEngine::StopRecordingAndSay() {
@@ -64,9 +69,17 @@ DevResult SyncEngine::LoadOnboardProfiles(bool keepApply) {
   userData_.EnsureUserDataFolder();
   StopRecordingAndSay();
   DevResult read = DevResult::NoReply;
-  if (GetActiveProfile(device_, channel_) >= 0) read = ReadOnboardImage(WorkingProfileFile());
+  ProfileData image;
+  if (GetActiveProfile(device_, channel_) >= 0) read = ReadOnboardProfiles(image);
+  // The keyboard's content goes through the working file: what cannot be kept
+  // there is not taken either, and the defaults are shown, as after a failed read.
+  if (read == DevResult::Ok && !SaveProfileFile(WorkingProfileFile(), image)) read = DevResult::WriteFailed;
   workspace_.Edit([&](ProfileData& working) {
-    if (read != DevResult::Ok || !LoadProfileFile(WorkingProfileFile(), working)) BuildDefaultProfile(working);
+    if (read == DevResult::Ok) {
+      working = std::move(image);
+    } else {
+      BuildDefaultProfile(working);
+    }
   });
   ports_.keys.RedrawKeys();
   if (!keepApply) SetPending(false);

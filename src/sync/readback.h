@@ -7,6 +7,7 @@
 #pragma once
 
 #include <filesystem>
+#include <future>
 
 #include "device/command_protocol.h"
 #include "device/device_context.h"
@@ -84,6 +85,10 @@ class SyncEngine {
   bool SaveWorkingProfile();
 
  private:
+  // The same, its disk part on a thread of its own: the result, when done.
+  std::future<bool> StartSavingWorkingProfile();
+  // The three key maps and the macro area, decoded into image.
+  DevResult ReadOnboardProfiles(ProfileData& image);
   void StopRecordingAndSay();
   void SetPending(bool pending);
 
