@@ -31,14 +31,21 @@ DevResult StatusResult(uint8_t status) {
 }
 
 // Keyboard lock held for one exchange, released on every path.
+// The keyboard lock for one exchange, released on every path; within an open
+// bracket the bracket holds it already.
 class ExchangeGuard {
  public:
-  explicit ExchangeGuard(DeviceContext& d) : exchange_(d.exchangeLock), file_(d.keyboardLock) { file_.Lock(); }
-  ~ExchangeGuard() { file_.Unlock(); }
+  explicit ExchangeGuard(DeviceContext& d) : exchange_(d.exchangeLock), device_(d), own_(d.bracketsOpen == 0) {
+    if (own_) device_.keyboardLock.Lock();
+  }
+  ~ExchangeGuard() {
+    if (own_) device_.keyboardLock.Unlock();
+  }
 
  private:
   std::scoped_lock<std::mutex> exchange_;
-  FileLock& file_;
+  DeviceContext& device_;
+  bool own_;
 };
 
 }  // namespace
@@ -131,6 +138,11 @@ DevResult CommandChannel::Exchange(CommandReport& report, CommandReport* reply) 
 }
 
 DevResult CommandChannel::DevBegin() {
+  if (device_.deviceConnected) {
+    // From here to the end, the keyboard is this program's alone.
+    std::scoped_lock lock(device_.exchangeLock);
+    if (device_.bracketsOpen++ == 0) device_.keyboardLock.Lock();
+  }
   CommandReport r;
   r.SetHeader(CMD_BEGIN, 0, 0);
   return Exchange(r, nullptr);
@@ -141,7 +153,10 @@ DevResult CommandChannel::DevEnd() {
   SleepPrecisely(std::chrono::milliseconds(kEndDelayMs));
   CommandReport r;
   r.SetHeader(CMD_END, 0, 0);
-  return Exchange(r, nullptr);
+  const DevResult result = Exchange(r, nullptr);
+  std::scoped_lock lock(device_.exchangeLock);
+  if (device_.bracketsOpen > 0 && --device_.bracketsOpen == 0) device_.keyboardLock.Unlock();
+  return result;
 }
 
 DevResult CommandChannel::DevReadInfo(std::span<uint8_t, kInfoBlockBytes> dst) {

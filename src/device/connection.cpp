@@ -117,6 +117,7 @@ void ConnectionMonitor::Run() {
         {
           std::scoped_lock lock(device_.exchangeLock);
           device_.keyboardLock.Close();
+          device_.bracketsOpen = 0;
         }
         NotifyConnection(0);
       }

@@ -20,6 +20,14 @@ DeviceContext::DeviceContext(HidTransportConfig config, std::filesystem::path lo
               defaultKeyMap.begin());
 }
 
+DeviceSequence::~DeviceSequence() {
+  if (--device_.sequenceDepth > 0) return;
+  // A bracket the sequence left open holds another program's commands off no longer.
+  std::scoped_lock lock(device_.exchangeLock);
+  if (device_.bracketsOpen > 0) device_.keyboardLock.Unlock();
+  device_.bracketsOpen = 0;
+}
+
 std::filesystem::path KeyboardLockFile(const std::filesystem::path& lockFolder, std::string_view devicePath) {
   // The node part names the keyboard; its collections share one lock.
   std::string_view node = devicePath.substr(0, devicePath.rfind('#'));

@@ -63,8 +63,13 @@ struct DeviceContext {
   // taken by the exchange that asked for it. Lock order: exchangeLock,
   // keyboardLock, commandLock.
   std::mutex exchangeLock;
-  // The same across processes: one lock file per keyboard node.
+  // The same across processes: one lock file per keyboard node. Held for one
+  // exchange, or from a bracket's begin to its end, so another program's
+  // commands never land inside this program's bracket.
   FileLock keyboardLock;
+  // Brackets begun and not yet ended; the keyboard lock is held while any is.
+  // Guarded by exchangeLock.
+  int bracketsOpen = 0;
   std::filesystem::path lockFolder;
 
   std::atomic<bool> deviceConnected{false};
@@ -97,7 +102,7 @@ class DeviceSequence {
   DeviceSequence(DeviceContext& device, Start start) : device_(device) {
     if (device_.sequenceDepth++ == 0 && start == Fresh) device_.unanswered = false;
   }
-  ~DeviceSequence() { --device_.sequenceDepth; }
+  ~DeviceSequence();
   DeviceSequence(const DeviceSequence&) = delete;
   DeviceSequence& operator=(const DeviceSequence&) = delete;
 

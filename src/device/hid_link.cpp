@@ -214,9 +214,10 @@ std::optional<size_t> HidLink::Transfer(bool isRead, std::span<uint8_t> in, std:
   std::optional<Clock::time_point> deadline;
   if (timeout) deadline = Clock::now() + *timeout;
   const int fd = device_->Fd();
-  // The descriptor is non-blocking: the transfer is tried first and waited for
-  // only when it cannot go yet, so a report already there costs no poll.
-  bool wait = false;
+  // The descriptor is non-blocking. A write, and a read that may not wait, is
+  // tried at once, so it costs no poll; a read that may wait polls first, as
+  // what it waits for (a reply) is seldom there yet.
+  bool wait = isRead && (!timeout || timeout->count() > 0);
   for (;;) {
     if (wait) {
       // Nothing there and no time to wait for it: a time-out at once.

@@ -66,6 +66,8 @@ std::filesystem::path UserData::LightingFilePath(int profile) const {
   return folder_ / ("UserDengColor_" + std::to_string(profile) + ".userd");
 }
 
+LightingFile UserData::ReadLightingFile(int profile) const { return LightingFile(LightingFilePath(profile)); }
+
 std::filesystem::path UserData::TemplatePath() const { return programFolder_ / "Skins" / "UserDengColor_3.userd"; }
 
 void UserData::EnsureUserDataFolder() {
@@ -92,31 +94,50 @@ bool UserData::ResetLightingFile(int profile) {
   return ReplaceFileAtomically(LightingFilePath(profile), copy);
 }
 
-int UserData::ReadSchemeIndex(int profile) const {
-  return ScanInt(ReadIniString(LightingFilePath(profile), "PRESENTMODE", "mode", "0"), 0);
+LightingFile::LightingFile(const std::filesystem::path& path) {
+  if (auto text = ReadWholeFile(path)) table_ = IniTable(*text);
 }
+
+std::string LightingFile::Value(std::string_view section, std::string_view key, std::string_view defaultValue) const {
+  const std::string* value = table_.Find(section, key);
+  // The fixed buffer of the original reads: a value is cut to 259 characters.
+  return std::string(TruncateCodePoints(value ? *value : defaultValue, kIniBufferChars - 1));
+}
+
+int LightingFile::SchemeIndex() const { return ScanInt(Value("PRESENTMODE", "mode", "0"), 0); }
+
+std::string LightingFile::SchemeName(int scheme) const { return Value("MODENAME", std::to_string(scheme), "0"); }
+
+SchemeTools LightingFile::Tools(int scheme) const {
+  const auto section = SchemeSection(scheme);
+  SchemeTools tools;
+  tools.tool = ScanInt(Value(section, "tool", "0"), 0);
+  if (!ParseColour(Value(section, "jcolor", kDefaultColour), tools.baseColour)) tools.baseColour = 0;
+  if (!ParseColour(Value(section, "color", kDefaultColour), tools.brushColour)) tools.brushColour = 0;
+  return tools;
+}
+
+KeyLight LightingFile::Light(int scheme, int slot) const {
+  auto n = ScanNumbers<4>(Value(SchemeSection(scheme), std::to_string(slot), kDefaultKeyLight));
+  if (!n) n = ScanNumbers<4>(kDefaultKeyLight);  // a value that does not scan reads as the default
+  return {Colour((*n)[0], (*n)[1], (*n)[2]), (*n)[3] != 0 ? 1 : 0};
+}
+
+int UserData::ReadSchemeIndex(int profile) const { return ReadLightingFile(profile).SchemeIndex(); }
 
 void UserData::WriteSchemeIndex(int profile, int scheme) {
   WriteIniString(LightingFilePath(profile), "PRESENTMODE", "mode", std::to_string(scheme));
 }
 
 std::string UserData::ReadSchemeName(int profile, int scheme) const {
-  return ReadIniString(LightingFilePath(profile), "MODENAME", std::to_string(scheme), "0");
+  return ReadLightingFile(profile).SchemeName(scheme);
 }
 
 void UserData::WriteSchemeName(int profile, int scheme, std::string_view name) {
   WriteIniString(LightingFilePath(profile), "MODENAME", std::to_string(scheme), name);
 }
 
-SchemeTools UserData::ReadSchemeTools(int profile, int scheme) const {
-  const auto file = LightingFilePath(profile);
-  const auto section = SchemeSection(scheme);
-  SchemeTools tools;
-  tools.tool = ScanInt(ReadIniString(file, section, "tool", "0"), 0);
-  if (!ParseColour(ReadIniString(file, section, "jcolor", kDefaultColour), tools.baseColour)) tools.baseColour = 0;
-  if (!ParseColour(ReadIniString(file, section, "color", kDefaultColour), tools.brushColour)) tools.brushColour = 0;
-  return tools;
-}
+SchemeTools UserData::ReadSchemeTools(int profile, int scheme) const { return ReadLightingFile(profile).Tools(scheme); }
 
 void UserData::WriteSchemeTools(int profile, int scheme, const SchemeTools& tools) {
   const auto file = LightingFilePath(profile);
@@ -127,10 +148,7 @@ void UserData::WriteSchemeTools(int profile, int scheme, const SchemeTools& tool
 }
 
 KeyLight UserData::ReadKeyLight(int profile, int scheme, int slot) const {
-  auto text = ReadIniString(LightingFilePath(profile), SchemeSection(scheme), std::to_string(slot), kDefaultKeyLight);
-  auto n = ScanNumbers<4>(text);
-  if (!n) n = ScanNumbers<4>(kDefaultKeyLight);  // a value that does not scan reads as the default
-  return {Colour((*n)[0], (*n)[1], (*n)[2]), (*n)[3] != 0 ? 1 : 0};
+  return ReadLightingFile(profile).Light(scheme, slot);
 }
 
 void UserData::WriteKeyLight(int profile, int scheme, int slot, const KeyLight& light) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "util/ini_file.h"
+
 namespace keyloft {
 
 inline constexpr int kSchemesPerProfile = 10;
@@ -27,6 +29,24 @@ struct KeyLight {
   uint32_t colour = 0x0000FF;  // red
   int baseFlag = 1;
   friend bool operator==(const KeyLight&, const KeyLight&) = default;
+};
+
+// One profile's lighting file as it was when read, parsed once: many values
+// read for the price of one file read. Missing and malformed values read as
+// the fixed defaults, as UserData's reads give them.
+class LightingFile {
+ public:
+  explicit LightingFile(const std::filesystem::path& path);
+
+  int SchemeIndex() const;
+  std::string SchemeName(int scheme) const;
+  SchemeTools Tools(int scheme) const;
+  KeyLight Light(int scheme, int slot) const;
+
+ private:
+  std::string Value(std::string_view section, std::string_view key, std::string_view defaultValue) const;
+
+  IniTable table_;
 };
 
 class UserData {
@@ -48,6 +68,9 @@ class UserData {
   void WriteSchemeTools(int profile, int scheme, const SchemeTools& tools);
   KeyLight ReadKeyLight(int profile, int scheme, int slot) const;
   void WriteKeyLight(int profile, int scheme, int slot, const KeyLight& light);
+
+  // The profile's lighting file, read once for many values.
+  LightingFile ReadLightingFile(int profile) const;
 
   // Replaces the profile's scheme file with a copy of the template (lone line
   // feeds become CR LF; a 0x1A byte ends it). When the template cannot be

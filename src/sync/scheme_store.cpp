@@ -3,19 +3,21 @@
 namespace keyloft {
 
 std::vector<std::string> SchemeStore::SchemeNames(int profile) {
+  const LightingFile file = data_.ReadLightingFile(profile);
   std::vector<std::string> names;
-  for (int s = 0; s < kSchemesPerProfile; ++s) names.push_back(data_.ReadSchemeName(profile, s));
+  for (int s = 0; s < kSchemesPerProfile; ++s) names.push_back(file.SchemeName(s));
   return names;
 }
 
 void SchemeStore::LoadCurrentScheme(int profile, KeyColourMirror& mirror) {
-  const int scheme = data_.ReadSchemeIndex(profile);
-  tools_[Clamp(profile)] = data_.ReadSchemeTools(profile, scheme);
+  const LightingFile file = data_.ReadLightingFile(profile);
+  const int scheme = file.SchemeIndex();
+  tools_[Clamp(profile)] = file.Tools(scheme);
   // Keys in table order and the Fn key last, as the scheme file lists them.
   for (LedKeyKind kind : {LedKeyKind::kKey, LedKeyKind::kFn}) {
     for (const auto& entry : ledSlots_) {
       if (entry.kind != kind) continue;
-      KeyLight light = data_.ReadKeyLight(profile, scheme, entry.slot);
+      KeyLight light = file.Light(scheme, entry.slot);
       mirror.Set(profile, entry.slot, light.colour);
       baseFlags_[Clamp(profile)][static_cast<size_t>(entry.slot)] = light.baseFlag != 0;
     }

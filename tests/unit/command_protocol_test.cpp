@@ -190,6 +190,23 @@ TEST_F(CommandProtocol, TwoProgramsNeverTakeEachOthersReplies) {
   EXPECT_TRUE(b.get());
 }
 
+TEST_F(CommandProtocol, AnotherProgramWaitsForTheEndOfABracket) {
+  test::TestDevice other(keyboard_.Config(), keyboard_.LockFolder());
+  ASSERT_TRUE(test::ConnectDirectly(other));
+  CommandChannel otherChannel(other);
+  ASSERT_EQ(channel_.DevBegin(), DevResult::Ok);
+  auto read = std::async(std::launch::async, [&] {
+    InfoBlock info;
+    return otherChannel.DevReadInfo(info.bytes);
+  });
+  EXPECT_EQ(read.wait_for(200ms), std::future_status::timeout);  // held off while the bracket is open
+  std::array<uint8_t, kCommandPayloadBytes> params{};
+  EXPECT_EQ(channel_.DevReadParams(params, 8, 0), DevResult::Ok);  // this program's own commands go on
+  ASSERT_EQ(channel_.DevEnd(), DevResult::Ok);
+  EXPECT_EQ(read.get(), DevResult::Ok);
+  EXPECT_EQ(device_.bracketsOpen, 0);
+}
+
 TEST(CommandReport, ChecksumCoversBytes3To63) {
   CommandReport r;
   r.SetHeader(CMD_WRITE_PARAMS, 56, 0xFFFF);
