@@ -55,6 +55,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ProfileData reloaded;
   Check(LoadProfileFile(saved, reloaded));
   ::unlink(saved.c_str());
-  Check(reloaded.macros == copy.macros && reloaded.texts.slots == copy.texts.slots);
+  Check(reloaded.macros == copy.macros && reloaded.texts.bySlot == copy.texts.bySlot);
   return 0;
 }

@@ -8,12 +8,12 @@
 namespace keyloft {
 
 size_t TextTable::TotalBytes() const {
-  return std::accumulate(slots.begin(), slots.end(), size_t{0},
+  return std::accumulate(bySlot.begin(), bySlot.end(), size_t{0},
                          [](size_t sum, const std::u16string& t) { return sum + SlotBytes(t); });
 }
 
 void TextTable::Clear() {
-  for (auto& t : slots) t.clear();
+  for (auto& t : bySlot) t.clear();
 }
 
 void InitRecordArray(RecordArray& records) {
@@ -65,7 +65,7 @@ std::vector<uint8_t> PackTexts(ProfileData& profile) {
   std::vector<uint8_t> pool(total, 0);
   size_t offset = 0;
   for (size_t slot = 0; slot < kTextSlots; ++slot) {
-    const std::u16string& text = profile.texts.slots[slot];
+    const std::u16string& text = profile.texts.bySlot[slot];
     const size_t bytes = TextTable::SlotBytes(text);
     KeyAssignment& record = profile.block.arrays[slot / kRecordsPerArray][slot % kRecordsPerArray];
     if (record.type != kAssignLaunch && record.type != kAssignText) continue;

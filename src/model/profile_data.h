@@ -64,7 +64,7 @@ struct ProfileRecordBlock {
 // The texts of launch-program and text-block assignments: one slot per record
 // (slot = array × 512 + record), UTF-16 without its terminator.
 struct TextTable {
-  std::array<std::u16string, kTextSlots> slots;
+  std::array<std::u16string, kTextSlots> bySlot;
 
   // Bytes a slot takes with its terminator; 0 for an empty slot.
   static size_t SlotBytes(const std::u16string& text) { return text.empty() ? 0 : (text.size() + 1) * 2; }

@@ -59,4 +59,13 @@ std::filesystem::path UserDataFolder(const Paths& paths) { return paths.dataHome
 
 std::filesystem::path SettingsFolder(const Paths& paths) { return paths.configHome / kProductFolderName; }
 
+std::filesystem::path PrivateRuntimeFolder(const Paths& paths) {
+  if (!paths.runtimeFolder.empty()) return paths.runtimeFolder;
+  auto folder = SettingsFolder(paths) / "run";
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (!ec) std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ec);
+  return ec ? std::filesystem::path() : folder;
+}
+
 }  // namespace keyloft

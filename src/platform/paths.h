@@ -30,6 +30,12 @@ std::filesystem::path UserDataFolder(const Paths& paths);
 // The folder of the settings that stand in for the application's registry key.
 std::filesystem::path SettingsFolder(const Paths& paths);
 
+// Where the running program keeps what lives only while it runs (lock files,
+// the single-instance socket): the user's runtime folder, or, in a session
+// without one, a folder of the user's own (mode 0700) in the settings folder;
+// never a shared name. Made when missing; empty when it cannot be made.
+std::filesystem::path PrivateRuntimeFolder(const Paths& paths);
+
 // The folder of the running program, links resolved; empty if it cannot be read.
 std::filesystem::path ExecutableFolder();
 

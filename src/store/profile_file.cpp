@@ -93,7 +93,7 @@ bool Decode(std::span<const uint8_t> bytes, ProfileData& profile) {
   profile.texts.Clear();
   for (size_t slot = 0; slot < kTextSlots; ++slot) {
     const KeyAssignment& r = profile.block.arrays[slot / kRecordsPerArray][slot % kRecordsPerArray];
-    if (r.type == kAssignLaunch || r.type == kAssignText) profile.texts.slots[slot] = TextAt(pool, r.value);
+    if (r.type == kAssignLaunch || r.type == kAssignText) profile.texts.bySlot[slot] = TextAt(pool, r.value);
   }
   profile.packedTexts.clear();
   return true;

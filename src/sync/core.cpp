@@ -5,20 +5,6 @@
 #include <vector>
 
 namespace keyloft {
-namespace {
-
-// Lock files live in the user's runtime folder; without one, in a private
-// folder of the user's own.
-std::filesystem::path LockFolder(const Paths& paths) {
-  if (!paths.runtimeFolder.empty()) return paths.runtimeFolder;
-  auto folder = SettingsFolder(paths) / "run";
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ec);
-  return ec ? std::filesystem::path() : folder;
-}
-
-}  // namespace
 
 std::vector<DeviceIdentity> DeviceIdentities(std::span<const KeyboardModel> models) {
   std::vector<DeviceIdentity> keyboards;
@@ -33,7 +19,7 @@ KeyloftCore::KeyloftCore(const Paths& paths, HidTransportConfig transport, CoreP
       lang_(paths.programFolder, ResolveLanguageId(registry_, SystemLanguageId())),
       settings_(registry_, UserDataFolder(paths), lang_),
       userData_(UserDataFolder(paths), paths.programFolder),
-      device_(transport, LockFolder(paths), DeviceIdentities(KeyboardModels()), model_.defaultKeyMap),
+      device_(transport, PrivateRuntimeFolder(paths), DeviceIdentities(KeyboardModels()), model_.defaultKeyMap),
       workspace_(std::make_unique<ProfileWorkspace>()),
       schemes_(userData_, model_.ledSlots),
       lighting_(device_, lang_, settings_, ports.ui.lightingView, schemes_),

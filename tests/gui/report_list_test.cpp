@@ -114,6 +114,25 @@ class ReportListTest : public QObject {
     QVERIFY(rows.isChecked(2));
   }
 
+  void anUntickableRowRefusesTheTickAndSaysWhy() {
+    auto list = ProfileList(4);
+    ReportModel& rows = list->reportModel();
+    rows.setChecked(1, true);
+    rows.setRowTickable(3, false, "no onboard profile");
+    QSignalSpy spy(&rows, &ReportModel::checkChanged);
+    ClickCheckBox(*list, 3);
+    rows.setChecked(3, true);
+    QCOMPARE(spy.count(), 0);
+    QVERIFY(!rows.isChecked(3));
+    QVERIFY(rows.isChecked(1));  // the tick stays where it was
+    QCOMPARE(rows.data(rows.index(3, 1), Qt::ToolTipRole).toString(), QString("no onboard profile"));
+    QVERIFY(!(rows.flags(rows.index(3, 0)) & Qt::ItemIsUserCheckable));
+    // The row keeps what it is when rows move.
+    QVERIFY(rows.moveRowTo(3, 0));
+    QVERIFY(!rows.isRowTickable(0));
+    QVERIFY(rows.isRowTickable(1));
+  }
+
   void withoutSingleCheckTicksAddUp() {
     auto list = ProfileList(3);
     ReportModel& rows = list->reportModel();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/locale.h"
+#include "temp_dir.h"
 
 namespace keyloft {
 namespace {
@@ -35,6 +36,19 @@ TEST(Paths, IgnoreRelativeXdgValues) {
   EXPECT_EQ(p.dataHome, "/home/ann/.local/share");
   EXPECT_EQ(p.configHome, "/home/ann/.config");
   EXPECT_TRUE(p.runtimeFolder.empty());
+}
+
+TEST(Paths, WithoutARuntimeFolderAPrivateOneIsMade) {
+  test::TempDir home;
+  Paths paths;
+  paths.configHome = home / "config";
+  const auto folder = PrivateRuntimeFolder(paths);
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder, home / "config" / kProductFolderName / "run");
+  EXPECT_EQ(std::filesystem::status(folder).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_all);
+  paths.runtimeFolder = home / "runtime";
+  EXPECT_EQ(PrivateRuntimeFolder(paths), home / "runtime");
 }
 
 TEST(Paths, ProgramFolderIsTheExecutablesUnlessOverridden) {

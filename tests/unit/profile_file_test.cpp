@@ -34,9 +34,9 @@ ProfileData TwoMacrosTwoTexts() {
     p.macros.push_back(m);
   }
   p.block.arrays[0][30] = {kAssignLaunch, 0, 999};
-  p.texts.slots[30] = u"/bin/true";  // 9 characters: 20 bytes
+  p.texts.bySlot[30] = u"/bin/true";  // 9 characters: 20 bytes
   p.block.arrays[1][7] = {kAssignText, 0, 999};
-  p.texts.slots[512 + 7] = std::u16string(21, u'x');  // 44 bytes
+  p.texts.bySlot[512 + 7] = std::u16string(21, u'x');  // 44 bytes
   return p;
 }
 
@@ -85,8 +85,8 @@ TEST_F(ProfileFiles, MacrosAndTextsFollowTheBlock) {
   ASSERT_TRUE(LoadProfileFile(path, loaded));
   EXPECT_EQ(loaded.macros, model.macros);
   EXPECT_EQ(loaded.block.arrays, model.block.arrays);
-  EXPECT_EQ(loaded.texts.slots[30], u"/bin/true");
-  EXPECT_EQ(loaded.texts.slots[512 + 7], std::u16string(21, u'x'));
+  EXPECT_EQ(loaded.texts.bySlot[30], u"/bin/true");
+  EXPECT_EQ(loaded.texts.bySlot[512 + 7], std::u16string(21, u'x'));
   EXPECT_EQ(loaded.texts.TotalBytes(), 64u);
 }
 
@@ -137,18 +137,18 @@ TEST_F(ProfileFiles, TextsComeOnlyFromInsideThePool) {
   auto damaged = dir_.Write("t.fwc", std::string(bytes.begin(), bytes.end()));
   ProfileData loaded;
   ASSERT_TRUE(LoadProfileFile(damaged, loaded));
-  EXPECT_TRUE(loaded.texts.slots[30].empty());
-  EXPECT_TRUE(loaded.texts.slots[512 + 7].empty());
+  EXPECT_TRUE(loaded.texts.bySlot[30].empty());
+  EXPECT_TRUE(loaded.texts.bySlot[512 + 7].empty());
 
   // Saved again, a record that lost its text never picks up another's.
-  loaded.texts.slots[1024] = u"new";
+  loaded.texts.bySlot[1024] = u"new";
   loaded.block.arrays[2][0] = {kAssignText};
   loaded.block.arrays[0][30].value = 0;  // where the new text will start
   Save(loaded, "again.fwc");
   ProfileData reloaded;
   ASSERT_TRUE(LoadProfileFile(dir_ / "again.fwc", reloaded));
-  EXPECT_TRUE(reloaded.texts.slots[30].empty());
-  EXPECT_EQ(reloaded.texts.slots[1024], u"new");
+  EXPECT_TRUE(reloaded.texts.bySlot[30].empty());
+  EXPECT_EQ(reloaded.texts.bySlot[1024], u"new");
 }
 
 TEST_F(ProfileFiles, AWriteThatFailsMidwayKeepsTheOldFile) {
@@ -198,7 +198,7 @@ TEST_F(Restore, ReplacesTheModelAndWritesAllThreeProfiles) {
   EXPECT_TRUE(result.loaded);
   EXPECT_TRUE(result.Written());
   workspace_.Read([](const ProfileData& w) {
-    EXPECT_EQ(w.texts.slots[512 + 7], std::u16string(21, u'x'));  // array 1, record 7
+    EXPECT_EQ(w.texts.bySlot[512 + 7], std::u16string(21, u'x'));  // array 1, record 7
     EXPECT_EQ(w.macros.size(), 2u);
   });
   EXPECT_EQ(dir_.Read("$Profile0"), dir_.Read("backup.fwc"));

@@ -103,11 +103,11 @@ TEST_F(SaveToKeyboardTest, TheWriteAllFlagWritesEveryKeyMapOnce) {
 TEST_F(SaveToKeyboardTest, PacksTextsAndTellsTheRecordsWhere) {
   workspace_.Edit([](ProfileData& w) {
     w.block.arrays[0][5] = {kAssignLaunch};
-    w.texts.slots[5] = u"/usr/bin/xterm";  // 30 bytes
+    w.texts.bySlot[5] = u"/usr/bin/xterm";  // 30 bytes
     w.block.arrays[1][7] = {kAssignKey, 0, 0x01E};
-    w.texts.slots[512 + 7] = u"ignored";  // not a text-carrying type
+    w.texts.bySlot[512 + 7] = u"ignored";  // not a text-carrying type
     w.block.arrays[2][9] = {kAssignText};
-    w.texts.slots[1024 + 9] = u"hi";
+    w.texts.bySlot[1024 + 9] = u"hi";
   });
   ASSERT_EQ(Save().result, SaveResult::Saved);
   workspace_.Read([](const ProfileData& w) {

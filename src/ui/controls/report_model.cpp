@@ -31,7 +31,7 @@ void ReportModel::setSingleCheck(bool on) {
 bool ReportModel::isChecked(int row) const { return checkable_ && hasRow(row) && rows_[row].checked; }
 
 void ReportModel::setChecked(int row, bool checked) {
-  if (checkable_ && hasRow(row)) tick(row, checked);
+  if (checkable_ && hasRow(row) && (!checked || rows_[row].tickable)) tick(row, checked);
 }
 
 int ReportModel::firstCheckedRow() const {
@@ -107,6 +107,16 @@ void ReportModel::setBackgroundColor(int row, int column, const QColor& color) {
   }
 }
 
+void ReportModel::setRowTickable(int row, bool tickable, const QString& why) {
+  if (!hasRow(row)) return;
+  rows_[row].tickable = tickable;
+  rows_[row].untickableWhy = why;
+  if (!tickable && rows_[row].checked) tick(row, false);
+  emit dataChanged(index(row, 0), index(row, columnCount() - 1), {Qt::ToolTipRole, Qt::CheckStateRole});
+}
+
+bool ReportModel::isRowTickable(int row) const { return hasRow(row) && rows_[row].tickable; }
+
 int ReportModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
 
 int ReportModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(columns_.size()); }
@@ -124,6 +134,8 @@ QVariant ReportModel::data(const QModelIndex& index, int role) const {
       if (checkable_ && index.column() == 0) return rows_[index.row()].checked ? Qt::Checked : Qt::Unchecked;
       return {};
     case RowDataRole: return rows_[index.row()].data;
+    case Qt::ToolTipRole:
+      return rows_[index.row()].tickable ? QVariant() : QVariant(rows_[index.row()].untickableWhy);
     default: return {};
   }
 }
@@ -137,6 +149,7 @@ bool ReportModel::setData(const QModelIndex& index, const QVariant& value, int r
     case Qt::CheckStateRole: {
       if (!checkable_ || index.column() != 0) return false;
       const bool checked = value.toInt() == Qt::Checked;
+      if (checked && !rows_[row].tickable) return false;
       if (checked != rows_[row].checked) {
         tick(row, checked);
         emit checkChanged(row, checked);
@@ -157,7 +170,9 @@ QVariant ReportModel::headerData(int section, Qt::Orientation orientation, int r
 Qt::ItemFlags ReportModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
   Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
-  if (checkable_ && index.column() == 0) flags |= Qt::ItemIsUserCheckable;
+  if (checkable_ && index.column() == 0 && hasRow(index.row()) && rows_[index.row()].tickable) {
+    flags |= Qt::ItemIsUserCheckable;
+  }
   return flags;
 }
 

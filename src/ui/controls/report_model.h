@@ -31,6 +31,10 @@ class ReportModel : public QAbstractTableModel {
   // Turning it on keeps only the first ticked row.
   void setSingleCheck(bool on);
   bool isChecked(int row) const;
+  // A row whose box cannot be ticked, by the user or the program; why shows
+  // as the row's tooltip, so the user learns the reason.
+  void setRowTickable(int row, bool tickable, const QString& why = {});
+  bool isRowTickable(int row) const;
   // Ticks without checkChanged: the program knows what it set.
   void setChecked(int row, bool checked);
   int firstCheckedRow() const;  // -1 when none
@@ -75,6 +79,8 @@ class ReportModel : public QAbstractTableModel {
     std::vector<Cell> cells;
     QVariant data;
     bool checked = false;
+    bool tickable = true;
+    QString untickableWhy;
   };
   struct Column {
     QString caption;
