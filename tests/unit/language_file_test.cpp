@@ -49,7 +49,7 @@ std::string Text(std::string_view section, std::string_view key) {
 // composed at run time are listed above).
 std::set<std::string> KeysLookedUpInSource() {
   std::set<std::string> keys;
-  const std::regex call(R"re((GetText|FormatTextOf|Notify|NotifyFormatted|Confirm)\(\s*"([A-Za-z0-9_]+)"\s*[,)])re");
+  const std::regex call(R"re(\b(GetText|FormatTextOf|Notify|NotifyFormatted|Confirm|text|Text)\(\s*"([A-Za-z0-9_]+)"\s*[,)])re");
   for (const auto& entry : std::filesystem::recursive_directory_iterator(KEYLOFT_SOURCE_DIR)) {
     auto ext = entry.path().extension();
     if (ext != ".cpp" && ext != ".h") continue;
@@ -94,6 +94,8 @@ TEST(LanguageFile, FormatTextsCarryExactlyTheirPlaceholders) {
                                        {"UNKNOWN_KEY", 1, 0},
                                        {"MACRO_ERR_MAX", 1, 0},
                                        {"MACRO_ACTION_ERR_DELAY_MAX", 1, 0},
+                                       {"MAIN_HELP_MISSING", 0, 1},
+                                       {"MAIN_LINK_FAILED", 0, 1},
                                        {"MACRO_NEW_PREFIX", 0, 0}};  // a prefix the program follows with a number
   for (const auto& f : formats) {
     auto p = CountPlaceholders(Text("TEXT", f.key));
@@ -121,7 +123,7 @@ std::vector<std::string> KeysOf(std::string_view wanted) {
 
 TEST(LanguageFile, OnlyTheFormatTextsHoldPlaceholders) {
   const std::set<std::string> formats = {"PROFILE_FORMAT_ERROR", "UNKNOWN_KEY", "MACRO_ERR_MAX",
-                                         "MACRO_ACTION_ERR_DELAY_MAX"};
+                                         "MACRO_ACTION_ERR_DELAY_MAX", "MAIN_HELP_MISSING", "MAIN_LINK_FAILED"};
   std::set<std::string> seen;
   for (const auto& key : KeysOf("TEXT")) {
     EXPECT_TRUE(seen.insert(key).second) << "duplicate key " << key;

@@ -1,0 +1,175 @@
+#include "app/application.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QProcess>
+#include <cstdio>
+
+#include "app/help.h"
+#include "app/profile_manager.h"
+#include "store/settings.h"
+
+namespace keyloft::app {
+namespace {
+
+// The companion program, started when it is there beside the program.
+constexpr const char* kCompanionName = "DiZozovo";
+
+HidTransportConfig Transport(const StartOptions& options) {
+  return options.vhidDir ? HidTransportConfig::Vhid(*options.vhidDir) : HidTransportConfig::FromEnvironment();
+}
+
+QString Caption() { return QString::fromUtf8(kApplicationTitle.data(), static_cast<int>(kApplicationTitle.size())); }
+
+}  // namespace
+
+Application::Application(StartOptions options, const Paths& paths, SingleInstance& instance,
+                         ApplicationTiming timing)
+    : options_(std::move(options)), paths_(paths), instance_(instance), timing_(timing) {
+  ports_ = std::make_unique<DesktopPorts>(static_cast<DesktopShell&>(*this));
+  core_ = std::make_unique<KeyloftCore>(paths_, Transport(options_), CorePorts{executor_, ports_->Ports()},
+                                        CoreOptions{options_.start, timing_.monitor, true});
+  ports_->setLanguage(core_->Lang());
+  // Read on the sequence thread, which alone changes the lighting.
+  ports_->setLightingSource([this] { return core_->Lighting().State(); },
+                            [this] { return core_->Lighting().ModeNames(); });
+  runner_ = std::make_unique<SequenceRunner>(executor_);
+  window_ = std::make_unique<MainWindow>(*core_, *runner_, *ports_, cache_, paths_.programFolder);
+  window_->setWindowIcon(LoadStateIcon(paths_.programFolder, TrayIcon::Connected));
+  tray_ = std::make_unique<Tray>(core_->Lang(), paths_.programFolder);
+
+  connect(&instance_, &SingleInstance::openRequested, this, &Application::openMainWindow);
+  connect(&instance_, &SingleInstance::killRequested, this, &Application::shutdown);
+  connect(tray_.get(), &Tray::openRequested, this, &Application::openMainWindow);
+  connect(tray_.get(), &Tray::aboutRequested, this, &Application::showAbout);
+  connect(tray_.get(), &Tray::exitRequested, this, &Application::shutdown);
+  connect(window_.get(), &MainWindow::dismissed, this, &Application::hideMainWindow);
+  connect(window_.get(), &MainWindow::closeRequested, this, &Application::shutdown);
+  connect(window_.get(), &MainWindow::helpRequested, this,
+          [this] { OpenManual(paths_.programFolder, core_->Lang(), window_.get()); });
+}
+
+Application::~Application() { shutdown(); }
+
+bool Application::start() {
+  if (auto error = window_->loadSkin()) {
+    std::fprintf(stderr, "keyloft: %s\n", error->Message().c_str());
+    return false;
+  }
+  window_->buildControls();
+  trayShown_ = tray_->show();
+  if (!trayShown_) {
+    // Nothing to click in a tray: a second start is the way back to the window.
+    std::fprintf(stderr,
+                 "keyloft: there is no system tray on this desktop; start keyloft again to open its window.\n");
+  }
+  startCompanion();
+  core_->Start();
+  return true;
+}
+
+void Application::startCompanion() {
+  const std::filesystem::path companion = paths_.programFolder / kCompanionName;
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(companion, ec)) {
+    QProcess::startDetached(QString::fromStdString(companion.string()), {});
+  }
+}
+
+void Application::openMainWindow() {
+  if (stopped_) return;
+  if (core_->Monitor().ReportedConnection() != 1) {
+    showNotice(QString::fromStdString(core_->Lang().GetText("MAIN_NO_DEVICE_PROMPT")));
+    return;
+  }
+  window_->showNormal();
+  window_->raise();
+  window_->activateWindow();
+}
+
+void Application::hideMainWindow() {
+  // Without a tray a hidden window could not be found again: it goes to the
+  // task bar instead.
+  if (trayShown_) {
+    window_->hide();
+  } else {
+    window_->showMinimized();
+  }
+}
+
+void Application::showAbout() {
+  if (about_) {
+    about_->raise();
+    about_->activateWindow();
+    return;
+  }
+  about_ = new AboutBox(core_->Lang(), ManualPath(paths_.programFolder));
+  connect(about_, &AboutBox::manualRequested, this,
+          [this] { OpenManual(paths_.programFolder, core_->Lang(), about_); });
+  about_->show();
+}
+
+void Application::shutdown() {
+  if (stopped_) return;
+  stopped_ = true;
+  window_->hide();
+  if (about_) about_->close();
+  window_->closeChildDialogs();
+  stopRecording();
+  tray_->hide();
+  // A sequence waiting for an answer gets No; then the device threads and the
+  // sequence thread stop, and nothing they use goes away before.
+  ports_->close();
+  core_->Stop();
+  QApplication::quit();
+}
+
+// ---- What the core's ports say ---------------------------------------------------
+
+void Application::showNotice(const QString& text) {
+  QMessageBox::information(window_->isVisible() ? window_.get() : nullptr, Caption(), text);
+}
+
+bool Application::askYesNo(const QString& text) {
+  return QMessageBox::question(window_->isVisible() ? window_.get() : nullptr, Caption(), text,
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+void Application::keyboardConnected() { emit keyboardReady(); }
+
+void Application::keyboardRemoved() {
+  window_->closeChildDialogs();
+  if (about_) about_->close();
+  hideMainWindow();
+  emit keyboardGone();
+}
+
+void Application::openRequested() { openMainWindow(); }
+
+void Application::showTrayIcon(TrayIcon icon) { tray_->setState(icon); }
+
+void Application::setApplyEnabled(bool enabled) { window_->setApplyEnabled(enabled); }
+
+void Application::stopRecording() {
+  // Recording belongs to the key dialog; none runs without it.
+}
+
+void Application::profileManagerShowActive(int profile) { window_->profileManagerShowActive(profile); }
+
+void Application::redrawKeys() { window_->redrawKeys(); }
+
+void Application::markProfileButton(int profile) { window_->markProfileButton(profile); }
+
+void Application::refreshProfileCaption() { window_->refreshProfileCaption(); }
+
+void Application::showProgress(bool shown) { window_->showProgress(shown); }
+
+void Application::refreshLighting(const LightingState& state, const std::vector<std::string>& modeNames) {
+  window_->refreshLighting(state, modeNames);
+}
+
+void Application::lightingViewCall(const std::function<void(LightingView&)>& call) {
+  if (LightingPanelSeam* panel = window_->lightingPanel()) call(panel->view());
+}
+
+}  // namespace keyloft::app

@@ -1,0 +1,100 @@
+// The keyloft program as a whole: the core with its sequence thread, the
+// main window, the tray, the about box, and the order in which they start and
+// end. It answers the core's ports (through DesktopPorts) by handing each call
+// to the window part it concerns.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <filesystem>
+#include <memory>
+
+#include "app/about_box.h"
+#include "app/command_line.h"
+#include "app/desktop_ports.h"
+#include "app/main_window.h"
+#include "app/sequence_runner.h"
+#include "app/single_instance.h"
+#include "app/tray.h"
+#include "platform/paths.h"
+#include "sync/core.h"
+#include "sync/thread_executor.h"
+#include "ui/skin/skin_pictures.h"
+
+namespace keyloft::app {
+
+// How often the connection monitor looks; tests shorten it.
+struct ApplicationTiming {
+  MonitorTiming monitor;
+};
+
+class Application : public QObject, private DesktopShell {
+  Q_OBJECT
+
+ public:
+  Application(StartOptions options, const Paths& paths, SingleInstance& instance, ApplicationTiming timing = {});
+  ~Application() override;
+
+  // Builds the windows and starts following the keyboard. False, after saying
+  // why on stderr, when the main window's skin cannot be loaded.
+  bool start();
+
+  // Open: the window when a keyboard is connected, else a word that there is none.
+  void openMainWindow();
+  // Exit: the windows close, the device threads stop and are joined, and the
+  // event loop ends.
+  void shutdown();
+
+  MainWindow& mainWindow() { return *window_; }
+  KeyloftCore& core() { return *core_; }
+  DesktopPorts& ports() { return *ports_; }
+  SequenceRunner& runner() { return *runner_; }
+  Tray& tray() { return *tray_; }
+  bool trayShown() const { return trayShown_; }
+  AboutBox* aboutBox() const { return about_; }
+
+ signals:
+  // The keyboard arrived and its profiles were read back (tests wait on it).
+  void keyboardReady();
+  void keyboardGone();
+
+ private:
+  void showAbout();
+  void hideMainWindow();
+  void startCompanion();
+
+  // DesktopShell
+  void showNotice(const QString& text) override;
+  bool askYesNo(const QString& text) override;
+  void keyboardConnected() override;
+  void keyboardRemoved() override;
+  void openRequested() override;
+  void showTrayIcon(TrayIcon icon) override;
+  void setApplyEnabled(bool enabled) override;
+  void stopRecording() override;
+  void profileManagerShowActive(int profile) override;
+  void redrawKeys() override;
+  void markProfileButton(int profile) override;
+  void refreshProfileCaption() override;
+  void showProgress(bool shown) override;
+  void refreshLighting(const LightingState& state, const std::vector<std::string>& modeNames) override;
+  void lightingViewCall(const std::function<void(LightingView&)>& call) override;
+
+  StartOptions options_;
+  Paths paths_;
+  SingleInstance& instance_;
+  ApplicationTiming timing_;
+  SkinPictureCache cache_;
+  // Declared before the core, which uses them, so they outlive it.
+  ThreadExecutor executor_;
+  std::unique_ptr<DesktopPorts> ports_;
+  std::unique_ptr<KeyloftCore> core_;
+  std::unique_ptr<SequenceRunner> runner_;
+  std::unique_ptr<MainWindow> window_;
+  std::unique_ptr<Tray> tray_;
+  QPointer<AboutBox> about_;
+  bool trayShown_ = false;
+  bool stopped_ = false;
+};
+
+}  // namespace keyloft::app

@@ -1,0 +1,370 @@
+#include "app/main_window.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "app/profile_manager.h"
+#include "model/keyboard_model.h"
+#include "store/settings.h"
+#include "ui/skin/skin_entries.h"
+#include "ui/skin/skin_layout.h"
+
+namespace keyloft::app {
+namespace {
+
+constexpr int kProgressFrames = 10;
+constexpr int kProgressTickMs = 50;
+
+constexpr const char* kProfileKeys[] = {"FUNC_PROFILE1", "FUNC_PROFILE2", "FUNC_PROFILE3"};
+constexpr const char* kReportKeys[] = {"FUNC_REPORT1", "FUNC_REPORT2", "FUNC_REPORT3", "FUNC_REPORT4"};
+// The controls that would start another exchange with the keyboard.
+constexpr const char* kSequenceKeys[] = {"FUNC_PROFILE1", "FUNC_PROFILE2", "FUNC_PROFILE3", "FUNC_PROFILES",
+                                         "FUNC_DEFAULT",  "FUNC_REPORT1",  "FUNC_REPORT2",  "FUNC_REPORT3",
+                                         "FUNC_REPORT4",  "CONTROL_OK",    "CONTROL_MENU"};
+
+}  // namespace
+
+MainWindow::MainWindow(KeyloftCore& core, SequenceRunner& runner, DesktopPorts& ports, SkinPictureCache& cache,
+                       std::filesystem::path programFolder, QWidget* parent)
+    : SkinnedDialog(programFolder / kSkinFolderName / kMainLayoutFile, parent),
+      core_(core),
+      runner_(runner),
+      ports_(ports),
+      cache_(cache),
+      programFolder_(std::move(programFolder)) {
+  setWindowTitle(text("MAIN_CAPTION"));
+  progressTimer_.setInterval(kProgressTickMs);
+  connect(&progressTimer_, &QTimer::timeout, this, &MainWindow::stepProgress);
+  connect(&runner_, &SequenceRunner::busyChanged, this, &MainWindow::setBusy);
+  connect(&clockWatch_, &ClockChangeWatcher::clockChanged, this, &MainWindow::apply);
+}
+
+MainWindow::~MainWindow() = default;
+
+QString MainWindow::text(std::string_view key) const { return QString::fromStdString(core_.Lang().GetText(key)); }
+
+ImageButton* MainWindow::button(const std::string& skinKey) const {
+  auto it = buttons_.find(skinKey);
+  return it == buttons_.end() ? nullptr : it->second;
+}
+
+ImageButton* MainWindow::keyButton(KeyCode key) const {
+  auto it = keys_.find(key);
+  return it == keys_.end() ? nullptr : it->second;
+}
+
+void MainWindow::buildControls() {
+  placeButtons();
+  wire();
+  flip_ = core_.AppSettings().ReadFlip();
+  applyFlip();
+  refreshProfileCaption();
+  setApplyEnabled(core_.Workspace().Pending());
+  redrawKeys();
+}
+
+void MainWindow::placeButtons() {
+  const SkinLayout& layout = skinLayout();
+  for (const SkinEntry& entry : MainLayoutEntries()) {
+    if (entry.placement != Placement::ImageButton) continue;
+    auto* b = new ImageButton(this);
+    PlaceImageButton(*b, layout, kButtonSection, entry.key, cache_.Set(layout, entry.pictures, size()));
+    buttons_[entry.key] = b;
+  }
+  for (KeyCode key : core_.Model().keys) keys_[key] = button(KeyButtonKey(key));
+  for (int n = 1; n <= kGKeysShown; ++n) keys_[static_cast<KeyCode>(kFirstGKey + n - 1)] = button(GKeyButtonKey(n));
+  keys_[kFnKey] = button("KEY_FN");
+
+  // Overlapping pictures: the button drawn later lies on top.
+  button(KeyButtonKey(0x01B))->raise();  // ]} over the L-shaped Enter
+  for (int n = 1; n <= kGKeysShown; ++n) button(GKeyButtonKey(n))->raise();  // G keys over AB
+  for (KeyCode f : {0x03B, 0x03C, 0x03D, 0x03E, 0x03F}) button(KeyButtonKey(f))->raise();  // over Flip0
+  for (int n = 1; n <= 6; ++n) button(DKeyButtonKey(n))->raise();
+  button("FLIP_1")->raise();
+  button("FLIP_2")->raise();
+
+  // Pictures that never change.
+  for (const char* key : {"LOCK_CAPS", "LOCK_NUM", "LOCK_SCROLL", "LOCK_AB", "KORVIN_VER", "FLIP_0"})
+    button(key)->setEnabled(false);
+  for (bool left : {true, false}) {
+    auto* arrow = new ImageButton(this);
+    arrow->setObjectName(left ? "LEFT_ARROW" : "RIGHT_ARROW");
+    arrow->setEnabled(false);
+    buttons_[left ? "LEFT_ARROW" : "RIGHT_ARROW"] = arrow;
+  }
+
+  // The report-rate label and the progress picture.
+  reportRateLabel_ = new QLabel(this);
+  reportRateLabel_->setText(QString::fromStdString(core_.Lang().GetLightText("Usb")));
+  reportRateLabel_->setAttribute(Qt::WA_TranslucentBackground);
+  reportRateLabel_->setStyleSheet("color: #c8d0da; background: transparent;");
+  PlaceControl(*reportRateLabel_, layout, kButtonSection, "CONTROL_UsbStatic");
+  progress_ = new QLabel(this);
+  PlaceControl(*progress_, layout, kButtonSection, "CONTROL_JDTStatic");
+  progress_->hide();
+
+  button("CONTROL_HELP")->setTooltipText(text("MAIN_HELP_PROMPT"), true);
+  button("CONTROL_MINIMIZE")->setTooltipText(text("MAIN_MINIMIZE_PROMPT"), true);
+  button("CONTROL_CLOSE")->setTooltipText(text("MAIN_CLOSE_PROMPT"), true);
+  button("CONTROL_MENU")->setTooltipText(text("MAIN_MENU_PROMPT"), true);
+  for (const char* link : {"KORVIN_LINK", "KEY_VAVUZE", "KEY_FACEBOOK", "KEY_INSTARGRAM"}) {
+    const std::string key = link;
+    button(key)->setTooltipText(QString::fromStdString(
+                                    skinLayout().Link(key == "KEY_FACEBOOK" ? "Link1" : key == "KEY_INSTARGRAM" ? "Link2" : "Link")),
+                                true);
+  }
+}
+
+void MainWindow::wire() {
+  for (auto [key, b] : keys_) {
+    connect(b, &QAbstractButton::clicked, this, [this, key = key] { keyClicked(key); });
+  }
+  for (int p = 0; p < 3; ++p) connect(button(kProfileKeys[p]), &QAbstractButton::clicked, this, [this, p] { profileClicked(p); });
+  for (int r = 0; r < 4; ++r) connect(button(kReportKeys[r]), &QAbstractButton::clicked, this, [this, r] { reportRateClicked(r); });
+  connect(button("FUNC_PROFILES"), &QAbstractButton::clicked, this, &MainWindow::openProfileManager);
+  connect(button("FUNC_MACRO"), &QAbstractButton::clicked, this, [this] {
+    // The macro button edits what G9 plays.
+    if (keyEditor_) keyEditor_->openForKey(kFirstGKey + 8, keyButton(kFirstGKey + 8)->rect().translated(
+                                                                keyButton(kFirstGKey + 8)->mapToGlobal(QPoint())), true);
+  });
+  connect(button("FUNC_DEFAULT"), &QAbstractButton::clicked, this, &MainWindow::restoreDefaults);
+  connect(button("FLIP_1"), &QAbstractButton::clicked, this, &MainWindow::toggleFlip);
+  connect(button("FLIP_2"), &QAbstractButton::clicked, this, &MainWindow::toggleFlip);
+  connect(button("KORVIN_LINK"), &QAbstractButton::clicked, this, [this] { openLink("Link"); });
+  connect(button("KEY_VAVUZE"), &QAbstractButton::clicked, this, [this] { openLink("Link"); });
+  connect(button("KEY_FACEBOOK"), &QAbstractButton::clicked, this, [this] { openLink("Link1"); });
+  connect(button("KEY_INSTARGRAM"), &QAbstractButton::clicked, this, [this] { openLink("Link2"); });
+  connect(button("CONTROL_HELP"), &QAbstractButton::clicked, this, &MainWindow::helpRequested);
+  connect(button("CONTROL_MINIMIZE"), &QAbstractButton::clicked, this, &QWidget::showMinimized);
+  connect(button("CONTROL_CLOSE"), &QAbstractButton::clicked, this, &MainWindow::closeRequested);
+  connect(button("CONTROL2_APPLY"), &QAbstractButton::clicked, this, &MainWindow::apply);
+  connect(button("CONTROL_CANCEL"), &QAbstractButton::clicked, this, &MainWindow::dismissed);
+  connect(button("CONTROL_OK"), &QAbstractButton::clicked, this, [this] {
+    apply();
+    emit dismissed();
+  });
+  connect(button("CONTROL_MENU"), &QAbstractButton::clicked, this, [this] {
+    QMenu menu(this);
+    QAction* restoreAction = menu.addAction(text("MENU_1"));
+    QAction* backupAction = menu.addAction(text("MENU_2"));
+    QAction* chosen = menu.exec(QCursor::pos());
+    if (chosen == restoreAction) restore();
+    if (chosen == backupAction) backup();
+  });
+}
+
+// ---- Keys ----------------------------------------------------------------------
+
+void MainWindow::keyClicked(KeyCode key) {
+  const bool gKey = key >= kFirstGKey && key < kFirstGKey + kGKeysShown;
+  if (!gKey && lightingPanel_ && lightingPanel_->viewShown()) {
+    lightingPanel_->paintKey(key);
+    return;
+  }
+  if (key == kFnKey || !keyEditor_) return;  // Fn has no assignment of its own
+  ImageButton* b = keyButton(key);
+  keyEditor_->openForKey(key, QRect(b->mapToGlobal(QPoint()), b->size()), false);
+}
+
+void MainWindow::redrawKeys() {
+  // The lighting view shows colours, not assignments.
+  if (lightingPanel_ && lightingPanel_->viewShown()) return;
+  const int active = core_.Device().activeProfileCache;
+  for (const KeyDescription& d : core_.Editor().DescribeAll(active >= 0 && active <= 2 ? active : 0)) {
+    ImageButton* b = keyButton(d.key);
+    if (!b) continue;
+    b->setTooltipText(QString::fromStdString(d.description), true);
+    b->setTicked(d.marked);
+  }
+}
+
+// ---- Profiles, report rate, Flip ---------------------------------------------------
+
+void MainWindow::markProfileButton(int profile) {
+  for (int p = 0; p < 3; ++p) button(kProfileKeys[p])->setTicked(p == profile);
+}
+
+void MainWindow::refreshProfileCaption() {
+  ImageButton* b = button("FUNC_PROFILES");
+  b->setText(QString());
+  b->setTooltipText(text("PROFILE_TIP"), true);
+}
+
+void MainWindow::profileClicked(int profile) {
+  runner_.run([this, profile] { return core_.Sync().ProfileButton(profile); }, [](DevResult) {
+    // The buttons follow what the keyboard took (MarkProfileButton).
+  });
+}
+
+void MainWindow::reportRateClicked(int rate) {
+  for (int r = 0; r < 4; ++r) button(kReportKeys[r])->setTicked(r == rate);
+  runner_.run([this, rate] { return core_.Lighting().SetReportRate(rate); },
+              [this](DevResult result) {
+                if (result != DevResult::Ok) QMessageBox::warning(this, text("MAIN_CAPTION"), text("MAIN_KEYBOARD_FAILED"));
+              });
+}
+
+void MainWindow::refreshLighting(const LightingState& state, const std::vector<std::string>& modeNames) {
+  for (int r = 0; r < 4; ++r) button(kReportKeys[r])->setTicked(r == state.reportRate);
+  if (lightingPanel_) lightingPanel_->refresh(state, modeNames);
+}
+
+void MainWindow::toggleFlip() {
+  flip_ = core_.AppSettings().WriteFlip(1 - core_.AppSettings().ReadFlip());
+  applyFlip();
+}
+
+void MainWindow::applyFlip() {
+  for (KeyCode f : {0x03B, 0x03C, 0x03D, 0x03E}) button(KeyButtonKey(f))->setEnabled(flip_ == 0);
+  for (int n = 1; n <= 6; ++n) button(DKeyButtonKey(n))->setEnabled(flip_ == 1);
+  const QPixmap& arrow = cache_.Picture(skinLayout().PicturePath(kArrowPicture), size());
+  PlaceArrowButton(*button("LEFT_ARROW"), skinLayout(), "LEFT_ARROW", ArrowOffsetKey(true, flip_, 1), &arrow);
+  PlaceArrowButton(*button("RIGHT_ARROW"), skinLayout(), "RIGHT_ARROW", ArrowOffsetKey(false, flip_, 1), &arrow);
+  button("LEFT_ARROW")->setEnabled(false);
+  button("RIGHT_ARROW")->setEnabled(false);
+}
+
+// ---- Apply, defaults, the profile files ---------------------------------------------
+
+void MainWindow::setApplyEnabled(bool enabled) {
+  applyEnabled_ = enabled;
+  button("CONTROL2_APPLY")->setEnabled(enabled && !runner_.busy());
+}
+
+void MainWindow::apply() {
+  runner_.run([this] { return core_.Editor().Apply(); }, [this](const ApplyOutcome& outcome) { showApplyOutcome(outcome); });
+}
+
+void MainWindow::showApplyOutcome(const ApplyOutcome& outcome) {
+  // Too long macros and a missing working file are told by the core itself.
+  if (outcome.result == ApplyResult::WriteFailed) {
+    QMessageBox::warning(this, text("MAIN_CAPTION"), text("MAIN_APPLY_FAILED"));
+  }
+}
+
+void MainWindow::restoreDefaults() {
+  const auto answer = QMessageBox::question(this, text("MAIN_CAPTION"), text("MAIN_PROMPT_DEFAULT"),
+                                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+  if (answer != QMessageBox::Yes) return;
+  const bool withLighting = lightingPanel_ && lightingPanel_->viewShown();
+  runner_.run([this, withLighting] { return core_.Editor().RestoreDefaults(withLighting); },
+              [this](const RestoreOutcome& outcome) {
+                if (outcome.result == RestoreResult::NoProfile) {
+                  QMessageBox::information(this, text("MAIN_CAPTION"), text("MAIN_DEFAULT_NO_PROFILE"));
+                  return;
+                }
+                showApplyOutcome(outcome.apply);
+              });
+}
+
+void MainWindow::backup() {
+  const QString path = QFileDialog::getSaveFileName(this, text("MENU_2"),
+                                                    QString::fromStdString(core_.UserFiles().Folder().string()),
+                                                    "(*.fwc)", nullptr);
+  if (path.isEmpty()) return;
+  QString file = path;
+  if (!file.endsWith(".fwc", Qt::CaseInsensitive)) file += ".fwc";
+  // A backup that could not be written says so, rather than look like one that was.
+  if (!core_.Editor().Export(file.toStdString())) {
+    QMessageBox::warning(this, text("MAIN_CAPTION"), text("MAIN_BACKUP_FAILED"));
+  }
+}
+
+void MainWindow::restore() {
+  const QString path = QFileDialog::getOpenFileName(this, text("MENU_1"),
+                                                    QString::fromStdString(core_.UserFiles().Folder().string()),
+                                                    "(*.fwc);;(*.*)");
+  if (path.isEmpty()) return;
+  runner_.run([this, file = path.toStdString()] { return core_.Editor().Import(file); },
+              [this](const ImportOutcome& outcome) {
+                // A refused file was told by the core (MAIN_PROMPT_INPORT) and changed nothing.
+                if (outcome.loaded && !outcome.Written()) {
+                  QMessageBox::warning(this, text("MAIN_CAPTION"), text("MAIN_APPLY_FAILED"));
+                }
+              });
+}
+
+void MainWindow::openProfileManager() {
+  if (!profileManager_) profileManager_ = std::make_unique<ProfileManagerDialog>(core_, runner_, ports_, cache_, programFolder_, this);
+  profileManager_->run();
+}
+
+void MainWindow::profileManagerShowActive(int profile) {
+  if (profileManager_) profileManager_->selectRowQuiet(profile);
+}
+
+void MainWindow::closeChildDialogs() {
+  if (profileManager_) profileManager_->closeIfOpen();
+  if (keyEditor_) keyEditor_->closeIfOpen();
+}
+
+void MainWindow::openLink(const std::string& key) {
+  const QString address = QString::fromStdString(skinLayout().Link(key));
+  if (!QDesktopServices::openUrl(QUrl(address))) {
+    QMessageBox::warning(this, text("MAIN_CAPTION"),
+                         QString::fromStdString(core_.Lang().FormatTextOf("MAIN_LINK_FAILED", address.toStdString())));
+  }
+}
+
+// ---- While the keyboard is busy ---------------------------------------------------
+
+void MainWindow::setBusy(bool busy) {
+  for (const char* key : kSequenceKeys) button(key)->setEnabled(!busy);
+  button("CONTROL2_APPLY")->setEnabled(applyEnabled_ && !busy);
+}
+
+void MainWindow::showProgress(bool shown) {
+  progressShown_ = shown;
+  if (shown) {
+    progressStep_ = 0;
+    stepProgress();
+    progress_->show();
+    progressTimer_.start();
+  } else {
+    progressTimer_.stop();
+    progress_->hide();
+  }
+}
+
+void MainWindow::stepProgress() {
+  const QString name = QString("jdt%1.bmp").arg(progressStep_ % kProgressFrames + 1);
+  progress_->setPixmap(QPixmap(QString::fromStdString(skinLayout().PicturePath(name.toStdString()).string())));
+  ++progressStep_;
+}
+
+void MainWindow::reject() { emit dismissed(); }
+
+// ---- Keys the window takes -------------------------------------------------------------
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+      event->accept();  // the window never closes or hides on them
+      return;
+    case Qt::Key_F1:
+      emit helpRequested();
+      return;
+    default:
+      SkinnedDialog::keyPressEvent(event);
+  }
+}
+
+bool MainWindow::event(QEvent* event) {
+  // Enter and Escape are swallowed on release too, before any default button sees them.
+  if (event->type() == QEvent::ShortcutOverride) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Escape || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      event->accept();
+      return true;
+    }
+  }
+  return SkinnedDialog::event(event);
+}
+
+}  // namespace keyloft::app

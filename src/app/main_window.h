@@ -1,0 +1,136 @@
+// The main window: the keyboard drawn as key buttons, the profile and
+// report-rate buttons, Flip, the links, Help, the backup menu, Apply, OK and
+// Cancel, all placed from the skin's Main.ini. It turns clicks into calls on
+// the core (edits at once, anything that talks to the keyboard through the
+// sequence runner) and shows what the core's ports tell it. The lighting panel
+// and the key dialog plug in through LightingPanelSeam and KeyEditorSeam.
+#pragma once
+
+#include <QLabel>
+#include <QPointer>
+#include <QTimer>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/clock_watch.h"
+#include "app/desktop_ports.h"
+#include "app/sequence_runner.h"
+#include "sync/core.h"
+#include "ui/controls/image_button.h"
+#include "ui/skin/skin_pictures.h"
+#include "ui/skin/skinned_dialog.h"
+
+namespace keyloft::app {
+
+class ProfileManagerDialog;
+
+// Where a key click goes outside the lighting view: the key dialog.
+class KeyEditorSeam {
+ public:
+  virtual ~KeyEditorSeam() = default;
+  // Opens the dialog for a key (or a G-key) beside its button; macroOnly for
+  // the macro button, which edits G9's macro.
+  virtual void openForKey(KeyCode key, const QRect& buttonOnScreen, bool macroOnly) = 0;
+  virtual void closeIfOpen() = 0;
+};
+
+// The lighting panel: the LED pictures toggle its view, and in the view a
+// click on a key paints it.
+class LightingPanelSeam {
+ public:
+  virtual ~LightingPanelSeam() = default;
+  virtual bool viewShown() const = 0;
+  virtual void paintKey(KeyCode key) = 0;
+  virtual void refresh(const LightingState& state, const std::vector<std::string>& modeNames) = 0;
+  virtual LightingView& view() = 0;
+};
+
+class MainWindow : public SkinnedDialog {
+  Q_OBJECT
+
+ public:
+  MainWindow(KeyloftCore& core, SequenceRunner& runner, DesktopPorts& ports, SkinPictureCache& cache,
+             std::filesystem::path programFolder, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Places every control and gives it its pictures and texts; after loadSkin().
+  void buildControls();
+
+  void setKeyEditor(KeyEditorSeam* editor) { keyEditor_ = editor; }
+  void setLightingPanel(LightingPanelSeam* panel) { lightingPanel_ = panel; }
+  LightingPanelSeam* lightingPanel() const { return lightingPanel_; }
+
+  // What the core's ports say, on the Qt thread.
+  void redrawKeys();
+  void markProfileButton(int profile);
+  void refreshProfileCaption();
+  void setApplyEnabled(bool enabled);
+  void showProgress(bool shown);
+  void refreshLighting(const LightingState& state, const std::vector<std::string>& modeNames);
+  void profileManagerShowActive(int profile);
+  // The keyboard went away: the open dialogs close.
+  void closeChildDialogs();
+
+  ImageButton* button(const std::string& skinKey) const;
+  ImageButton* keyButton(KeyCode key) const;
+  ProfileManagerDialog* profileManager() const { return profileManager_.get(); }
+  const std::map<std::string, ImageButton*>& buttons() const { return buttons_; }
+
+ signals:
+  // OK (after its Apply) and Cancel: the window goes out of sight.
+  void dismissed();
+  // The Close button: the program ends.
+  void closeRequested();
+  void helpRequested();
+
+ public slots:
+  void apply();
+  // Escape, or the window manager's close: out of sight, like Cancel.
+  void reject() override;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  bool event(QEvent* event) override;
+
+ private:
+  void placeButtons();
+  void wire();
+  void keyClicked(KeyCode key);
+  void profileClicked(int profile);
+  void reportRateClicked(int rate);
+  void toggleFlip();
+  void applyFlip();
+  void restoreDefaults();
+  void openProfileManager();
+  void backup();
+  void restore();
+  void openLink(const std::string& key);
+  void setBusy(bool busy);
+  void showApplyOutcome(const ApplyOutcome& outcome);
+  void stepProgress();
+  QString text(std::string_view key) const;
+
+  KeyloftCore& core_;
+  SequenceRunner& runner_;
+  DesktopPorts& ports_;
+  SkinPictureCache& cache_;
+  std::filesystem::path programFolder_;
+  std::map<std::string, ImageButton*> buttons_;
+  std::map<KeyCode, ImageButton*> keys_;
+  QLabel* progress_ = nullptr;
+  QLabel* reportRateLabel_ = nullptr;
+  QTimer progressTimer_;
+  int progressStep_ = 0;
+  bool progressShown_ = false;
+  bool applyEnabled_ = false;
+  int flip_ = 0;
+  KeyEditorSeam* keyEditor_ = nullptr;
+  LightingPanelSeam* lightingPanel_ = nullptr;
+  std::unique_ptr<ProfileManagerDialog> profileManager_;
+  ClockChangeWatcher clockWatch_;
+};
+
+}  // namespace keyloft::app

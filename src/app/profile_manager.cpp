@@ -1,0 +1,187 @@
+#include "app/profile_manager.h"
+
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <cstdio>
+
+#include "store/profile_file.h"
+#include "store/settings.h"
+#include "ui/skin/skin_entries.h"
+#include "ui/skin/skin_layout.h"
+
+namespace keyloft::app {
+namespace {
+
+enum Column { kTickColumn, kNameColumn, kFolderColumn };
+
+QString Folder(const std::filesystem::path& file) {
+  std::string folder = file.parent_path().string();
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return QString::fromStdString(folder);
+}
+
+}  // namespace
+
+ProfileManagerDialog::ProfileManagerDialog(KeyloftCore& core, SequenceRunner& runner, DesktopPorts& ports,
+                                           SkinPictureCache& cache, const std::filesystem::path& programFolder,
+                                           QWidget* parent)
+    : SkinnedDialog(programFolder / kSkinFolderName / kProfileLayoutFile, parent),
+      core_(core),
+      runner_(runner),
+      ports_(ports),
+      cache_(cache) {
+  setWindowTitle(text("PROFILE_TIP"));
+  setModal(true);
+}
+
+QString ProfileManagerDialog::text(std::string_view key) const {
+  return QString::fromStdString(core_.Lang().GetText(key));
+}
+
+ImageButton* ProfileManagerDialog::button(const char* skinKey) const {
+  auto it = buttons_.find(skinKey);
+  return it == buttons_.end() ? nullptr : it->second;
+}
+
+void ProfileManagerDialog::placeControls() {
+  if (list_) return;  // placed at the first opening, kept for the later ones
+  const SkinLayout& layout = skinLayout();
+  for (const SkinEntry& entry : ProfileLayoutEntries()) {
+    if (entry.placement != Placement::ImageButton) continue;
+    auto* b = new ImageButton(this);
+    PlaceImageButton(*b, layout, kButtonSection, entry.key, cache_.Set(layout, entry.pictures, size()));
+    buttons_[entry.key] = b;
+  }
+  list_ = new ReportList(this);
+  PlaceControl(*list_, layout, kButtonSection, "PROGRAM_LIST");
+  // Fixed captions, as the list has always had them.
+  list_->addColumn(QStringLiteral("激活"), 60);
+  list_->addColumn(QStringLiteral("名称"), 120);
+  list_->addColumn(QStringLiteral("路径"), 230);
+  list_->setShowGrid(true);
+  list_->horizontalHeader()->setSectionsClickable(false);
+  ReportModel& rows = list_->reportModel();
+  rows.setCheckable(true);
+  rows.setSingleCheck(true);
+  connect(&rows, &ReportModel::checkChanged, this, [this] { markChanged(); });
+  connect(button("FUNC_ADD"), &QAbstractButton::clicked, this, &ProfileManagerDialog::add);
+  connect(button("FUNC_LOAD"), &QAbstractButton::clicked, this, &ProfileManagerDialog::load);
+  connect(button("FUNC_DELETE"), &QAbstractButton::clicked, this, &ProfileManagerDialog::remove);
+  connect(button("CONTROL2_APPLY"), &QAbstractButton::clicked, this, &ProfileManagerDialog::applyChanges);
+  connect(button("CONTROL_OK"), &QAbstractButton::clicked, this, [this] {
+    applyChanges();
+    finish(QDialog::Accepted);
+  });
+  connect(button("CONTROL_CANCEL"), &QAbstractButton::clicked, this, [this] { finish(QDialog::Rejected); });
+}
+
+void ProfileManagerDialog::run() {
+  if (auto error = loadSkin()) {
+    std::fprintf(stderr, "keyloft: %s\n", error->Message().c_str());
+    QMessageBox::warning(parentWidget(), text("PROFILE_TIP"), QString::fromStdString(error->Message()));
+    return;
+  }
+  placeControls();
+  fill();
+  open_ = true;
+  ports_.setProfileManagerOpen(true);
+  exec();
+  open_ = false;
+  ports_.setProfileManagerOpen(false);
+}
+
+void ProfileManagerDialog::fill() {
+  ReportModel& rows = list_->reportModel();
+  while (rows.rowCount() > 0) rows.removeRow(0);
+  const std::filesystem::path working = WorkingProfileFile(core_.UserFiles().Folder());
+  for (int r = 0; r < 3; ++r) appendFile(working);
+  const int active = core_.Device().activeProfileCache;
+  if (active >= 0 && active <= 2) rows.setChecked(active, true);
+  clearChanged();
+}
+
+void ProfileManagerDialog::appendFile(const std::filesystem::path& file) {
+  ReportModel& rows = list_->reportModel();
+  const int row = rows.appendRow({QString(), QString::fromStdString(file.stem().string()), Folder(file)});
+  // Only the first three rows stand for onboard profiles.
+  if (row >= 3) rows.setRowTickable(row, false, text("PROFILE_ROW_NOT_ONBOARD"));
+}
+
+void ProfileManagerDialog::markChanged() {
+  pending_ = true;
+  ports_.setProfileManagerPending(true);
+  button("CONTROL2_APPLY")->setEnabled(true);
+}
+
+void ProfileManagerDialog::clearChanged() {
+  pending_ = false;
+  ports_.setProfileManagerPending(false);
+  button("CONTROL2_APPLY")->setEnabled(false);
+}
+
+void ProfileManagerDialog::add() {
+  core_.UserFiles().EnsureUserDataFolder();
+  const QString suggested = QString::fromStdString(core_.UserFiles().Folder().string()) + text("PROFILE_NEW");
+  QFileDialog dialog(this, text("PROFILE_TIP"), suggested, "(*.fwc);;(*.*)");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix("fwc");
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const std::filesystem::path file = dialog.selectedFiles().front().toStdString();
+  // A file that could not be made is said so, not listed as if it were there.
+  if (!CreateDefaultProfileFile(file)) {
+    QMessageBox::warning(this, text("PROFILE_TIP"), text("MAIN_BACKUP_FAILED"));
+    return;
+  }
+  appendFile(file);
+  markChanged();
+}
+
+void ProfileManagerDialog::load() {
+  core_.UserFiles().EnsureUserDataFolder();
+  const QString path = QFileDialog::getOpenFileName(this, text("PROFILE_TIP"),
+                                                    QString::fromStdString(core_.UserFiles().Folder().string()),
+                                                    "(*.fwc);;(*.*)");
+  if (path.isEmpty()) return;
+  appendFile(path.toStdString());
+  markChanged();
+}
+
+void ProfileManagerDialog::remove() {
+  const int row = list_->selectedRow();
+  if (row < 0) return;
+  ReportModel& rows = list_->reportModel();
+  list_->setSelectedRow(row + 1 < rows.rowCount() ? row + 1 : row - 1);
+  rows.removeRow(row);
+  markChanged();
+}
+
+void ProfileManagerDialog::applyChanges() {
+  const ReportModel& rows = list_->reportModel();
+  std::vector<std::string> paths;
+  for (int r = 0; r < rows.rowCount(); ++r) {
+    paths.push_back((rows.text(r, kFolderColumn) + rows.text(r, kNameColumn) + ".fwc").toStdString());
+  }
+  core_.AppSettings().WriteProfileList(paths);
+  const int ticked = rows.firstCheckedRow();  // only rows 0..2 can be ticked
+  runner_.run([this, ticked] { return core_.Sync().ProfileManagerApply(ticked); });
+  clearChanged();
+}
+
+void ProfileManagerDialog::selectRowQuiet(int profile) {
+  if (!list_) return;
+  ReportModel& rows = list_->reportModel();
+  if (profile >= 0 && profile < rows.rowCount()) rows.setChecked(profile, true);
+  clearChanged();
+}
+
+void ProfileManagerDialog::closeIfOpen() {
+  if (open_) finish(QDialog::Rejected);
+}
+
+void ProfileManagerDialog::finish(int result) {
+  clearChanged();
+  done(result);
+}
+
+}  // namespace keyloft::app

@@ -1,0 +1,63 @@
+// The profile manager: which onboard profile is the keyboard's active one,
+// and a list of profile files the user keeps. Its first three rows stand for
+// the onboard profiles; a row the user adds is a file, and its box cannot be
+// ticked, so no such row is ever sent to the keyboard as a profile. Apply
+// records the list in the settings and makes the ticked row the active profile.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+
+#include "app/desktop_ports.h"
+#include "app/sequence_runner.h"
+#include "sync/core.h"
+#include "ui/controls/image_button.h"
+#include "ui/controls/report_list.h"
+#include "ui/skin/skin_pictures.h"
+#include "ui/skin/skinned_dialog.h"
+
+namespace keyloft::app {
+
+class ProfileManagerDialog : public SkinnedDialog {
+  Q_OBJECT
+
+ public:
+  ProfileManagerDialog(KeyloftCore& core, SequenceRunner& runner, DesktopPorts& ports, SkinPictureCache& cache,
+                       const std::filesystem::path& programFolder, QWidget* parent = nullptr);
+
+  // Fills the list afresh and shows the dialog until OK or Cancel. A skin that
+  // cannot be loaded is told, and the dialog does not open.
+  void run();
+  // Cancel, when open (the keyboard went away, or the program ends).
+  void closeIfOpen();
+  // Row p ticked, nothing pending: the keyboard switched meanwhile.
+  void selectRowQuiet(int profile);
+
+  ReportList& list() { return *list_; }
+  ImageButton* button(const char* skinKey) const;
+  bool pending() const { return pending_; }
+
+ private:
+  void placeControls();
+  void fill();
+  void appendFile(const std::filesystem::path& file);
+  void markChanged();
+  void clearChanged();
+  void add();
+  void load();
+  void remove();
+  void applyChanges();
+  void finish(int result);
+  QString text(std::string_view key) const;
+
+  KeyloftCore& core_;
+  SequenceRunner& runner_;
+  DesktopPorts& ports_;
+  SkinPictureCache& cache_;
+  ReportList* list_ = nullptr;
+  std::map<std::string, ImageButton*> buttons_;
+  bool pending_ = false;
+  bool open_ = false;
+};
+
+}  // namespace keyloft::app

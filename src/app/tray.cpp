@@ -1,0 +1,78 @@
+#include "app/tray.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QFont>
+#include <QString>
+
+namespace keyloft::app {
+namespace {
+
+const char* StateFile(TrayIcon state) {
+  switch (state) {
+    case TrayIcon::Disconnected: return "keyloft-disconnected";
+    case TrayIcon::Connected: return "keyloft-connected";
+    case TrayIcon::MacroPlaying: return "keyloft-playing";
+  }
+  return "keyloft-disconnected";
+}
+
+// Qt shows the icon through a StatusNotifier host when the session has one.
+bool StatusNotifierHost() {
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  return bus.isConnected() && bus.interface() &&
+         bus.interface()->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value();
+}
+
+}  // namespace
+
+QIcon LoadStateIcon(const std::filesystem::path& programFolder, TrayIcon state) {
+  QIcon icon;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    const auto file = programFolder / "icons" / (std::string(StateFile(state)) + "-" + std::to_string(size) + ".png");
+    icon.addFile(QString::fromStdString(file.string()), QSize(size, size));
+  }
+  return icon;
+}
+
+Tray::Tray(const Localisation& lang, std::filesystem::path programFolder, QObject* parent)
+    : QObject(parent), lang_(lang), programFolder_(std::move(programFolder)) {
+  auto text = [this](std::string_view key) { return QString::fromStdString(lang_.GetText(key)); };
+  open_ = menu_.addAction(text("MENU_11"));
+  QFont bold = open_->font();
+  bold.setBold(true);
+  open_->setFont(bold);
+  menu_.setDefaultAction(open_);
+  connect(open_, &QAction::triggered, this, &Tray::openRequested);
+  connect(menu_.addAction(text("MENU_22")), &QAction::triggered, this, &Tray::aboutRequested);
+  connect(menu_.addAction(text("MENU_33")), &QAction::triggered, this, &Tray::exitRequested);
+  icon_.setContextMenu(&menu_);
+  icon_.setToolTip(text("KEYBOARD_TRAY_DESC"));
+  icon_.setIcon(LoadStateIcon(programFolder_, state_));
+  connect(&icon_, &QSystemTrayIcon::activated, this, &Tray::activated);
+}
+
+bool Tray::available() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
+bool Tray::show() {
+  if (!available()) return false;
+  singleClickOpens_ = StatusNotifierHost();
+  icon_.show();
+  return true;
+}
+
+void Tray::hide() { icon_.hide(); }
+
+void Tray::setState(TrayIcon state) {
+  if (state == state_) return;
+  state_ = state;
+  icon_.setIcon(LoadStateIcon(programFolder_, state));
+}
+
+void Tray::activated(QSystemTrayIcon::ActivationReason reason) {
+  if (reason == QSystemTrayIcon::DoubleClick || (reason == QSystemTrayIcon::Trigger && singleClickOpens_)) {
+    emit openRequested();
+  }
+}
+
+}  // namespace keyloft::app

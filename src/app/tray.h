@@ -1,0 +1,57 @@
+// The tray icon: the keyboard's state in three pictures, a tooltip, and a menu
+// (Open in bold, About, Exit). A double-click opens the window; where the tray
+// is a StatusNotifier host (KDE, GNOME's AppIndicator extension), which sends
+// one activation and never a double-click, a single click opens it, so the
+// icon is never a dead end. Without any tray the program runs all the same;
+// the application tells the user how to reach it.
+#pragma once
+
+#include <QIcon>
+#include <QMenu>
+#include <QObject>
+#include <QSystemTrayIcon>
+#include <filesystem>
+#include <memory>
+
+#include "device/device_events.h"
+#include "lang/localisation.h"
+
+namespace keyloft::app {
+
+// The icon of a state, every size the artwork program drew, from the program's icons/ folder.
+QIcon LoadStateIcon(const std::filesystem::path& programFolder, TrayIcon state);
+
+class Tray : public QObject {
+  Q_OBJECT
+
+ public:
+  Tray(const Localisation& lang, std::filesystem::path programFolder, QObject* parent = nullptr);
+
+  // Whether a tray is there to show the icon in.
+  static bool available();
+  // Shows the icon; false when there is no tray.
+  bool show();
+  void hide();
+  void setState(TrayIcon state);
+  TrayIcon state() const { return state_; }
+  QMenu& menu() { return menu_; }
+  QAction* openAction() const { return open_; }
+
+ signals:
+  void openRequested();
+  void aboutRequested();
+  void exitRequested();
+
+ private:
+  void activated(QSystemTrayIcon::ActivationReason reason);
+
+  const Localisation& lang_;
+  std::filesystem::path programFolder_;
+  QSystemTrayIcon icon_;
+  QMenu menu_;
+  QAction* open_ = nullptr;
+  TrayIcon state_ = TrayIcon::Disconnected;
+  bool singleClickOpens_ = false;
+};
+
+}  // namespace keyloft::app
