@@ -253,7 +253,18 @@ VerifyOutcome ProfileEditor::VerifyMacros() {
 ImportOutcome ProfileEditor::Import(const std::filesystem::path& path) {
   ImportOutcome outcome =
       ImportProfile(path, workspace_, sync_.WorkingProfileFile(), device_, channel_, ports_.prompts);
-  if (outcome.loaded) ports_.keys.RedrawKeys();
+  if (!outcome.loaded) return outcome;
+  if (outcome.Written()) {
+    workspace_.ClearPending();
+    ports_.editing.SetApplyEnabled(false);
+  } else {
+    // The file's profiles are in the model but not on the keyboard: a later
+    // Apply must write all three, not report nothing to do.
+    workspace_.MarkEdited();
+    workspace_.SetWriteAll(true);
+    ports_.editing.SetApplyEnabled(true);
+  }
+  ports_.keys.RedrawKeys();
   return outcome;
 }
 

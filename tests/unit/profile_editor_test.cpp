@@ -206,6 +206,34 @@ TEST_F(EditorTest, RestoreDefaultsWithoutAKnownProfileResetsNothing) {
   EXPECT_EQ(Record(0, kA).type, kAssignKey);
 }
 
+// A restored file is on the keyboard when it reports so; when the keyboard
+// refused it, Apply stays open and writes all three profiles.
+TEST_F(EditorTest, ARestoreLeavesApplyOpenOnlyWhenTheKeyboardRefusedIt) {
+  ASSERT_EQ(Editor().AssignKey(1, kA, KeyAction::Key(kB)), EditResult::Ok);
+  const std::filesystem::path backup = home_ / "backup.fwc";
+  ASSERT_TRUE(Editor().Export(backup));
+  ASSERT_EQ(Editor().AssignKey(1, kA, KeyAction::Key(kA)), EditResult::Ok);
+
+  ImportOutcome restored;
+  ui_.ClearLog();
+  OnUiThread([&] { restored = Editor().Import(backup); });
+  ASSERT_TRUE(restored.Written());
+  EXPECT_EQ(Record(1, kA).type, kAssignKey);
+  EXPECT_FALSE(Core().Workspace().Pending());
+  EXPECT_TRUE(ui_.Saw("apply off"));
+  EXPECT_TRUE(ui_.Saw("keys redrawn"));
+
+  EXPECT_FALSE(Core().Workspace().WriteAll());
+  ASSERT_EQ(keyboard_.Control("refuse-after 2"), "ok");
+  ui_.ClearLog();
+  OnUiThread([&] { restored = Editor().Import(backup); });
+  EXPECT_TRUE(restored.loaded);
+  EXPECT_FALSE(restored.Written());
+  EXPECT_TRUE(Core().Workspace().Pending());
+  EXPECT_TRUE(Core().Workspace().WriteAll());
+  EXPECT_TRUE(ui_.Saw("apply on"));
+}
+
 TEST_F(EditorTest, EveryKeyIsFoundByTheNameItIsShownBy) {
   const Localisation& lang = Core().Lang();
   const std::vector<KeyCode> assignable = Editor().AssignableKeys();
