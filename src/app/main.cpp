@@ -10,6 +10,7 @@
 #include "app/application.h"
 #include "app/command_line.h"
 #include "app/single_instance.h"
+#include "app/termination.h"
 #include "platform/paths.h"
 #include "ui/skin/skin_style.h"
 #include "ui/skin/skinned_dialog.h"
@@ -73,6 +74,8 @@ int main(int argc, char** argv) {
 
   ApplySkinStyle(qt);
   Application application(options, paths, instance);
+  TerminationSignals termination;
+  QObject::connect(&termination, &TerminationSignals::received, &application, &Application::shutdown);
   if (!application.start()) return kSkinFailureExitCode;
   return QApplication::exec();
 }

@@ -268,17 +268,24 @@ void MainWindow::backup() {
   if (path.isEmpty()) return;
   QString file = path;
   if (!file.endsWith(".fwc", Qt::CaseInsensitive)) file += ".fwc";
+  backupTo(file);
+}
+
+bool MainWindow::backupTo(const QString& file) {
   // A backup that could not be written says so, rather than look like one that was.
-  if (!core_.Editor().Export(file.toStdString())) {
-    QMessageBox::warning(this, text("MAIN_CAPTION"), text("MAIN_BACKUP_FAILED"));
-  }
+  if (core_.Editor().Export(file.toStdString())) return true;
+  QMessageBox::warning(this, text("MAIN_CAPTION"), text("MAIN_BACKUP_FAILED"));
+  return false;
 }
 
 void MainWindow::restore() {
   const QString path = QFileDialog::getOpenFileName(this, text("MENU_1"),
                                                     QString::fromStdString(core_.UserFiles().Folder().string()),
                                                     "(*.fwc);;(*.*)");
-  if (path.isEmpty()) return;
+  if (!path.isEmpty()) restoreFrom(path);
+}
+
+void MainWindow::restoreFrom(const QString& path) {
   runner_.run([this, file = path.toStdString()] { return core_.Editor().Import(file); },
               [this](const ImportOutcome& outcome) {
                 // A refused file was told by the core (MAIN_PROMPT_INPORT) and changed nothing.

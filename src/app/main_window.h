@@ -74,6 +74,11 @@ class MainWindow : public SkinnedDialog {
   // The keyboard went away: the open dialogs close.
   void closeChildDialogs();
 
+  // Backup and Restore after their file dialogs. A backup that fails says so
+  // and returns false; a restore runs on the sequence thread.
+  bool backupTo(const QString& file);
+  void restoreFrom(const QString& file);
+
   ImageButton* button(const std::string& skinKey) const;
   ImageButton* keyButton(KeyCode key) const;
   ProfileManagerDialog* profileManager() const { return profileManager_.get(); }

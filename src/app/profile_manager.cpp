@@ -127,14 +127,18 @@ void ProfileManagerDialog::add() {
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix("fwc");
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  const std::filesystem::path file = dialog.selectedFiles().front().toStdString();
+  addFile(dialog.selectedFiles().front().toStdString());
+}
+
+bool ProfileManagerDialog::addFile(const std::filesystem::path& file) {
   // A file that could not be made is said so, not listed as if it were there.
   if (!CreateDefaultProfileFile(file)) {
     QMessageBox::warning(this, text("PROFILE_TIP"), text("MAIN_BACKUP_FAILED"));
-    return;
+    return false;
   }
   appendFile(file);
   markChanged();
+  return true;
 }
 
 void ProfileManagerDialog::load() {
@@ -143,7 +147,12 @@ void ProfileManagerDialog::load() {
                                                     QString::fromStdString(core_.UserFiles().Folder().string()),
                                                     "(*.fwc);;(*.*)");
   if (path.isEmpty()) return;
-  appendFile(path.toStdString());
+  loadFile(path.toStdString());
+}
+
+void ProfileManagerDialog::loadFile(const std::filesystem::path& file) {
+  // Listed, not read: the list only names the files the user keeps.
+  appendFile(file);
   markChanged();
 }
 

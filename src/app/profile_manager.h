@@ -33,6 +33,11 @@ class ProfileManagerDialog : public SkinnedDialog {
   // Row p ticked, nothing pending: the keyboard switched meanwhile.
   void selectRowQuiet(int profile);
 
+  // Add and Load after their file dialogs: a new default profile file, or an
+  // existing one, becomes a row. False when the new file could not be made.
+  bool addFile(const std::filesystem::path& file);
+  void loadFile(const std::filesystem::path& file);
+
   ReportList& list() { return *list_; }
   ImageButton* button(const char* skinKey) const;
   bool pending() const { return pending_; }

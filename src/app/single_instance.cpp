@@ -2,12 +2,16 @@
 
 #include <QElapsedTimer>
 #include <QLocalSocket>
+#include <QLoggingCategory>
 #include <QThread>
 
 namespace keyloft::app {
 namespace {
 
 constexpr int kAnswerMs = 3000;  // a copy that is starting up may not listen yet
+
+// What later starts told this copy: QT_LOGGING_RULES="keyloft.instance.info=true".
+Q_LOGGING_CATEGORY(lcInstance, "keyloft.instance", QtWarningMsg)
 
 }  // namespace
 
@@ -20,6 +24,7 @@ SingleInstance::SingleInstance(std::filesystem::path folder, QObject* parent)
         if (!socket->canReadLine()) return;
         const QByteArray line = socket->readLine().trimmed();
         socket->disconnectFromServer();
+        qCInfo(lcInstance) << "told" << line;
         if (line == kOpenMessage) emit openRequested();
         if (line == kKillMessage) emit killRequested();
       });

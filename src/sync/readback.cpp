@@ -198,6 +198,8 @@ DevResult SyncEngine::ProfileManagerApply(int profile) {
   DeviceSequence sequence(device_, DeviceSequence::Fresh);
   DevResults results;
   results.Add(SetActiveProfile(device_, channel_, profile));
+  // The window's profile buttons and the lighting follow what the keyboard took.
+  if (profile >= 0) MarkActiveProfile();
   results.Add(LoadOnboardProfiles(false));
   ports_.keys.RefreshProfileCaption();
   return results.First();

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "temp_dir.h"
@@ -89,13 +90,39 @@ BackgroundProgram::~BackgroundProgram() { Stop(); }
 std::string BackgroundProgram::Out() const { return TempDir::ReadFile(outFile_); }
 std::string BackgroundProgram::Err() const { return TempDir::ReadFile(errFile_); }
 
-bool BackgroundProgram::WaitForOutput(std::string_view text, int limitSeconds) const {
+namespace {
+
+bool WaitForText(const std::function<std::string()>& read, std::string_view text, int limitSeconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
-  while (Out().find(text) == std::string::npos) {
+  while (read().find(text) == std::string::npos) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(5ms);
   }
   return true;
+}
+
+}  // namespace
+
+bool BackgroundProgram::WaitForOutput(std::string_view text, int limitSeconds) const {
+  return WaitForText([this] { return Out(); }, text, limitSeconds);
+}
+
+bool BackgroundProgram::WaitForError(std::string_view text, int limitSeconds) const {
+  return WaitForText([this] { return Err(); }, text, limitSeconds);
+}
+
+bool BackgroundProgram::Running() const {
+  if (pid_ < 0) return false;
+  // Looks without reaping, so Stop and Wait still get the exit code.
+  siginfo_t info{};
+  return waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
+}
+
+void BackgroundProgram::Crash() {
+  if (pid_ < 0) return;
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  pid_ = -1;
 }
 
 int BackgroundProgram::Stop() {

@@ -33,6 +33,12 @@ class BackgroundProgram {
 
   // Waits until stdout holds text; false after the limit.
   bool WaitForOutput(std::string_view text, int limitSeconds = 10) const;
+  // The same for stderr.
+  bool WaitForError(std::string_view text, int limitSeconds = 10) const;
+  // Still running (not ended, or ended and not yet waited for).
+  bool Running() const;
+  // Ends it with SIGKILL, as a crash would, leaving whatever it held behind.
+  void Crash();
   std::string Out() const;
   std::string Err() const;
   // Sends SIGTERM and returns the exit code (-1 when it had to be killed).

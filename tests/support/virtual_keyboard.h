@@ -12,13 +12,9 @@
 #include "device/hid_backend.h"
 #include "emu/server.h"
 #include "temp_dir.h"
+#include "trace_file.h"
 
 namespace keyloft::test {
-
-struct TracedReport {
-  bool out = false;  // host to keyboard
-  std::vector<uint8_t> bytes;
-};
 
 class VirtualKeyboard {
  public:
@@ -37,15 +33,14 @@ class VirtualKeyboard {
 
   // Every report traced since the last ClearTrace, in order. A line is in the
   // trace once the keyboard has answered it.
-  std::vector<TracedReport> Trace() const;
+  std::vector<TracedReport> Trace() const { return trace_.Reports(); }
   // Only the command reports the host wrote.
-  std::vector<std::vector<uint8_t>> Commands() const;
-  void ClearTrace();
+  std::vector<std::vector<uint8_t>> Commands() const { return trace_.Commands(); }
+  void ClearTrace() { trace_.Clear(); }
 
  private:
   TempDir dir_;
-  std::filesystem::path trace_;
-  size_t traceMark_ = 0;  // trace lines before the last ClearTrace
+  TraceFile trace_;
   std::unique_ptr<emu::Server> server_;
   std::thread thread_;
 };

@@ -49,6 +49,7 @@ class ImageButton : public QAbstractButton {
   void setTextAngle(int tenthsOfDegree, bool rotated);
   // An empty text changes nothing.
   void setTooltipText(const QString& text, bool activate);
+  const QString& tooltipText() const { return tooltipText_; }
   void setDrawCallback(DrawCallback callback) { drawCallback_ = std::move(callback); }
 
   QPoint origin() const { return origin_; }

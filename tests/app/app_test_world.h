@@ -1,0 +1,127 @@
+// The desktop program in-process, against a keyloft-virtual-keyboard serve
+// process with its trace, each test in a temporary home. Message boxes are
+// answered by MessageBoxes, as a user would click them.
+#pragma once
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+
+#include "app/application.h"
+#include "app/single_instance.h"
+#include "json_reader.h"
+#include "programs.h"
+#include "temp_dir.h"
+#include "trace_file.h"
+
+namespace keyloft::test {
+
+// Answers every message box that opens with answer, and keeps its text.
+class MessageBoxes : public QObject {
+ public:
+  explicit MessageBoxes(QMessageBox::StandardButton answer = QMessageBox::Ok) : answer_(answer) {
+    timer_.setInterval(10);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || box == answered_) return;
+      answered_ = box;
+      texts_ << box->text();
+      QAbstractButton* button = box->button(answer_);
+      if (!button) button = box->defaultButton();
+      if (button) button->click();
+    });
+    timer_.start();
+  }
+  void setAnswer(QMessageBox::StandardButton answer) { answer_ = answer; }
+  const QStringList& texts() const { return texts_; }
+  void clear() { texts_.clear(); }
+
+ private:
+  QTimer timer_;
+  QMessageBox::StandardButton answer_;
+  QPointer<QMessageBox> answered_;
+  QStringList texts_;
+};
+
+class AppWorld {
+ public:
+  AppWorld() {
+    for (const char* sub : {"data", "config", "run", "scratch", "vhid"}) std::filesystem::create_directories(root_ / sub);
+    ::chmod((root_ / "run").c_str(), 0700);
+    paths_.programFolder = KEYLOFT_ASSETS_DIR;
+    paths_.dataHome = root_ / "data";
+    paths_.configHome = root_ / "config";
+    paths_.runtimeFolder = root_ / "run";
+  }
+  ~AppWorld() { Stop(); }
+
+  // The keyboard process, serving before the program starts.
+  bool StartKeyboard(std::vector<std::string> serveArgs = {}) {
+    serveArgs.insert(serveArgs.end(), {"--trace", trace_.Path().string()});
+    keyboard_ = std::make_unique<KeyboardProcess>(root_ / "vhid", std::move(serveArgs), Env(), root_ / "scratch");
+    return keyboard_->Ready();
+  }
+  std::string Ctl(const std::string& words) {
+    std::vector<std::string> split;
+    for (size_t at = 0; at < words.size();) {
+      const size_t end = std::min(words.find(' ', at), words.size());
+      split.push_back(words.substr(at, end - at));
+      at = end + 1;
+    }
+    const RunResult r = keyboard_->Ctl(split);
+    return r.out + r.err;
+  }
+  JsonValue Dump() const { return ParseJson(keyboard_->Dump()).value_or(JsonValue{}); }
+  int ActiveProfileOnKeyboard() const { return static_cast<int>(Dump()["active_profile"].Int()); }
+  int ParamByte(int profile, size_t offset) const {
+    const size_t at = (static_cast<size_t>(profile) * 42 + offset) * 2;
+    return std::stoi(Dump()["params"].text.substr(at, 2), nullptr, 16);
+  }
+
+  // The program, started as keyloft starts it; hidden: --start.
+  [[nodiscard]] bool StartProgram(bool hidden = false) {
+    instance_ = std::make_unique<app::SingleInstance>(paths_.runtimeFolder);
+    if (instance_->claim(app::kOpenMessage) != app::SingleInstance::Role::First) return false;
+    app::StartOptions options;
+    options.start = hidden;
+    options.vhidDir = (root_ / "vhid").string();
+    app_ = std::make_unique<app::Application>(options, paths_, *instance_,
+                                              app::ApplicationTiming{MonitorTiming{5, 20}});
+    readySpy_ = std::make_unique<QSignalSpy>(app_.get(), &app::Application::keyboardReady);
+    return app_->start();
+  }
+  // Waits until the keyboard was read back count times in all.
+  bool WaitReady(int count = 1) { return QTest::qWaitFor([&] { return readySpy_->count() >= count; }, 10000); }
+  // Waits until no sequence runs.
+  bool WaitIdle() { return QTest::qWaitFor([&] { return !app_->runner().busy(); }, 10000); }
+  void Stop() { app_.reset(); }
+
+  app::Application& App() { return *app_; }
+  app::MainWindow& Window() { return app_->mainWindow(); }
+  KeyloftCore& Core() { return app_->core(); }
+  TraceFile& Trace() { return trace_; }
+  const Paths& AppPaths() const { return paths_; }
+  const TempDir& Root() const { return root_; }
+
+ private:
+  std::vector<std::string> Env() const {
+    return {"HOME=" + root_.Path().string(), "PATH=/usr/bin:/bin"};
+  }
+
+  TempDir root_;
+  TraceFile trace_{root_ / "trace.txt"};
+  Paths paths_;
+  std::unique_ptr<KeyboardProcess> keyboard_;
+  std::unique_ptr<app::SingleInstance> instance_;
+  std::unique_ptr<app::Application> app_;
+  std::unique_ptr<QSignalSpy> readySpy_;
+};
+
+}  // namespace keyloft::test

@@ -1,0 +1,330 @@
+// The main window and the profile manager, clicked as a user clicks them,
+// against a virtual keyboard process: what the keyboard ends up holding is
+// read from its memory dump and its trace.
+#include <QTest>
+
+#include "app/profile_manager.h"
+#include "app_test_world.h"
+#include "device/keyboard_protocol.h"
+#include "model/profile_data.h"
+#include "store/profile_file.h"
+#include "store/registry.h"
+#include "store/settings.h"
+#include "ui/skin/skin_entries.h"
+
+using namespace keyloft;
+using namespace keyloft::test;
+
+namespace {
+
+constexpr KeyCode kA = 0x01E, kB = 0x030;
+
+int Count(const std::vector<uint8_t>& numbers, uint8_t number) {
+  return static_cast<int>(std::count(numbers.begin(), numbers.end(), number));
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<AppWorld> world_;
+
+  // A connected program, its window open, on a keyboard set up by setup.
+  bool Connect(const std::vector<std::string>& serveArgs = {}, bool hidden = false) {
+    world_ = std::make_unique<AppWorld>();
+    return world_->StartKeyboard(serveArgs) && world_->StartProgram(hidden) && world_->WaitReady();
+  }
+  app::MainWindow& Window() { return world_->Window(); }
+  ImageButton* Button(const std::string& key) { return Window().button(key); }
+  QString Text(const char* key) { return QString::fromStdString(world_->Core().Lang().GetText(key)); }
+  KeyAssignment Record(int profile, KeyCode key) { return world_->Core().Editor().Describe(profile, key).record; }
+  // An edit and its Apply, through the window's own Apply button.
+  void AssignAndApply(int profile, KeyCode key, KeyCode to) {
+    QCOMPARE(world_->Core().Editor().AssignKey(profile, key, KeyAction::Key(to)), EditResult::Ok);
+    QTRY_VERIFY(Button("CONTROL2_APPLY")->isEnabled());
+    Button("CONTROL2_APPLY")->click();
+    QVERIFY(world_->WaitIdle());
+    QVERIFY(!Button("CONTROL2_APPLY")->isEnabled());
+  }
+  bool KeyMapsOnKeyboardMatch() {
+    VerifyOutcome verified;
+    const int all[] = {0, 1, 2};
+    world_->App().runner().run([&] { return world_->Core().Editor().VerifyKeyMaps(all); },
+                               [&](const VerifyOutcome& outcome) { verified = outcome; });
+    return world_->WaitIdle() && verified.Same();
+  }
+
+ private slots:
+  void cleanup() { world_.reset(); }
+
+  void opensOnConnectionShowingTheKeyboardsProfile() {
+    world_ = std::make_unique<AppWorld>();
+    QVERIFY(world_->StartKeyboard());
+    QVERIFY(world_->Ctl("profile 2").starts_with("ok"));
+    QVERIFY(world_->StartProgram());
+    QVERIFY(world_->WaitReady());
+    QTRY_VERIFY(Window().isVisible());
+    QTRY_VERIFY(Button("FUNC_PROFILE2")->isTicked());
+    QVERIFY(!Button("FUNC_PROFILE1")->isTicked());
+    QVERIFY(!Button("FUNC_PROFILE3")->isTicked());
+    // Every key shows what it does in that profile.
+    QCOMPARE(Window().keyButton(kA)->tooltipText(), QString::fromStdString(world_->Core().Editor().Describe(1, kA).description));
+  }
+
+  void startedHiddenOpensOnlyWhenAsked() {
+    QVERIFY(Connect({}, true));
+    QTest::qWait(100);
+    QVERIFY(!Window().isVisible());
+    world_->App().openMainWindow();
+    QVERIFY(Window().isVisible());
+  }
+
+  void openWithoutAKeyboardSaysSoInsteadOfOpening() {
+    world_ = std::make_unique<AppWorld>();
+    QVERIFY(world_->StartProgram());  // no keyboard serves
+    MessageBoxes boxes;
+    world_->App().openMainWindow();
+    QTRY_COMPARE(boxes.texts(), QStringList{Text("MAIN_NO_DEVICE_PROMPT")});
+    QVERIFY(!Window().isVisible());
+  }
+
+  void profileButtonsSwitchTheKeyboard() {
+    QVERIFY(Connect());
+    QTRY_VERIFY(Button("FUNC_PROFILE1")->isTicked());
+    Button("FUNC_PROFILE2")->click();
+    QVERIFY(world_->WaitIdle());
+    QCOMPARE(world_->ActiveProfileOnKeyboard(), 1);
+    QTRY_VERIFY(Button("FUNC_PROFILE2")->isTicked());
+    QVERIFY(!Button("FUNC_PROFILE1")->isTicked());
+
+    // The active profile once more: nothing is sent.
+    world_->Trace().Clear();
+    Button("FUNC_PROFILE2")->click();
+    QVERIFY(world_->WaitIdle());
+    QCOMPARE(Count(world_->Trace().CommandNumbers(), CMD_WRITE_INFO), 0);
+    QCOMPARE(world_->ActiveProfileOnKeyboard(), 1);
+  }
+
+  void followsAProfileChosenOnTheKeyboard() {
+    QVERIFY(Connect());
+    QCOMPARE(world_->Core().Editor().AssignKey(2, kA, KeyAction::Key(kB)), EditResult::Ok);
+    QTRY_VERIFY(Button("CONTROL2_APPLY")->isEnabled());
+    Button("CONTROL2_APPLY")->click();  // not the active profile: all three go
+    QVERIFY(world_->WaitIdle());
+    QVERIFY(world_->Ctl("profile 3").starts_with("ok"));
+    QTRY_VERIFY(Button("FUNC_PROFILE3")->isTicked());
+    QTRY_VERIFY(Window().keyButton(kA)->isTicked());  // A does something else there
+    QVERIFY(!Window().keyButton(kB)->isTicked());
+  }
+
+  void reportRateAndFlip() {
+    QVERIFY(Connect());
+    Button("FUNC_REPORT3")->click();
+    QVERIFY(world_->WaitIdle());
+    QCOMPARE(world_->ParamByte(0, 15), 2);
+    QVERIFY(Button("FUNC_REPORT3")->isTicked());
+    QVERIFY(!Button("FUNC_REPORT1")->isTicked());
+
+    // Flip swaps which row of F1..F4 and D1..D6 can be clicked, and is kept.
+    const auto f1 = Button(KeyButtonKey(0x03B));
+    const auto d1 = Button(DKeyButtonKey(1));
+    QVERIFY(f1->isEnabled());
+    QVERIFY(!d1->isEnabled());
+    Button("FLIP_1")->click();
+    QCOMPARE(world_->Core().AppSettings().ReadFlip(), 1);
+    QVERIFY(!f1->isEnabled());
+    QVERIFY(d1->isEnabled());
+    Button("FLIP_2")->click();
+    QCOMPARE(world_->Core().AppSettings().ReadFlip(), 0);
+    QVERIFY(f1->isEnabled());
+  }
+
+  void restoreDefaultsResetsTheActiveProfileAndWritesIt() {
+    QVERIFY(Connect());
+    AssignAndApply(0, kA, kB);
+    AssignAndApply(1, kA, kB);
+    QVERIFY(Window().keyButton(kA)->isTicked());
+
+    MessageBoxes boxes(QMessageBox::No);
+    Button("FUNC_DEFAULT")->click();  // asked, and answered No: nothing
+    QCOMPARE(boxes.texts(), QStringList{Text("MAIN_PROMPT_DEFAULT")});
+    QCOMPARE(Record(0, kA).type, kAssignKey);
+
+    boxes.setAnswer(QMessageBox::Yes);
+    Button("FUNC_DEFAULT")->click();
+    QVERIFY(world_->WaitIdle());
+    QCOMPARE(Record(0, kA), KeyAssignment{});
+    QCOMPARE(Record(1, kA).type, kAssignKey);  // another profile stays
+    QVERIFY(!Window().keyButton(kA)->isTicked());
+    QVERIFY(!Button("CONTROL2_APPLY")->isEnabled());
+    QVERIFY(KeyMapsOnKeyboardMatch());
+  }
+
+  void restoreDefaultsWithoutAKnownProfileResetsNothing() {
+    QVERIFY(Connect());
+    AssignAndApply(0, kA, kB);
+    QVERIFY(world_->Ctl("unplug").starts_with("ok"));
+    QTRY_VERIFY(world_->Core().Device().activeProfileCache < 0);
+    MessageBoxes boxes(QMessageBox::Yes);
+    Button("FUNC_DEFAULT")->click();
+    QVERIFY(world_->WaitIdle());
+    QTRY_COMPARE(boxes.texts(), (QStringList{Text("MAIN_PROMPT_DEFAULT"), Text("MAIN_DEFAULT_NO_PROFILE")}));
+    QCOMPARE(Record(0, kA).type, kAssignKey);
+  }
+
+  void backupWritesAFileThatRestores() {
+    QVERIFY(Connect());
+    AssignAndApply(0, kA, kB);
+    const QString file = QString::fromStdString((world_->Root() / "backup.fwc").string());
+    QVERIFY(Window().backupTo(file));
+    ProfileData loaded;
+    QVERIFY(LoadProfileFile(file.toStdString(), loaded));
+    QCOMPARE(loaded.block.arrays[0][0x1E].type, kAssignKey);
+
+    AssignAndApply(0, kA, kA);
+    QCOMPARE(Record(0, kA), KeyAssignment{});
+    Window().restoreFrom(file);
+    QVERIFY(world_->WaitIdle());
+    QCOMPARE(Record(0, kA).type, kAssignKey);
+    QVERIFY(Window().keyButton(kA)->isTicked());
+    QVERIFY(!Button("CONTROL2_APPLY")->isEnabled());
+    QVERIFY(KeyMapsOnKeyboardMatch());
+  }
+
+  void aBackupThatCannotBeWrittenSaysSo() {
+    QVERIFY(Connect());
+    MessageBoxes boxes;
+    QVERIFY(!Window().backupTo(QString::fromStdString((world_->Root() / "no-such-folder" / "b.fwc").string())));
+    QCOMPARE(boxes.texts(), QStringList{Text("MAIN_BACKUP_FAILED")});
+  }
+
+  void aDamagedFileIsRefusedAndChangesNothing() {
+    QVERIFY(Connect());
+    AssignAndApply(0, kA, kB);
+    const QString good = QString::fromStdString((world_->Root() / "good.fwc").string());
+    QVERIFY(Window().backupTo(good));
+    // One byte of the header changed, its check byte left as it was.
+    const std::filesystem::path damaged = world_->Root() / "damaged.fwc";
+    std::string bytes = TempDir::ReadFile(good.toStdString());
+    bytes[5] = static_cast<char>(bytes[5] ^ 0x5A);
+    world_->Root().Write("damaged.fwc", bytes);
+
+    AssignAndApply(0, kA, kA);
+    MessageBoxes boxes;
+    world_->Trace().Clear();
+    Window().restoreFrom(QString::fromStdString(damaged.string()));
+    QVERIFY(world_->WaitIdle());
+    QTRY_VERIFY(boxes.texts().contains(Text("MAIN_PROMPT_INPORT")));
+    QCOMPARE(Record(0, kA), KeyAssignment{});
+    for (uint8_t number : world_->Trace().CommandNumbers()) {
+      QVERIFY(number != CMD_WRITE_KEYMAP && number != CMD_WRITE_MACROS);
+    }
+  }
+
+  void unplugClosesTheDialogsAndAReplugReadsBack() {
+    QVERIFY(Connect());
+    QTRY_VERIFY(Window().isVisible());
+    bool managerWasOpen = false;
+    QTimer::singleShot(0, [&] {
+      managerWasOpen = Window().profileManager() && Window().profileManager()->isVisible();
+      world_->Ctl("unplug");
+    });
+    Button("FUNC_PROFILES")->click();  // returns when the manager closes
+    QVERIFY(managerWasOpen);
+    QVERIFY(!Window().profileManager()->isVisible());
+    // Out of sight; without a tray to bring it back, in the task bar.
+    QTRY_VERIFY(!Window().isVisible() || Window().isMinimized());
+
+    QCOMPARE(world_->Core().Editor().AssignKey(0, kA, KeyAction::Key(kB)), EditResult::Ok);
+    QVERIFY(world_->Ctl("plug").starts_with("ok"));
+    QVERIFY(world_->WaitReady(2));
+    QCOMPARE(Record(0, kA), KeyAssignment{});  // the keyboard's, read back
+  }
+
+  void enterAndEscapeLeaveTheWindowAsItIs() {
+    QVERIFY(Connect());
+    QTRY_VERIFY(Window().isVisible());
+    Window().activateWindow();
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+      QTest::keyClick(&Window(), key);
+      QVERIFY(Window().isVisible());
+      QVERIFY(!Window().isMinimized());
+    }
+  }
+
+  void theProfileManagerTicksAppliesAndCancels() {
+    QVERIFY(Connect());
+    const Paths& paths = world_->AppPaths();
+    RegistryKey registry(SettingsFolder(paths) / "registry.ini");
+    // The rows of the onboard profiles name the working copy, with the extension of a profile file.
+  const std::string working = WorkingProfileFile(UserDataFolder(paths)).string() + ".fwc";
+
+    // Cancel after a change: nothing written, the keyboard as it was.
+    QTimer::singleShot(0, [&] {
+      app::ProfileManagerDialog& manager = *Window().profileManager();
+      ReportModel& rows = manager.list().reportModel();
+      QCOMPARE(rows.rowCount(), 3);
+      QCOMPARE(rows.firstCheckedRow(), 0);
+      QVERIFY(!manager.button("CONTROL2_APPLY")->isEnabled());
+      QVERIFY(rows.setData(rows.index(2, 0), Qt::Checked, Qt::CheckStateRole));
+      QVERIFY(manager.button("CONTROL2_APPLY")->isEnabled());
+      manager.button("CONTROL_CANCEL")->click();
+    });
+    Button("FUNC_PROFILES")->click();
+    QVERIFY(world_->WaitIdle());
+    QVERIFY(!registry.ReadString(kProfilesSubKey, "PROFILE01"));
+    QCOMPARE(world_->ActiveProfileOnKeyboard(), 0);
+
+    // A fourth row, loaded from a file, cannot be ticked; ticking row 2 and
+    // Apply makes profile 3 the keyboard's and records the list.
+    const std::filesystem::path extra = world_->Root() / "extra.fwc";
+    QTimer::singleShot(0, [&] {
+      app::ProfileManagerDialog& manager = *Window().profileManager();
+      ReportModel& rows = manager.list().reportModel();
+      QCOMPARE(rows.firstCheckedRow(), 0);  // filled afresh
+      manager.loadFile(extra);
+      QCOMPARE(rows.rowCount(), 4);
+      QVERIFY(!rows.setData(rows.index(3, 0), Qt::Checked, Qt::CheckStateRole));
+      QVERIFY(!rows.isChecked(3));
+      QVERIFY(rows.setData(rows.index(2, 0), Qt::Checked, Qt::CheckStateRole));
+      QVERIFY(!rows.isChecked(0));
+      manager.button("CONTROL2_APPLY")->click();
+      QVERIFY(!manager.button("CONTROL2_APPLY")->isEnabled());
+      QVERIFY(world_->WaitIdle());
+      manager.button("CONTROL_OK")->click();
+    });
+    Button("FUNC_PROFILES")->click();
+    QVERIFY(world_->WaitIdle());
+    QCOMPARE(world_->ActiveProfileOnKeyboard(), 2);
+    QTRY_VERIFY(Button("FUNC_PROFILE3")->isTicked());
+    QCOMPARE(registry.ReadString(kProfilesSubKey, "PROFILE00").value_or("?"), "4");
+    for (const char* name : {"PROFILE01", "PROFILE02", "PROFILE03"}) {
+      QCOMPARE(registry.ReadString(kProfilesSubKey, name).value_or("?"), working);
+    }
+    QCOMPARE(registry.ReadString(kProfilesSubKey, "PROFILE04").value_or("?"), extra.string());
+  }
+
+  void addMakesADefaultProfileFile() {
+    QVERIFY(Connect());
+    const std::filesystem::path made = world_->Root() / "new.fwc";
+    const std::filesystem::path unmakeable = world_->Root() / "no-such-folder" / "new.fwc";
+    MessageBoxes boxes;
+    QTimer::singleShot(0, [&] {
+      app::ProfileManagerDialog& manager = *Window().profileManager();
+      QVERIFY(manager.addFile(made));
+      QVERIFY(!manager.addFile(unmakeable));  // said, not listed
+      QCOMPARE(manager.list().reportModel().rowCount(), 4);
+      QCOMPARE(manager.list().reportModel().text(3, 1), QString("new"));
+      manager.button("CONTROL_CANCEL")->click();
+    });
+    Button("FUNC_PROFILES")->click();
+    ProfileData loaded;
+    QVERIFY(LoadProfileFile(made, loaded));
+    QCOMPARE(boxes.texts(), QStringList{Text("MAIN_BACKUP_FAILED")});
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
