@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QProcess>
 #include <cstdio>
@@ -18,6 +19,11 @@ constexpr const char* kCompanionName = "DiZozovo";
 HidTransportConfig Transport(const StartOptions& options) {
   return options.vhidDir ? HidTransportConfig::Vhid(*options.vhidDir) : HidTransportConfig::FromEnvironment();
 }
+
+// The moments a benchmark times (QT_LOGGING_RULES="keyloft.startup.info=true"):
+// ready (tray or its stand-in), connected (read back), painted (first paint
+// after each opening).
+Q_LOGGING_CATEGORY(lcStartup, "keyloft.startup", QtWarningMsg)
 
 QString Caption() { return QString::fromUtf8(kApplicationTitle.data(), static_cast<int>(kApplicationTitle.size())); }
 
@@ -37,6 +43,7 @@ Application::Application(StartOptions options, const Paths& paths, SingleInstanc
   window_ = std::make_unique<MainWindow>(*core_, *runner_, *ports_, cache_, paths_.programFolder);
   window_->setWindowIcon(LoadStateIcon(paths_.programFolder, TrayIcon::Connected));
   tray_ = std::make_unique<Tray>(core_->Lang(), paths_.programFolder);
+  if (lcStartup().isInfoEnabled()) window_->installEventFilter(this);
 
   connect(&instance_, &SingleInstance::openRequested, this, &Application::openMainWindow);
   connect(&instance_, &SingleInstance::killRequested, this, &Application::shutdown);
@@ -65,6 +72,7 @@ bool Application::start() {
   }
   startCompanion();
   core_->Start();
+  qCInfo(lcStartup) << "ready";
   return true;
 }
 
@@ -82,6 +90,7 @@ void Application::openMainWindow() {
     showNotice(QString::fromStdString(core_->Lang().GetText("MAIN_NO_DEVICE_PROMPT")));
     return;
   }
+  awaitingPaint_ = !window_->isVisible();
   window_->showNormal();
   window_->raise();
   window_->activateWindow();
@@ -135,7 +144,18 @@ bool Application::askYesNo(const QString& text) {
                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
-void Application::keyboardConnected() { emit keyboardReady(); }
+void Application::keyboardConnected() {
+  qCInfo(lcStartup) << "connected";
+  emit keyboardReady();
+}
+
+bool Application::eventFilter(QObject* watched, QEvent* event) {
+  if (awaitingPaint_ && watched == window_.get() && event->type() == QEvent::Paint) {
+    awaitingPaint_ = false;
+    qCInfo(lcStartup) << "painted";
+  }
+  return QObject::eventFilter(watched, event);
+}
 
 void Application::keyboardRemoved() {
   window_->closeChildDialogs();

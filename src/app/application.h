@@ -58,6 +58,9 @@ class Application : public QObject, private DesktopShell {
   void keyboardReady();
   void keyboardGone();
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void showAbout();
   void hideMainWindow();
@@ -95,6 +98,7 @@ class Application : public QObject, private DesktopShell {
   QPointer<AboutBox> about_;
   bool trayShown_ = false;
   bool stopped_ = false;
+  bool awaitingPaint_ = false;
 };
 
 }  // namespace keyloft::app

@@ -39,6 +39,11 @@ QString ProfileManagerDialog::text(std::string_view key) const {
   return QString::fromStdString(core_.Lang().GetText(key));
 }
 
+QString ProfileManagerDialog::textOr(std::string_view key, const QString& fixed) const {
+  const std::string language = core_.Lang().GetText(key);
+  return language.empty() || language == kMissingText ? fixed : QString::fromStdString(language);
+}
+
 ImageButton* ProfileManagerDialog::button(const char* skinKey) const {
   auto it = buttons_.find(skinKey);
   return it == buttons_.end() ? nullptr : it->second;
@@ -55,10 +60,11 @@ void ProfileManagerDialog::placeControls() {
   }
   list_ = new ReportList(this);
   PlaceControl(*list_, layout, kButtonSection, "PROGRAM_LIST");
-  // Fixed captions, as the list has always had them.
-  list_->addColumn(QStringLiteral("激活"), 60);
-  list_->addColumn(QStringLiteral("名称"), 120);
-  list_->addColumn(QStringLiteral("路径"), 230);
+  // The list's own captions, in the user's language where the language file
+  // has them: without a CJK font the fixed ones show as empty boxes.
+  list_->addColumn(textOr("PROFILE_COLUMN_ACTIVE", QStringLiteral("激活")), 60);
+  list_->addColumn(textOr("PROFILE_COLUMN_NAME", QStringLiteral("名称")), 120);
+  list_->addColumn(textOr("PROFILE_COLUMN_FOLDER", QStringLiteral("路径")), 230);
   list_->setShowGrid(true);
   list_->horizontalHeader()->setSectionsClickable(false);
   ReportModel& rows = list_->reportModel();

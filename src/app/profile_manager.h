@@ -54,6 +54,7 @@ class ProfileManagerDialog : public SkinnedDialog {
   void applyChanges();
   void finish(int result);
   QString text(std::string_view key) const;
+  QString textOr(std::string_view key, const QString& fixed) const;
 
   KeyloftCore& core_;
   SequenceRunner& runner_;

@@ -266,6 +266,7 @@ class MainWindowTest : public QObject {
       app::ProfileManagerDialog& manager = *Window().profileManager();
       ReportModel& rows = manager.list().reportModel();
       QCOMPARE(rows.rowCount(), 3);
+      QCOMPARE(rows.headerData(1, Qt::Horizontal).toString(), Text("PROFILE_COLUMN_NAME"));
       QCOMPARE(rows.firstCheckedRow(), 0);
       QVERIFY(!manager.button("CONTROL2_APPLY")->isEnabled());
       QVERIFY(rows.setData(rows.index(2, 0), Qt::Checked, Qt::CheckStateRole));
