@@ -69,12 +69,7 @@ void MainWindow::buildControls() {
 
 void MainWindow::placeButtons() {
   const SkinLayout& layout = skinLayout();
-  for (const SkinEntry& entry : MainLayoutEntries()) {
-    if (entry.placement != Placement::ImageButton) continue;
-    auto* b = new ImageButton(this);
-    PlaceImageButton(*b, layout, kButtonSection, entry.key, cache_.Set(layout, entry.pictures, size()));
-    buttons_[entry.key] = b;
-  }
+  buttons_ = PlaceImageButtons(*this, layout, MainLayoutEntries(), cache_);
   for (KeyCode key : core_.Model().keys) keys_[key] = button(KeyButtonKey(key));
   for (int n = 1; n <= kGKeysShown; ++n) keys_[static_cast<KeyCode>(kFirstGKey + n - 1)] = button(GKeyButtonKey(n));
   keys_[kFnKey] = button("KEY_FN");

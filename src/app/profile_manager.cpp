@@ -52,12 +52,7 @@ ImageButton* ProfileManagerDialog::button(const char* skinKey) const {
 void ProfileManagerDialog::placeControls() {
   if (list_) return;  // placed at the first opening, kept for the later ones
   const SkinLayout& layout = skinLayout();
-  for (const SkinEntry& entry : ProfileLayoutEntries()) {
-    if (entry.placement != Placement::ImageButton) continue;
-    auto* b = new ImageButton(this);
-    PlaceImageButton(*b, layout, kButtonSection, entry.key, cache_.Set(layout, entry.pictures, size()));
-    buttons_[entry.key] = b;
-  }
+  buttons_ = PlaceImageButtons(*this, layout, ProfileLayoutEntries(), cache_);
   list_ = new ReportList(this);
   PlaceControl(*list_, layout, kButtonSection, "PROGRAM_LIST");
   // The list's own captions, in the user's language where the language file

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "ui/controls/image_button.h"
 #include "ui/skin/skin_layout.h"
 
 namespace keyloft {
@@ -34,6 +35,18 @@ SkinImageSet SkinPictureCache::Set(const SkinLayout& layout, const SkinImageName
   for (size_t i = 0; i < names.size(); ++i)
     if (!names[i].empty()) set.pictures[i] = &Picture(layout.PicturePath(names[i]), windowSize);
   return set;
+}
+
+std::map<std::string, ImageButton*> PlaceImageButtons(QWidget& window, const SkinLayout& layout,
+                                                      const std::vector<SkinEntry>& entries, SkinPictureCache& cache) {
+  std::map<std::string, ImageButton*> buttons;
+  for (const SkinEntry& entry : entries) {
+    if (entry.placement != Placement::ImageButton) continue;
+    auto* b = new ImageButton(&window);
+    PlaceImageButton(*b, layout, kButtonSection, entry.key, cache.Set(layout, entry.pictures, window.size()));
+    buttons[entry.key] = b;
+  }
+  return buttons;
 }
 
 }  // namespace keyloft

@@ -5,15 +5,19 @@
 #include <QColor>
 #include <QPixmap>
 #include <QSize>
+#include <QWidget>
 #include <array>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ui/skin/skin_entries.h"
 
 namespace keyloft {
+
+class ImageButton;
 
 class SkinLayout;
 
@@ -48,5 +52,10 @@ class SkinPictureCache {
   };
   std::map<std::string, std::unique_ptr<Entry>> entries_;
 };
+
+// Every image button among entries, made as a child of window, placed from
+// the layout's button section and given its pictures from cache; by skin key.
+std::map<std::string, ImageButton*> PlaceImageButtons(QWidget& window, const SkinLayout& layout,
+                                                      const std::vector<SkinEntry>& entries, SkinPictureCache& cache);
 
 }  // namespace keyloft
