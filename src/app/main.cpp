@@ -27,6 +27,20 @@ bool HasDisplay() {
   return false;
 }
 
+// While Qt starts, a fatal message (a display that does not answer, no
+// platform plugin) ends the program with that one line and exit code 1
+// rather than an abort and a core dump.
+QtMessageHandler qtDefaultHandler = nullptr;
+
+void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type != QtFatalMsg) {
+    qtDefaultHandler(type, context, message);
+    return;
+  }
+  std::fprintf(stderr, "keyloft: cannot start the desktop: %s\n", qPrintable(message.section('\n', 0, 0)));
+  std::_Exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -53,7 +67,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  qtDefaultHandler = qInstallMessageHandler(StartupMessages);
   QApplication qt(argc, argv);
+  qInstallMessageHandler(qtDefaultHandler);
   QApplication::setApplicationName("keyloft");
   QApplication::setApplicationVersion(KEYLOFT_VERSION);
   QApplication::setQuitOnLastWindowClosed(false);  // it lives on in the tray

@@ -112,5 +112,14 @@ TEST_F(ProgramTest, SwitchesThatEndAtOnce) {
   }
 }
 
+TEST_F(ProgramTest, ADisplayThatDoesNotAnswerIsOneLineAndExitCodeOne) {
+  std::vector<std::string> env = Env();
+  std::erase(env, std::string("QT_QPA_PLATFORM=offscreen"));
+  env.push_back("DISPLAY=/nonexistent/keyloft-test-display:0");
+  const RunResult r = RunProgram(KEYLOFT_PATH, {}, env, root_ / "scratch", 20);
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.err.find("keyloft: cannot start the desktop"), std::string::npos) << r.err;
+}
+
 }  // namespace
 }  // namespace keyloft::test
