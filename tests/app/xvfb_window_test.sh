@@ -46,6 +46,7 @@ xvfb-run -a -s "-screen 0 1400x900x24" bash -c '
   echo "exit=$?" >>"$OUT/window.txt"
 '
 cat "$root/window.txt"
+grep -q "exit=0" "$root/window.txt" || tail -c 4000 "$root/keyloft.log"
 
 fail() { echo "FAILED: $*"; exit 1; }
 grep -q "Map State: IsViewable" "$root/window.txt" || fail "the window is not viewable"
