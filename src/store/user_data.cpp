@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 #include <system_error>
+#include <vector>
 
 #include "util/atomic_file.h"
 #include "util/ini_file.h"
@@ -151,9 +152,19 @@ KeyLight UserData::ReadKeyLight(int profile, int scheme, int slot) const {
   return ReadLightingFile(profile).Light(scheme, slot);
 }
 
+namespace {
+std::string FormatKeyLight(const KeyLight& light) { return FormatColour(light.colour) + (light.baseFlag ? ",1" : ",0"); }
+}  // namespace
+
 void UserData::WriteKeyLight(int profile, int scheme, int slot, const KeyLight& light) {
-  WriteIniString(LightingFilePath(profile), SchemeSection(scheme), std::to_string(slot),
-                 FormatColour(light.colour) + (light.baseFlag ? ",1" : ",0"));
+  WriteIniString(LightingFilePath(profile), SchemeSection(scheme), std::to_string(slot), FormatKeyLight(light));
+}
+
+void UserData::WriteKeyLights(int profile, int scheme, std::span<const SlotLight> lights) {
+  std::vector<IniValue> values;
+  values.reserve(lights.size());
+  for (const SlotLight& l : lights) values.push_back({std::to_string(l.slot), FormatKeyLight(l.light)});
+  WriteIniStrings(LightingFilePath(profile), SchemeSection(scheme), values);
 }
 
 }  // namespace keyloft

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -68,6 +69,12 @@ class UserData {
   void WriteSchemeTools(int profile, int scheme, const SchemeTools& tools);
   KeyLight ReadKeyLight(int profile, int scheme, int slot) const;
   void WriteKeyLight(int profile, int scheme, int slot, const KeyLight& light);
+  // Many keys of a scheme in one write of the file.
+  struct SlotLight {
+    int slot;
+    KeyLight light;
+  };
+  void WriteKeyLights(int profile, int scheme, std::span<const SlotLight> lights);
 
   // The profile's lighting file, read once for many values.
   LightingFile ReadLightingFile(int profile) const;

@@ -23,6 +23,7 @@ KeyloftCore::KeyloftCore(const Paths& paths, HidTransportConfig transport, CoreP
       workspace_(std::make_unique<ProfileWorkspace>()),
       schemes_(userData_, model_.ledSlots),
       lighting_(device_, lang_, settings_, ports.ui.lightingView, schemes_),
+      keyColours_(lighting_, schemes_, ports.ui.lightingView, model_.ledSlots),
       sync_(device_, *workspace_, lighting_, userData_, lang_, ports.ui),
       editor_(device_, *workspace_, sync_, lighting_, lang_, model_, ports.ui),
       monitor_(device_, *this, options.startedHidden, options.timing),

@@ -24,6 +24,7 @@
 #include "sync/profile_editor.h"
 #include "sync/profile_workspace.h"
 #include "sync/readback.h"
+#include "sync/scheme_editor.h"
 #include "sync/scheme_store.h"
 
 namespace keyloft {
@@ -62,6 +63,8 @@ class KeyloftCore : private DeviceEvents {
   LightingController& Lighting() { return lighting_; }
   SyncEngine& Sync() { return sync_; }
   SchemeStore& Schemes() { return schemes_; }
+  // The user-defined effect's per-key colours.
+  SchemeEditor& KeyColours() { return keyColours_; }
   const Localisation& Lang() const { return lang_; }
   Settings& AppSettings() { return settings_; }
   UserData& UserFiles() { return userData_; }
@@ -90,6 +93,7 @@ class KeyloftCore : private DeviceEvents {
   std::unique_ptr<ProfileWorkspace> workspace_;
   SchemeStore schemes_;
   LightingController lighting_;
+  SchemeEditor keyColours_;
   SyncEngine sync_;
   ProfileEditor editor_;
   ConnectionMonitor monitor_;

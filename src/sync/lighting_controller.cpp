@@ -241,6 +241,11 @@ DevResult LightingController::WriteKeyColour(int slot, Colour colour) {
   return results.First();
 }
 
+DevResult LightingController::RecolourSlots(std::span<const int> slots, Colour colour) {
+  for (int slot : slots) mirror_.Set(state_.profile, slot, colour);
+  return UploadKeyImage();
+}
+
 DevResult LightingController::UploadKeyImage() {
   DeviceSequence sequence(device_, DeviceSequence::Fresh);
   const auto image = mirror_.Image(state_.profile);

@@ -75,6 +75,8 @@ class LightingController {
 
   // One slot of the current profile, on the keyboard and in the mirror.
   DevResult WriteKeyColour(int slot, Colour colour);
+  // Slots of the current profile's mirror set to one colour, then uploaded.
+  DevResult RecolourSlots(std::span<const int> slots, Colour colour);
   // Slots 0..143 of the current profile's mirror, in eight commands.
   DevResult UploadKeyImage();
   // The current scheme of the current profile into the mirror and uploaded.

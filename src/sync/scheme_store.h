@@ -57,6 +57,18 @@ class SchemeStore : public UserLightingStore {
   // base colour, per profile.
   const SchemeTools& Tools(int profile) const { return tools_[Clamp(profile)]; }
   bool BaseFlag(int profile, int slot) const;
+  // The profile's selected scheme as last loaded.
+  int Scheme(int profile) const { return schemes_[Clamp(profile)]; }
+
+  // The editor's changes to the loaded scheme, stored at once.
+  void StoreTools(int profile, const SchemeTools& tools);
+  // One key's colour and base flag.
+  void StoreKeyLight(int profile, int slot, Colour colour, bool baseFlag);
+  // Many slots in one colour, in one write of the file.
+  void StoreKeyLights(int profile, std::span<const int> slots, Colour colour, bool baseFlag);
+  // Selects scheme 0..9 for the next load.
+  void StoreSchemeIndex(int profile, int scheme);
+  void StoreSchemeName(int profile, int scheme, std::string_view name);
 
  private:
   static size_t Clamp(int profile) { return profile >= 0 && profile < 3 ? static_cast<size_t>(profile) : 0; }
@@ -64,6 +76,7 @@ class SchemeStore : public UserLightingStore {
   UserData& data_;
   std::span<const LedSlotEntry> ledSlots_;
   std::array<SchemeTools, 3> tools_{};
+  std::array<int, 3> schemes_{};
   std::array<std::array<bool, kLedSlotsPerImage>, 3> baseFlags_{};
 };
 

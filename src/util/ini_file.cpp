@@ -203,6 +203,30 @@ std::string ReadIniString(const std::filesystem::path& file, std::string_view se
   return std::string(TruncateCodePoints(value ? std::string_view(*value) : defaultValue, limit));
 }
 
+namespace {
+
+// The file's text: empty when it does not exist, nothing when it cannot be read.
+std::optional<std::string> ReadForUpdate(const std::filesystem::path& file) {
+  std::error_code ec;
+  if (std::filesystem::exists(file, ec)) return ReadWholeFile(file);
+  if (ec) return std::nullopt;
+  return std::string();
+}
+
+}  // namespace
+
+bool WriteIniStrings(const std::filesystem::path& file, std::string_view section, std::span<const IniValue> values) {
+  const std::optional<std::string> old = ReadForUpdate(file);
+  if (!old) return false;  // never replace a file we could not read
+  std::string text = *old;
+  for (const IniValue& v : values) {
+    auto updated = SetIniValue(text, section, v.key, v.value);
+    if (!updated) return false;
+    text = std::move(*updated);
+  }
+  return text == *old || ReplaceFileAtomically(file, text);
+}
+
 bool WriteIniString(const std::filesystem::path& file, std::string_view section, std::string_view key,
                     std::string_view value) {
   std::string old;

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -66,5 +67,15 @@ std::string ReadIniString(const std::filesystem::path& file, std::string_view se
 // cannot be stored, the file exists but cannot be read, or the write fails.
 bool WriteIniString(const std::filesystem::path& file, std::string_view section, std::string_view key,
                     std::string_view value);
+
+// Several values of one section, the file read and put on disk once: a
+// stroke that recolours a hundred keys is one write, not a hundred. False,
+// with the file untouched, when any value cannot be stored or the file
+// cannot be read or written.
+struct IniValue {
+  std::string key;
+  std::string value;
+};
+bool WriteIniStrings(const std::filesystem::path& file, std::string_view section, std::span<const IniValue> values);
 
 }  // namespace keyloft
