@@ -37,8 +37,7 @@ Application::Application(StartOptions options, const Paths& paths, SingleInstanc
                                         CoreOptions{options_.start, timing_.monitor, true});
   ports_->setLanguage(core_->Lang());
   // Read on the sequence thread, which alone changes the lighting.
-  ports_->setLightingSource([this] { return core_->Lighting().State(); },
-                            [this] { return core_->Lighting().ModeNames(); });
+  ports_->setLightingSource([this] { return core_->KeyColours().Snapshot(); });
   runner_ = std::make_unique<SequenceRunner>(executor_);
   window_ = std::make_unique<MainWindow>(*core_, *runner_, *ports_, cache_, paths_.programFolder);
   window_->setWindowIcon(LoadStateIcon(paths_.programFolder, TrayIcon::Connected));
@@ -184,12 +183,13 @@ void Application::refreshProfileCaption() { window_->refreshProfileCaption(); }
 
 void Application::showProgress(bool shown) { window_->showProgress(shown); }
 
-void Application::refreshLighting(const LightingState& state, const std::vector<std::string>& modeNames) {
-  window_->refreshLighting(state, modeNames);
-}
+void Application::refreshLighting(const LightingSnapshot& lighting) { window_->refreshLighting(lighting); }
 
-void Application::lightingViewCall(const std::function<void(LightingView&)>& call) {
-  if (LightingPanelSeam* panel = window_->lightingPanel()) call(panel->view());
+void Application::lightingViewCall(const LightingSnapshot& lighting, const std::function<void(LightingView&)>& call) {
+  if (LightingPanelSeam* panel = window_->lightingPanel()) {
+    panel->update(lighting);
+    call(panel->view());
+  }
 }
 
 }  // namespace keyloft::app

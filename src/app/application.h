@@ -80,8 +80,8 @@ class Application : public QObject, private DesktopShell {
   void markProfileButton(int profile) override;
   void refreshProfileCaption() override;
   void showProgress(bool shown) override;
-  void refreshLighting(const LightingState& state, const std::vector<std::string>& modeNames) override;
-  void lightingViewCall(const std::function<void(LightingView&)>& call) override;
+  void refreshLighting(const LightingSnapshot& lighting) override;
+  void lightingViewCall(const LightingSnapshot& lighting, const std::function<void(LightingView&)>& call) override;
 
   StartOptions options_;
   Paths paths_;

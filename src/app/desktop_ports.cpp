@@ -13,11 +13,6 @@ struct DesktopPorts::Waiter {
 
 DesktopPorts::DesktopPorts(DesktopShell& shell, QObject* parent) : QObject(parent), shell_(shell) {}
 
-void DesktopPorts::setLightingSource(std::function<LightingState()> state,
-                                     std::function<std::vector<std::string>()> modeNames) {
-  lightingState_ = std::move(state);
-  modeNames_ = std::move(modeNames);
-}
 
 QString DesktopPorts::text(std::string_view key) const {
   return QString::fromStdString(lang_ ? lang_->GetText(key) : std::string(key));
@@ -107,36 +102,36 @@ void DesktopPorts::RedrawKeys() { onQtThread([this] { shell_.redrawKeys(); }); }
 void DesktopPorts::MarkProfileButton(int profile) { onQtThread([this, profile] { shell_.markProfileButton(profile); }); }
 void DesktopPorts::RefreshProfileCaption() { onQtThread([this] { shell_.refreshProfileCaption(); }); }
 
-void DesktopPorts::RefreshPanel() {
+void DesktopPorts::lightingCall(std::function<void(LightingView&)> call) {
   // Read here, on the thread that changes the lighting; shown there.
-  LightingState state = lightingState_ ? lightingState_() : LightingState{};
-  std::vector<std::string> names = modeNames_ ? modeNames_() : std::vector<std::string>{};
-  onQtThread([this, state, names = std::move(names)] { shell_.refreshLighting(state, names); });
+  LightingSnapshot lighting = lightingSource_ ? lightingSource_() : LightingSnapshot{};
+  onQtThread([this, lighting = std::move(lighting), call = std::move(call)] { shell_.lightingViewCall(lighting, call); });
 }
 
+void DesktopPorts::RefreshPanel() {
+  LightingSnapshot lighting = lightingSource_ ? lightingSource_() : LightingSnapshot{};
+  onQtThread([this, lighting = std::move(lighting)] { shell_.refreshLighting(lighting); });
+}
 void DesktopPorts::BlankKeyColours() {
-  onQtThread([this] { shell_.lightingViewCall([](LightingView& v) { v.BlankKeyColours(); }); });
+  lightingCall([](LightingView& v) { v.BlankKeyColours(); });
 }
 void DesktopPorts::LayDirectionArrows(int mode) {
-  onQtThread([this, mode] { shell_.lightingViewCall([mode](LightingView& v) { v.LayDirectionArrows(mode); }); });
+  lightingCall([mode](LightingView& v) { v.LayDirectionArrows(mode); });
 }
 void DesktopPorts::ShowEffectControls(int mode) {
-  onQtThread([this, mode] { shell_.lightingViewCall([mode](LightingView& v) { v.ShowEffectControls(mode); }); });
+  lightingCall([mode](LightingView& v) { v.ShowEffectControls(mode); });
 }
 void DesktopPorts::RepaintKeysFromMirror() {
-  onQtThread([this] { shell_.lightingViewCall([](LightingView& v) { v.RepaintKeysFromMirror(); }); });
+  lightingCall([](LightingView& v) { v.RepaintKeysFromMirror(); });
 }
 void DesktopPorts::LeaveLightingView() {
-  onQtThread([this] { shell_.lightingViewCall([](LightingView& v) { v.LeaveLightingView(); }); });
+  lightingCall([](LightingView& v) { v.LeaveLightingView(); });
 }
 void DesktopPorts::FillSchemeList(std::span<const std::string> names) {
-  std::vector<std::string> copy(names.begin(), names.end());
-  onQtThread([this, copy = std::move(copy)] {
-    shell_.lightingViewCall([&copy](LightingView& v) { v.FillSchemeList(copy); });
-  });
+  lightingCall([copy = std::vector<std::string>(names.begin(), names.end())](LightingView& v) { v.FillSchemeList(copy); });
 }
 void DesktopPorts::RestartPreview() {
-  onQtThread([this] { shell_.lightingViewCall([](LightingView& v) { v.RestartPreview(); }); });
+  lightingCall([](LightingView& v) { v.RestartPreview(); });
 }
 
 void DesktopPorts::Show() { onQtThread([this] { shell_.showProgress(true); }); }

@@ -21,6 +21,7 @@
 #include "lang/prompts.h"
 #include "model/lighting.h"
 #include "sync/lighting_view.h"
+#include "sync/scheme_editor.h"
 #include "sync/ports.h"
 
 namespace keyloft::app {
@@ -42,9 +43,9 @@ class DesktopShell {
   virtual void markProfileButton(int profile) = 0;
   virtual void refreshProfileCaption() = 0;
   virtual void showProgress(bool shown) = 0;
-  // The lighting view's calls, with the lighting as the sequence left it.
-  virtual void refreshLighting(const LightingState& state, const std::vector<std::string>& modeNames) = 0;
-  virtual void lightingViewCall(const std::function<void(LightingView&)>& call) = 0;
+  // The lighting view's calls, each with the lighting as the sequence left it.
+  virtual void refreshLighting(const LightingSnapshot& lighting) = 0;
+  virtual void lightingViewCall(const LightingSnapshot& lighting, const std::function<void(LightingView&)>& call) = 0;
 };
 
 class DesktopPorts : public QObject,
@@ -64,9 +65,9 @@ class DesktopPorts : public QObject,
   void setLanguage(const Localisation& lang) { lang_ = &lang; }
 
   SyncPorts Ports() { return {*this, *this, *this, *this, *this, *this}; }
-  // Where RefreshPanel reads the lighting state: the core's lighting, read on
-  // the sequence thread that calls it.
-  void setLightingSource(std::function<LightingState()> state, std::function<std::vector<std::string>()> modeNames);
+  // Where the lighting view's calls read the lighting: the core's, read on
+  // the sequence thread that calls them.
+  void setLightingSource(std::function<LightingSnapshot()> source) { lightingSource_ = std::move(source); }
 
   // The windows' state, which the sequences read.
   void setKeyDialogOpen(bool open) { keyDialogOpen_ = open; }
@@ -122,8 +123,10 @@ class DesktopPorts : public QObject,
 
   const Localisation* lang_ = nullptr;
   DesktopShell& shell_;
-  std::function<LightingState()> lightingState_;
-  std::function<std::vector<std::string>()> modeNames_;
+  // A lighting view call on the Qt thread, with the lighting as it is now.
+  void lightingCall(std::function<void(LightingView&)> call);
+
+  std::function<LightingSnapshot()> lightingSource_;
   std::atomic<bool> keyDialogOpen_{false};
   std::atomic<bool> recording_{false};
   std::atomic<bool> managerOpen_{false};

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QUrl>
 
+#include "app/lighting_panel.h"
 #include "app/profile_manager.h"
 #include "model/keyboard_model.h"
 #include "store/settings.h"
@@ -43,7 +44,11 @@ MainWindow::MainWindow(KeyloftCore& core, SequenceRunner& runner, DesktopPorts& 
   connect(&clockWatch_, &ClockChangeWatcher::clockChanged, this, &MainWindow::apply);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  // The panel's widgets are the window's children; it goes first.
+  lightingPanel_ = nullptr;
+  ownPanel_.reset();
+}
 
 QString MainWindow::text(std::string_view key) const { return QString::fromStdString(core_.Lang().GetText(key)); }
 
@@ -59,6 +64,9 @@ ImageButton* MainWindow::keyButton(KeyCode key) const {
 
 void MainWindow::buildControls() {
   placeButtons();
+  ownPanel_ = std::make_unique<LightingPanel>(*this, core_, runner_);
+  ownPanel_->build();
+  if (!lightingPanel_) lightingPanel_ = ownPanel_.get();
   wire();
   flip_ = core_.AppSettings().ReadFlip();
   applyFlip();
@@ -203,9 +211,13 @@ void MainWindow::reportRateClicked(int rate) {
               });
 }
 
-void MainWindow::refreshLighting(const LightingState& state, const std::vector<std::string>& modeNames) {
-  for (int r = 0; r < 4; ++r) button(kReportKeys[r])->setTicked(r == state.reportRate);
-  if (lightingPanel_) lightingPanel_->refresh(state, modeNames);
+void MainWindow::refreshLighting(const LightingSnapshot& lighting) {
+  for (int r = 0; r < 4; ++r) button(kReportKeys[r])->setTicked(r == lighting.state.reportRate);
+  if (lightingPanel_) lightingPanel_->refresh(lighting);
+}
+
+const QPixmap& MainWindow::windowPicture(std::string_view file) {
+  return cache_.Picture(skinLayout().PicturePath(file), size());
 }
 
 void MainWindow::toggleFlip() {

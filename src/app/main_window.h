@@ -19,6 +19,7 @@
 #include "app/desktop_ports.h"
 #include "app/sequence_runner.h"
 #include "sync/core.h"
+#include "sync/scheme_editor.h"
 #include "ui/controls/image_button.h"
 #include "ui/skin/skin_pictures.h"
 #include "ui/skin/skinned_dialog.h"
@@ -26,6 +27,7 @@
 namespace keyloft::app {
 
 class ProfileManagerDialog;
+class LightingPanel;
 
 // Where a key click goes outside the lighting view: the key dialog.
 class KeyEditorSeam {
@@ -44,7 +46,10 @@ class LightingPanelSeam {
   virtual ~LightingPanelSeam() = default;
   virtual bool viewShown() const = 0;
   virtual void paintKey(KeyCode key) = 0;
-  virtual void refresh(const LightingState& state, const std::vector<std::string>& modeNames) = 0;
+  // Every control in line with the lighting.
+  virtual void refresh(const LightingSnapshot& lighting) = 0;
+  // The lighting as it is now, before one of the view's calls.
+  virtual void update(const LightingSnapshot& lighting) = 0;
   virtual LightingView& view() = 0;
 };
 
@@ -60,6 +65,7 @@ class MainWindow : public SkinnedDialog {
   void buildControls();
 
   void setKeyEditor(KeyEditorSeam* editor) { keyEditor_ = editor; }
+  // The window's own panel unless another is set.
   void setLightingPanel(LightingPanelSeam* panel) { lightingPanel_ = panel; }
   LightingPanelSeam* lightingPanel() const { return lightingPanel_; }
 
@@ -69,7 +75,7 @@ class MainWindow : public SkinnedDialog {
   void refreshProfileCaption();
   void setApplyEnabled(bool enabled);
   void showProgress(bool shown);
-  void refreshLighting(const LightingState& state, const std::vector<std::string>& modeNames);
+  void refreshLighting(const LightingSnapshot& lighting);
   void profileManagerShowActive(int profile);
   // The keyboard went away: the open dialogs close.
   void closeChildDialogs();
@@ -81,6 +87,11 @@ class MainWindow : public SkinnedDialog {
 
   ImageButton* button(const std::string& skinKey) const;
   ImageButton* keyButton(KeyCode key) const;
+  // The keyboard view's buttons: the keys, the G keys and Fn.
+  const std::map<KeyCode, ImageButton*>& keyButtons() const { return keys_; }
+  // One of the skin's whole-window pictures, cut as the buttons use them.
+  const QPixmap& windowPicture(std::string_view file);
+  LightingPanel* ownLightingPanel() const { return ownPanel_.get(); }
   ProfileManagerDialog* profileManager() const { return profileManager_.get(); }
   const std::map<std::string, ImageButton*>& buttons() const { return buttons_; }
 
@@ -134,6 +145,7 @@ class MainWindow : public SkinnedDialog {
   int flip_ = 0;
   KeyEditorSeam* keyEditor_ = nullptr;
   LightingPanelSeam* lightingPanel_ = nullptr;
+  std::unique_ptr<LightingPanel> ownPanel_;
   std::unique_ptr<ProfileManagerDialog> profileManager_;
   ClockChangeWatcher clockWatch_;
 };

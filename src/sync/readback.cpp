@@ -132,6 +132,13 @@ SwitchOutcome SyncEngine::SwitchProfile(int profile) {
   return {SwitchResult::Failed, switched};
 }
 
+bool SyncEngine::EnterLightingView() {
+  DeviceSequence sequence(device_, DeviceSequence::Fresh);
+  if (SwitchProfile(GetActiveProfile(device_, channel_)).result == SwitchResult::Refused) return false;
+  lighting_.SetLightingView(true);
+  return true;
+}
+
 void SyncEngine::MarkActiveProfile() {
   const int p = GetActiveProfile(device_, channel_);
   if (p < 0 || p > 2) return;

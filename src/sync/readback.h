@@ -66,6 +66,11 @@ class SyncEngine {
   // The user's request to make a profile the keyboard's active one.
   SwitchOutcome SwitchProfile(int profile);
   void ShowProfileKeys(int profile);
+  // The lighting view's toggle turned on: the key changes are settled with
+  // the user first (a profile switch to the active profile). False, with the
+  // view and its setting unchanged, when that is refused (an editing dialog
+  // is open).
+  bool EnterLightingView();
   // The active profile's button marked and its lighting edited.
   void MarkActiveProfile();
 

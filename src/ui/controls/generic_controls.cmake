@@ -3,6 +3,7 @@ target_sources(keyloft_ui PRIVATE
   controls/color_button.cpp
   controls/command_menu.cpp
   controls/link_label.cpp
+  controls/picture_button.cpp
   controls/pixmap_slider.cpp
   controls/report_list.cpp
   controls/report_model.cpp
