@@ -54,6 +54,8 @@ class LightingPanel : public QObject, public LightingPanelSeam, private Lighting
   std::optional<Colour> keyColour(KeyCode key) const;
   bool previewRunning() const { return previewTimer_.isActive(); }
   QWidget* control(const std::string& skinKey) const;
+  // A panel picture by file name, as loaded from the skin folder.
+  const QPixmap& picture(const std::string& file);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -71,7 +73,6 @@ class LightingPanel : public QObject, public LightingPanelSeam, private Lighting
 
   template <class T>
   T* make(const std::string& skinKey);
-  const QPixmap& picture(const std::string& file);
   void wire();
   void turnViewOn(bool fromOffPicture);
   void showControls(int mode, bool enteringView, bool fromOffPicture);

@@ -22,6 +22,7 @@ class PixmapSlider : public QAbstractSlider {
   // Drawn unscaled at the top-left corner. Without a thumb picture only the
   // channel is drawn, which may then show the value itself.
   void setChannelPixmap(const QPixmap& channel);
+  const QPixmap& channelPixmap() const { return channel_; }
   // The pressed picture is shown while the mouse holds the slider; a null one
   // means the normal picture. A null normal picture removes the thumb.
   void setThumbPixmaps(const QPixmap& normal, const QPixmap& pressed = {});
