@@ -9,8 +9,12 @@
 //   stall_ms      the longest gap of the heartbeat while the connection
 //                 read-back and an Apply of 100 macros run, and while a
 //                 silent keyboard is asked
-// Usage: keyloft-bench-desktop [--runs N] [--idle-seconds S]
+// Then, in the same windows, shown:
+//   preview_cpu_pct  CPU of this whole process over the preview period, the
+//                    lighting view on with the ripple effect animating
+// Usage: keyloft-bench-desktop [--runs N] [--idle-seconds S] [--preview-seconds S]
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -18,6 +22,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -39,6 +44,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/lighting_panel.h"
 #include "app/single_instance.h"
 #include "emu/control.h"
 #include "emu/server.h"
@@ -286,7 +292,38 @@ void RunUntil(const std::function<bool()>& done, int limitMs = 60000) {
   if (!done()) Fail("timed out");
 }
 
-void MeasureStalls(const std::filesystem::path& home) {
+double ProcessCpuSeconds() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void MeasurePreview(app::Application& application, int seconds) {
+  app::MainWindow& window = application.mainWindow();
+  window.show();
+  app::LightingPanel& panel = *window.ownLightingPanel();
+  static_cast<QAbstractButton*>(panel.control("CONTROL_DengStaPic"))->click();
+  RunUntil([&] { return panel.viewShown() && !application.runner().busy(); });
+  auto* effects = static_cast<QComboBox*>(panel.control("CONTROL_XGcombox"));
+  const int ripple = application.core().Lighting().Modes().IndexOf(13);
+  if (ripple < 0) Fail("the keyboard lists no ripple effect");
+  effects->setCurrentIndex(ripple);
+  emit effects->activated(ripple);
+  RunUntil([&] { return !application.runner().busy() && panel.previewRunning(); });
+
+  // Nothing but the window's own timers runs meanwhile.
+  const double before = ProcessCpuSeconds();
+  QEventLoop loop;
+  QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+  loop.exec();
+  const double used = ProcessCpuSeconds() - before;
+  if (!panel.previewRunning()) Fail("the preview stopped");
+  std::printf("preview_cpu_pct=%.2f\n", 100.0 * used / seconds);
+  std::fflush(stdout);
+}
+
+void MeasureStalls(const std::filesystem::path& home, int previewSeconds) {
   Keyboard keyboard(home / "vhid-stall", 1);
   std::filesystem::create_directories(home / "run-stall");
   ::chmod((home / "run-stall").c_str(), 0700);
@@ -329,6 +366,8 @@ void MeasureStalls(const std::filesystem::path& home) {
   std::printf("stall_ms=%.1f\n", std::max({readback, apply, silent}));
   std::printf("stall_readback_ms=%.1f\nstall_apply_100_macros_ms=%.1f\nstall_silent_keyboard_ms=%.1f\n", readback,
               apply, silent);
+  std::fflush(stdout);
+  MeasurePreview(application, previewSeconds);
   application.shutdown();
 }
 
@@ -338,10 +377,12 @@ void MeasureStalls(const std::filesystem::path& home) {
 int main(int argc, char** argv) {
   int runs = 5;
   int idleSeconds = 60;
+  int previewSeconds = 30;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string name = argv[i];
     if (name == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
     if (name == "--idle-seconds") idleSeconds = std::max(1, std::atoi(argv[i + 1]));
+    if (name == "--preview-seconds") previewSeconds = std::max(1, std::atoi(argv[i + 1]));
   }
   const auto home = std::filesystem::temp_directory_path() / ("keyloft-bench-desktop-" + std::to_string(::getpid()));
   std::filesystem::create_directories(home);
@@ -351,7 +392,7 @@ int main(int argc, char** argv) {
   QApplication qt(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   keyloft::ApplySkinStyle(qt);
-  keyloft::MeasureStalls(home);
+  keyloft::MeasureStalls(home, previewSeconds);
 
   std::error_code ec;
   std::filesystem::remove_all(home, ec);
