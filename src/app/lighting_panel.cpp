@@ -479,7 +479,7 @@ void LightingPanel::paintKey(KeyCode key) {
 
 // ---- The preview ----------------------------------------------------------------
 
-void LightingPanel::RestartPreview() { /*PREVIEW_RESTART*/ }
+void LightingPanel::RestartPreview() { preview_.Restart(); }
 
 bool LightingPanel::eventFilter(QObject* watched, QEvent* event) {
   if (watched == effects_ && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
@@ -500,7 +500,21 @@ void LightingPanel::updatePreviewTimer() {
 }
 
 void LightingPanel::previewTick() {
-  /*PREVIEW_TICK*/
+  if (!viewOn_) return;
+  const LightingState& s = lighting_.state;
+  const PreviewInput input{s.mode, static_cast<uint8_t>(s.direction), s.multicolour, s.colour};
+  switch (preview_.Tick(input)) {
+    case PreviewFrame::kUntouched:
+      return;
+    case PreviewFrame::kCleared:
+      BlankKeyColours();
+      return;
+    case PreviewFrame::kPainted:
+      // Only the buttons whose colour changed are drawn again.
+      for (auto& [key, button] : window_.keyButtons())
+        setKeyColour(key, key >= kFirstGKey && key != kFnKey ? std::nullopt : std::optional(preview_.ColourOf(key)));
+      return;
+  }
 }
 
 }  // namespace keyloft::app

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "app/main_window.h"
-// PREVIEW_INCLUDE
+#include "model/effect_preview.h"
 #include "sync/scheme_editor.h"
 #include "ui/controls/color_button.h"
 #include "ui/controls/picture_button.h"
@@ -109,7 +109,7 @@ class LightingPanel : public QObject, public LightingPanelSeam, private Lighting
   ColorButton* baseColour_ = nullptr;
   std::string directionSuffix_;
   QTimer previewTimer_;
-  // PREVIEW_MEMBER
+  EffectPreview preview_;
 };
 
 }  // namespace keyloft::app
