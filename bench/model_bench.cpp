@@ -3,6 +3,8 @@
 // bytes), and the key-map image of one profile.
 #include <benchmark/benchmark.h>
 
+#include "model/effect_preview.h"
+
 #include "model/default_key_map.h"
 #include "model/key_assignments.h"
 #include "model/keyboard_model.h"
@@ -81,6 +83,17 @@ void BM_DescribeEveryKeyButton(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * keys.size()));
 }
 BENCHMARK(BM_DescribeEveryKeyButton)->Unit(benchmark::kMicrosecond);
+
+// One preview frame of an effect, multicolour (1) or one colour (0).
+void BM_PreviewFrame(benchmark::State& state) {
+  EffectPreview preview([] { return 12345u; });
+  const PreviewInput input{static_cast<LightingMode>(state.range(0)), kDirectionFirst, state.range(1) != 0,
+                           MakeColour(200, 100, 50)};
+  for (auto _ : state) benchmark::DoNotOptimize(preview.Tick(input));
+}
+BENCHMARK(BM_PreviewFrame)
+    ->ArgsProduct({{1, 2, 3, 4, 5, 6, 10, 11, 12, 13, 14, 15, 16, 18}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace keyloft
