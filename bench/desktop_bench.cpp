@@ -303,6 +303,9 @@ void MeasurePreview(app::Application& application, int seconds) {
   app::MainWindow& window = application.mainWindow();
   window.show();
   app::LightingPanel& panel = *window.ownLightingPanel();
+  // The lighting read again after the silent keyboard, as a profile button does.
+  application.runner().run([&] { return application.core().Sync().ProfileButton(0); });
+  RunUntil([&] { return !application.runner().busy(); });
   static_cast<QAbstractButton*>(panel.control("CONTROL_DengStaPic"))->click();
   RunUntil([&] { return panel.viewShown() && !application.runner().busy(); });
   auto* effects = static_cast<QComboBox*>(panel.control("CONTROL_XGcombox"));

@@ -414,6 +414,9 @@ void LightingPanel::dressKeys(bool on) {
   const QPixmap& unlit = window_.windowPicture(kMainColor0);
   const QPixmap& lit = window_.windowPicture(kMainColor1);
   for (auto& [key, button] : window_.keyButtons()) {
+    // The cap pictures cover the whole button: a colour change redraws the
+    // button alone, not the window behind it.
+    button->setAttribute(Qt::WA_OpaquePaintEvent, on);
     if (!on) {
       button->setAlternativePictures(nullptr, nullptr, false, false);
       button->setDrawCallback(nullptr);
