@@ -106,7 +106,7 @@ void LightingPanel::build() {
     l->setScaledContents(true);
     l->setAttribute(Qt::WA_TransparentForMouseEvents);
   };
-  auto text = [&](const std::string& key, std::string_view textKey) {
+  auto caption = [&](const std::string& key, std::string_view textKey) {
     auto* l = make<TransparentLabel>(key);
     l->setText(QString::fromStdString(lang.GetLightText(textKey)));
   };
@@ -116,11 +116,11 @@ void LightingPanel::build() {
   label("CONTROL_BLFXStatic", "direction.bmp");
   label("CONTROL_HXysStatic", "color.bmp");
   label("CONTROL_FYYSStatic", "color.bmp");
-  text("CONTROL_HXsjsStatic", "DC");
-  text("CONTROL_FYSJSStatic", "DC");
-  text("CONTROL_USERysStatic", "Color");
-  text("CONTROL_USERjsStatic", "JColor");
-  text("CONTROL_USERgjStatic", "Tool");
+  caption("CONTROL_HXsjsStatic", "DC");
+  caption("CONTROL_FYSJSStatic", "DC");
+  caption("CONTROL_USERysStatic", "Color");
+  caption("CONTROL_USERjsStatic", "JColor");
+  caption("CONTROL_USERgjStatic", "Tool");
   for (const char* key : {"CONTROL_DengStaPic", "CONTROL_DengDisable", "CONTROL_BLFXLStaPic", "CONTROL_BLFXRStaPic",
                           "CONTROL_HXsjsStaPic", "CONTROL_FYSJSStaPic", "CONTROL_HONGPIC", "CONTROL_HUANGPIC",
                           "CONTROL_LVPIC", "CONTROL_LANPIC", "CONTROL_USERgjStaPic1", "CONTROL_USERgjStaPic2"})
