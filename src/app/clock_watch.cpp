@@ -27,9 +27,9 @@ ClockChangeWatcher::~ClockChangeWatcher() {
 
 bool ClockChangeWatcher::arm() {
   // Due so far away that it never fires: only a jump of the clock cancels it.
-  itimerspec spec{};
-  spec.it_value.tv_sec = INT32_MAX;
-  return ::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) == 0;
+  itimerspec deadline{};
+  deadline.it_value.tv_sec = INT32_MAX;
+  return ::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &deadline, nullptr) == 0;
 }
 
 void ClockChangeWatcher::readable() {

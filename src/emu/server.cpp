@@ -358,17 +358,17 @@ struct Server::Impl {
     std::optional<Clock::time_point> due;
     if (!held.empty()) due = held.front().due;
     if (due == armedFor) return;
-    itimerspec spec{};  // all zero disarms
+    itimerspec deadline{};  // all zero disarms
     if (due) {
       firesAt = *due - wakeLead.Lead();
       // At least 1 ns: an all-zero time would disarm it.
       const int64_t ns = std::max<int64_t>(
           1, std::chrono::duration_cast<std::chrono::nanoseconds>(firesAt.time_since_epoch()).count());
-      spec.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-      spec.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+      deadline.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+      deadline.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
     }
     // A past time fires at once, so a reply due while the loop was busy still goes.
-    if (::timerfd_settime(timerFd, TFD_TIMER_ABSTIME, &spec, nullptr) != 0) {
+    if (::timerfd_settime(timerFd, TFD_TIMER_ABSTIME, &deadline, nullptr) != 0) {
       Log(Errno("cannot set the reply timer"));
       return;
     }

@@ -215,7 +215,7 @@ constexpr Cell CellOf(KeyCode key) {
 
 }  // namespace
 
-EffectPreview::EffectPreview(Random random) : random_(std::move(random)) {}
+EffectPreview::EffectPreview(Random random) : random_(std::move(random)), fromClock_(!random_) {}
 
 std::span<const KeyCode, kPreviewKeys> EffectPreview::Keys() { return kKeys; }
 
@@ -224,7 +224,7 @@ Colour EffectPreview::ColourOf(KeyCode key) const {
   return index < 0 ? 0 : colours_[static_cast<size_t>(index)];
 }
 
-uint32_t EffectPreview::NextRandom() { return random_(); }
+uint32_t EffectPreview::NextRandom() { return fromClock_ ? static_cast<uint32_t>(clock_()) : random_(); }
 
 void EffectPreview::Start() {
   phase_[14] = 0;
@@ -247,12 +247,8 @@ PreviewFrame EffectPreview::Tick(const PreviewInput& in) {
     bool& busy;
     ~Done() { busy = false; }
   } done{busy_};
-  if (!random_) {
-    // Reseeded from the clock every frame, so a sparkle never repeats.
-    static thread_local std::minstd_rand clockRandom;
-    clockRandom.seed(static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-    random_ = [] { return static_cast<uint32_t>(clockRandom()); };
-  }
+  // Reseeded from the clock every frame, so a sparkle never repeats.
+  if (fromClock_) clock_.seed(static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
   if (!started_) Start();
 
   const bool forward = in.direction != 0;

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <random>
 #include <span>
 
 #include "model/key_codes.h"
@@ -73,6 +74,8 @@ class EffectPreview {
   void Demo(const PreviewInput& input);
 
   Random random_;
+  bool fromClock_;
+  std::minstd_rand clock_;
   bool started_ = false;
   bool busy_ = false;
   std::array<Colour, kPreviewKeys> colours_{};
