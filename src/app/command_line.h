@@ -17,6 +17,7 @@ struct StartOptions {
   bool kill = false;   // end the running copy
   bool help = false;
   bool version = false;
+  bool checkAssets = false;  // check the program folder's assets and end
   std::optional<std::string> vhidDir;  // --vhid DIR: the virtual keyboard's folder
   std::vector<std::string> ignored;    // words that meant nothing
   std::string error;                   // a switch without its value

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/asset_check.h"
 #include "app/command_line.h"
 #include "app/single_instance.h"
 #include "app/termination.h"
@@ -59,6 +60,10 @@ int main(int argc, char** argv) {
   if (options.version) {
     std::cout << "keyloft " << KEYLOFT_VERSION << "\n";
     return 0;
+  }
+  if (options.checkAssets) {
+    QCoreApplication qt(argc, argv);  // for the image format plugins; no display
+    return PrintAssetReport(Paths::FromEnvironment().programFolder, std::cout);
   }
   for (const std::string& word : options.ignored) std::cerr << "keyloft: ignoring '" << word << "'\n";
   if (!HasDisplay()) {

@@ -26,11 +26,14 @@ bool StatusNotifierHost() {
 
 }  // namespace
 
+std::filesystem::path StateIconFile(const std::filesystem::path& programFolder, TrayIcon state, int size) {
+  return programFolder / "icons" / (std::string(StateFile(state)) + "-" + std::to_string(size) + ".png");
+}
+
 QIcon LoadStateIcon(const std::filesystem::path& programFolder, TrayIcon state) {
   QIcon icon;
-  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-    const auto file = programFolder / "icons" / (std::string(StateFile(state)) + "-" + std::to_string(size) + ".png");
-    icon.addFile(QString::fromStdString(file.string()), QSize(size, size));
+  for (int size : kStateIconSizes) {
+    icon.addFile(QString::fromStdString(StateIconFile(programFolder, state, size).string()), QSize(size, size));
   }
   return icon;
 }

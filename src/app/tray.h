@@ -18,7 +18,12 @@
 
 namespace keyloft::app {
 
-// The icon of a state, every size the artwork program drew, from the program's icons/ folder.
+// The sizes the artwork program draws each state's icon at.
+inline constexpr int kStateIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+// One size of a state's icon in the program's icons/ folder.
+std::filesystem::path StateIconFile(const std::filesystem::path& programFolder, TrayIcon state, int size);
+// The icon of a state, every size the artwork program drew.
 QIcon LoadStateIcon(const std::filesystem::path& programFolder, TrayIcon state);
 
 class Tray : public QObject {

@@ -21,6 +21,7 @@ constexpr std::string_view kUsage =
     "  --yes        answer Yes to the questions a command asks (otherwise No)\n"
     "  --verify     read written areas back and compare them (restore always does)\n"
     "  --help       this text; COMMAND --help tells about a command\n"
+    "  --version    the version\n"
     "\n"
     "Commands:\n";
 
@@ -45,6 +46,9 @@ int main(int argc, char** argv) {
     const std::string& option = args[i];
     if (option == "--help") {
       PrintUsage(std::cout);
+      return kExitOk;
+    } else if (option == "--version") {
+      std::cout << "keyloftctl " << KEYLOFT_VERSION << '\n';
       return kExitOk;
     } else if (option == "--json") {
       options.json = true;

@@ -31,6 +31,7 @@ void PrintHelp() {
                "  keyloft-virtual-keyboard serve --dir DIR [--model 1|2] [--state FILE] [--trace FILE]\n"
                "                                 [--latency-ms N] [--layout split|shared] [--macro-blocks N]\n"
                "  keyloft-virtual-keyboard ctl --dir DIR COMMAND\n"
+               "  keyloft-virtual-keyboard --help | --version\n"
                "\n"
                "serve: serves one keyboard on the virtual HID transport in DIR (which must exist)\n"
                "  --model 1|2        1: 0c45:652f, key map 378 bytes; 2: 320f:5064, 384 bytes at a 512 stride (default 1)\n"
@@ -201,6 +202,10 @@ int main(int argc, char** argv) {
   Arguments args(argc, argv, 2);
   if (command == "--help" || command == "-h" || command == "help") {
     PrintHelp();
+    return kExitOk;
+  }
+  if (command == "--version") {
+    std::cout << kProgram << ' ' << KEYLOFT_VERSION << '\n';
     return kExitOk;
   }
   if (command == "serve") return Serve(args);
