@@ -1,12 +1,11 @@
 #include "app/main_window.h"
 
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
-#include <QUrl>
 
+#include "app/help.h"
 #include "app/lighting_panel.h"
 #include "app/profile_manager.h"
 #include "model/keyboard_model.h"
@@ -116,9 +115,12 @@ void MainWindow::placeButtons() {
   button("CONTROL_MENU")->setTooltipText(text("MAIN_MENU_PROMPT"), true);
   for (const char* link : {"KORVIN_LINK", "KEY_VAVUZE", "KEY_FACEBOOK", "KEY_INSTARGRAM"}) {
     const std::string key = link;
-    button(key)->setTooltipText(QString::fromStdString(
-                                    skinLayout().Link(key == "KEY_FACEBOOK" ? "Link1" : key == "KEY_INSTARGRAM" ? "Link2" : "Link")),
-                                true);
+    const std::string address =
+        skinLayout().Link(key == "KEY_FACEBOOK" ? "Link1" : key == "KEY_INSTARGRAM" ? "Link2" : "Link");
+    const std::optional<LinkTarget> target = ResolveLink(address, programFolder_);
+    button(key)->setTooltipText(
+        target && !target->file.empty() ? QString::fromStdString(target->file.string()) : QString::fromStdString(address),
+        true);
   }
 }
 
@@ -317,11 +319,7 @@ void MainWindow::closeChildDialogs() {
 }
 
 void MainWindow::openLink(const std::string& key) {
-  const QString address = QString::fromStdString(skinLayout().Link(key));
-  if (!QDesktopServices::openUrl(QUrl(address))) {
-    QMessageBox::warning(this, text("MAIN_CAPTION"),
-                         QString::fromStdString(core_.Lang().FormatTextOf("MAIN_LINK_FAILED", address.toStdString())));
-  }
+  OpenLink(skinLayout().Link(key), programFolder_, core_.Lang(), this);
 }
 
 // ---- While the keyboard is busy ---------------------------------------------------

@@ -66,7 +66,7 @@ class SkinLayoutTest : public QObject {
     QVERIFY(cancel.isEnabled());
   }
 
-  void LinksFallBackToTheHomePage() {
+  void LinksFallBackToTheManual() {
     SkinFolder skin;
     skin.WriteText("Main.ini", "[SCREEN]\nLink=https://example.org/keys\n");
     SkinLayout layout(skin.File("Main.ini"));

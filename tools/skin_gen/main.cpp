@@ -26,11 +26,11 @@
 #include "scenes.h"
 #include "platform/locale.h"
 #include "ui/skin/skin_entries.h"
+#include "ui/skin/skin_layout.h"
 
 namespace keyloft::skingen {
 namespace {
 
-constexpr char kLink[] = "https://keyloft.org/";
 constexpr int kJpegQuality = 90;
 
 struct WindowFiles {
@@ -121,7 +121,10 @@ void WriteLayout(const QDir& dir, const WindowFiles& files, const WindowLayout& 
   QTextStream out(&file);
   out << "; Written by keyloft-skin-gen (scripts/make-skin); edit the generator, not this file.\n";
   out << "[SCREEN]\nMain=" << files.background << "\nMask=" << files.mask << "\n";
-  if (mainWindow) out << "Link=" << kLink << "\nLink1=" << kLink << "\nLink2=" << kLink << "\n";
+  if (mainWindow) {
+    const QString link = QString::fromUtf8(kDefaultLink.data(), static_cast<qsizetype>(kDefaultLink.size()));
+    out << "Link=" << link << "\nLink1=" << link << "\nLink2=" << link << "\n";
+  }
   out << "\n[BUTTONINFO]\n";
   std::set<std::string> written;
   for (const SkinEntry& e : entries)

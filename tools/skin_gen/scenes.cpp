@@ -73,8 +73,8 @@ QString Caption(const std::string& key) {
       {"FUNC_REPORT4", "1000 Hz"},   {"FLIP_1", "F1–F4"},          {"FLIP_2", "D1–D6"},
       {"FLIP_0", "Flip"},            {"LOCK_CAPS", "Caps"},        {"LOCK_NUM", "Num"},
       {"LOCK_SCROLL", "Scroll"},     {"LOCK_AB", "AB"},            {"CONTROL2_APPLY", "Apply"},
-      {"CONTROL_OK", "OK"},          {"CONTROL_CANCEL", "Cancel"}, {"KORVIN_LINK", "keyloft.org"},
-      {"KORVIN_VER", "v0.1"},
+      {"CONTROL_OK", "OK"},          {"CONTROL_CANCEL", "Cancel"}, {"KORVIN_LINK", "User manual"},
+      {"KORVIN_VER", "v" KEYLOFT_VERSION},
   };
   auto it = captions.find(key);
   return it == captions.end() ? QString() : it->second;
@@ -117,10 +117,10 @@ void DrawLink(QPainter& p, const QRect& r, Look look) {
   if (look == Look::Over) colour = Qt::white;
   if (look == Look::Pressed) colour = kAccentDeep.lighter(130);
   const int iconSize = 14;
-  DrawIcon(p, Icon::Globe, QRectF(r.left() + 4, r.center().y() - iconSize / 2.0 + 0.5, iconSize, iconSize), colour);
+  DrawIcon(p, Icon::Help, QRectF(r.left() + 4, r.center().y() - iconSize / 2.0 + 0.5, iconSize, iconSize), colour);
   QFont f = Font(12);
   f.setUnderline(look == Look::Over);
-  DrawText(p, QRect(r.left() + 24, r.top(), r.width() - 24, r.height()), Qt::AlignLeft | Qt::AlignVCenter, "keyloft.org",
+  DrawText(p, QRect(r.left() + 24, r.top(), r.width() - 24, r.height()), Qt::AlignLeft | Qt::AlignVCenter, Caption("KORVIN_LINK"),
            f, colour);
 }
 

@@ -23,7 +23,9 @@ inline constexpr std::string_view kDefaultSkinRect = "1,1,1,1,x";
 inline constexpr size_t kSkinRectBufferChars = 260;
 inline constexpr size_t kSkinScreenBufferChars = 2047;
 // The web address of a link button whose SCREEN key is missing.
-inline constexpr std::string_view kDefaultLink = "https://keyloft.org/";
+// Links lead to the manual installed beside the program until the project has
+// a web site of its own: never to an address someone else could hold.
+inline constexpr std::string_view kDefaultLink = "Help/index.html";
 
 struct SkinRect {
   int x = 1, y = 1, w = 1, h = 1;
@@ -51,7 +53,8 @@ class SkinLayout {
   SkinRect Rect(std::string_view section, std::string_view key) const;
   // A SCREEN value (2047-character buffer); defaultValue when missing.
   std::string Screen(std::string_view key, std::string_view defaultValue = {}) const;
-  // A link button's web address, SCREEN key Link, Link1 or Link2 (259 characters at most).
+  // A link button's address, SCREEN key Link, Link1 or Link2 (259 characters at most): a web
+  // address, or a file relative to the program folder.
   std::string Link(std::string_view key) const;
 
  private:
