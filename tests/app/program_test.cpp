@@ -102,6 +102,8 @@ TEST_F(ProgramTest, SwitchesThatEndAtOnce) {
       {{"--version"}, true, 0, "keyloft "},
       {{"--vhid"}, true, 2, "--vhid"},
       {{}, false, 1, "no display"},
+      // Checking an installation needs no display.
+      {{"--check-assets"}, false, 0, "all assets are there"},
   };
   for (const SwitchCase& c : cases) {
     std::vector<std::string> env = Env();
