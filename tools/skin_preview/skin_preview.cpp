@@ -2,7 +2,9 @@
 // placed from the layout files and a mix of looks (pointer over, pressed,
 // disabled, ticked) to PNG files, so anyone can look at a skin without a
 // keyboard. A window whose background or mask cannot be loaded ends the
-// program as it would end Keyloft: with a message naming the file.
+// program as it would end Keyloft: with a message naming the file. With
+// --manual it draws the user manual's pictures instead: the windows as the
+// user sees them, without the mixed looks.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -43,7 +45,21 @@ struct Options {
   fs::path language;
   fs::path out;
   int showSeconds = 0;  // also show the main window on the screen this long
+  int width = 0;        // pictures wider than this are scaled down to it; 0 keeps their size
+  bool manual = false;  // the manual's pictures instead of the mixed looks
 };
+
+int picturesWritten = 0;
+
+// Every picture goes out through here. With --width the pictures are meant to
+// be small: one wider is scaled down smoothly, and all are packed as tightly as
+// PNG goes.
+bool WritePicture(const QImage& image, const fs::path& file, int width) {
+  const QImage out = width > 0 && image.width() > width ? image.scaledToWidth(width, Qt::SmoothTransformation) : image;
+  if (!out.save(QString::fromStdString(file.string()), "PNG", width > 0 ? 0 : -1)) return false;
+  ++picturesWritten;
+  return true;
+}
 
 // A skinned window under construction: the dialog, its buttons by key, and the
 // pictures of the skin.
@@ -112,7 +128,7 @@ class PreviewWindow {
   }
 
   // The window over a quiet backdrop, so its outline shows.
-  bool Save(const fs::path& file) {
+  bool Save(const fs::path& file, int width) {
     QImage window(dialog_.size(), QImage::Format_ARGB32_Premultiplied);
     window.fill(Qt::transparent);
     dialog_.render(&window, QPoint(), QRegion(), QWidget::DrawChildren);
@@ -125,7 +141,7 @@ class PreviewWindow {
     painter.fillRect(framed.rect(), backdrop);
     painter.drawImage(margin, margin, window);
     painter.end();
-    return framed.save(QString::fromStdString(file.string()));
+    return WritePicture(framed, file, width);
   }
 
  private:
@@ -136,8 +152,8 @@ class PreviewWindow {
 
 int writeFailures = 0;
 
-void Save(PreviewWindow& w, const fs::path& file) {
-  if (w.Save(file)) return;
+void Save(PreviewWindow& w, const fs::path& file, const Options& options) {
+  if (w.Save(file, options.width)) return;
   std::fprintf(stderr, "keyloft-skin-preview: cannot write %s\n", file.c_str());
   ++writeFailures;
 }
@@ -255,6 +271,29 @@ void TintKeys(PreviewWindow& w, int windowWidth) {
   }
 }
 
+// The Custom effect as the window shows a painted scheme: painted keys lit in
+// their colour, the others dark. The keys and colours of the manual's example.
+void PaintKeys(PreviewWindow& w) {
+  const QPixmap& lit = w.Picture(kMainColor1);
+  const QPixmap& unlit = w.Picture(kMainColor0);
+  const QColor red(0xFF, 0x00, 0x00), green(0x00, 0xFF, 0x00), blue(0x00, 0x60, 0xFF);
+  // Esc; W A S D; the arrow keys.
+  const std::map<KeyCode, QColor> painted = {{0x001, red},  {0x011, green}, {0x01E, green}, {0x01F, green},
+                                             {0x020, green}, {0x148, blue},  {0x14B, blue},  {0x150, blue},
+                                             {0x14D, blue}};
+  for (KeyCode code : kFullSizeKeys) {
+    ImageButton* button = w.Button(KeyButtonKey(code));
+    auto it = painted.find(code);
+    button->setAlternativePictures(&unlit, &lit, true, it != painted.end());
+    if (it == painted.end()) continue;
+    button->setDrawCallback([colour = it->second](ImageButton& b, bool) {
+      QPainter painter(&b);
+      painter.setCompositionMode(QPainter::CompositionMode_Multiply);
+      painter.fillRect(b.rect(), colour);
+    });
+  }
+}
+
 bool RenderMain(const Options& options, SkinPictureCache& cache, std::string_view name, int effect, bool lightingView) {
   PreviewWindow w(options.skin / kMainLayoutFile, cache);
   if (!w.Open()) return false;
@@ -277,27 +316,34 @@ bool RenderMain(const Options& options, SkinPictureCache& cache, std::string_vie
     w.Button(key)->setEnabled(false);
   w.Button("FUNC_PROFILE1")->setTicked(true);
   w.Button("FUNC_REPORT4")->setTicked(true);
-  w.Button("CONTROL2_APPLY")->setEnabled(!lightingView);
+  // The manual's window has nothing waiting to be applied.
+  w.Button("CONTROL2_APPLY")->setEnabled(!lightingView && !options.manual);
 
   if (lightingView) {
     BuildLightingPanel(w, options, effect);
     if (effect != 20) TintKeys(w, w.Dialog().width());
-    PreviewWindow::Hover(w.Button("FUNC_PROFILES"));
+    else if (options.manual) PaintKeys(w);
+    if (!options.manual) PreviewWindow::Hover(w.Button("FUNC_PROFILES"));
   } else {
-    // Keys with their own assignment look ticked; one under the pointer, one pressed.
-    for (std::string key : {GKeyButtonKey(1), GKeyButtonKey(2), GKeyButtonKey(5), KeyButtonKey(0x03B),
-                            KeyButtonKey(0x011), KeyButtonKey(0x147)})
-      w.Button(key)->setTicked(true);
-    PreviewWindow::Hover(w.Button(KeyButtonKey(0x01E)));
-    w.Button(KeyButtonKey(0x01F))->setDown(true);
-    PreviewWindow::Hover(w.Button("CONTROL_MENU"));
+    if (options.manual) {
+      // The keys the manual's examples reassign: Caps Lock, F9, F12.
+      for (KeyCode code : {0x03A, 0x043, 0x058}) w.Button(KeyButtonKey(code))->setTicked(true);
+    } else {
+      // Keys with their own assignment look ticked; one under the pointer, one pressed.
+      for (std::string key : {GKeyButtonKey(1), GKeyButtonKey(2), GKeyButtonKey(5), KeyButtonKey(0x03B),
+                              KeyButtonKey(0x011), KeyButtonKey(0x147)})
+        w.Button(key)->setTicked(true);
+      PreviewWindow::Hover(w.Button(KeyButtonKey(0x01E)));
+      w.Button(KeyButtonKey(0x01F))->setDown(true);
+      PreviewWindow::Hover(w.Button("CONTROL_MENU"));
+      w.PictureLabel("CONTROL_JDTStatic", "jdt6.bmp");
+    }
     w.PictureLabel("CONTROL_DengStatic", "led.bmp");
     w.PictureLabel("CONTROL_DengStaPic", "LED_enabled_off.bmp");
     w.PictureLabel("CONTROL_DengDisable", "LED_disabled_on.bmp");
-    w.PictureLabel("CONTROL_JDTStatic", "jdt6.bmp");
   }
   fs::path file = options.out / (std::string(name) + ".png");
-  Save(w, file);
+  Save(w, file, options);
   if (options.showSeconds > 0 && !lightingView) {
     // On a real display: the outline, the translucency and dragging by the surface.
     QTimer::singleShot(options.showSeconds * 1000, qApp, &QApplication::quit);
@@ -375,33 +421,44 @@ bool RenderComposite(const Options& options, SkinPictureCache& cache, std::strin
   if (macro) PreviewWindow::Hover(w.Button("FUNC_MACRO_RECORD"));
 
   fs::path file = options.out / (std::string(name) + ".png");
-  Save(w, file);
+  Save(w, file, options);
   return true;
 }
 
-bool RenderProfile(const Options& options, SkinPictureCache& cache) {
+bool RenderProfile(const Options& options, SkinPictureCache& cache, std::string_view name) {
   PreviewWindow w(options.skin / kProfileLayoutFile, cache);
   if (!w.Open()) return false;
   w.PlaceButtons(ProfileLayoutEntries());
   auto* list = w.Place<ReportList>("PROGRAM_LIST");
-  list->addColumn("激活", 60);
-  list->addColumn("名称", 120);
-  list->addColumn("路径", 230);
+  // The manual shows the captions the program takes from the language file.
+  auto caption = [&](const char* key, const char* fixed) {
+    return options.manual ? LangText(options, "TEXT", key, fixed) : QString::fromUtf8(fixed);
+  };
+  list->addColumn(caption("PROFILE_COLUMN_ACTIVE", "激活"), 60);
+  list->addColumn(caption("PROFILE_COLUMN_NAME", "名称"), 120);
+  list->addColumn(caption("PROFILE_COLUMN_FOLDER", "路径"), 230);
   list->setShowGrid(true);
   list->horizontalHeader()->setSectionsClickable(false);
   ReportModel& profiles = list->reportModel();
   profiles.setCheckable(true);
   profiles.setSingleCheck(true);
-  QString folder = QDir::homePath() + "/.local/share/Orvo_Key 104 Mechanical Keyboard/";
+  // No one's real home folder in the manual.
+  QString folder = (options.manual ? QStringLiteral("/home/you") : QDir::homePath()) +
+                   "/.local/share/Orvo_Key 104 Mechanical Keyboard/";
   for (int row = 0; row < 3; ++row) profiles.appendRow({"", "$Profile0", folder});
-  profiles.appendRow({"", "Shooter", folder});
-  profiles.setChecked(1, true);
-  list->setSelectedRow(3);
+  profiles.appendRow({"", options.manual ? "New Profile" : "Shooter", folder});
   w.Button("CONTROL2_APPLY")->setEnabled(false);
-  PreviewWindow::Hover(w.Button("FUNC_ADD"));
-  w.Button("FUNC_LOAD")->setDown(true);
-  fs::path file = options.out / "profile.png";
-  Save(w, file);
+  if (options.manual) {
+    profiles.setRowTickable(3, false);  // only the onboard rows can be made active
+    profiles.setChecked(0, true);
+  } else {
+    profiles.setChecked(1, true);
+    list->setSelectedRow(3);
+    PreviewWindow::Hover(w.Button("FUNC_ADD"));
+    w.Button("FUNC_LOAD")->setDown(true);
+  }
+  fs::path file = options.out / (std::string(name) + ".png");
+  Save(w, file, options);
   return true;
 }
 
@@ -425,7 +482,7 @@ void RenderPanelSheet(const Options& options) {
   }
   painter.end();
   fs::path file = options.out / "panel-bitmaps.png";
-  if (!sheet.save(QString::fromStdString(file.string()))) {
+  if (!WritePicture(sheet, file, options.width)) {
     std::fprintf(stderr, "keyloft-skin-preview: cannot write %s\n", file.c_str());
     ++writeFailures;
   }
@@ -434,10 +491,14 @@ void RenderPanelSheet(const Options& options) {
 int Usage(int code) {
   std::fprintf(code == 0 ? stdout : stderr,
                "usage: keyloft-skin-preview --out DIR [--skin DIR] [--lang FILE] [--show SECONDS]\n"
+               "                            [--width PIXELS] [--manual]\n"
                "Renders the main window (key and lighting views), the composite key dialog (four pages),\n"
                "the profile manager and a sheet of the lighting panel's bitmaps to PNG files in DIR. The skin defaults to the Skins folder\n"
                "beside the program, the language file to Lang0409.ini there. --show also shows the\n"
-               "main window on the display for that many seconds.\n");
+               "main window on the display for that many seconds.\n"
+               "--width scales every picture wider than PIXELS down to that width, smoothly.\n"
+               "--manual renders the user manual's pictures instead, the windows as the user sees\n"
+               "them: main-window, lighting-effect, lighting-custom and profile-manager.\n");
   return code;
 }
 
@@ -453,14 +514,19 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") return Usage(0);
+    if (arg == "--manual") {
+      options.manual = true;
+      continue;
+    }
     if (i + 1 >= argc) return Usage(2);
     if (arg == "--out") options.out = argv[++i];
     else if (arg == "--skin") options.skin = argv[++i];
     else if (arg == "--lang") options.language = argv[++i];
     else if (arg == "--show") options.showSeconds = std::atoi(argv[++i]);
+    else if (arg == "--width") options.width = std::atoi(argv[++i]);
     else return Usage(2);
   }
-  if (options.out.empty()) return Usage(2);
+  if (options.out.empty() || options.width < 0) return Usage(2);
   std::error_code error;
   fs::create_directories(options.out, error);
   if (error) {
@@ -472,17 +538,24 @@ int main(int argc, char** argv) {
   ApplySkinStyle(app);
   SkinPictureCache cache;
   // A window that cannot load its skin stops the program, as it would stop Keyloft.
-  const bool opened = RenderMain(options, cache, "main-keys", 1, false) &&
-                      RenderMain(options, cache, "main-lighting", 1, true) &&
-                      RenderMain(options, cache, "main-lighting-user", 20, true) &&
-                      RenderComposite(options, cache, "composite-key", Page::Key) &&
-                      RenderComposite(options, cache, "composite-macro", Page::Macro) &&
-                      RenderComposite(options, cache, "composite-media", Page::Media) &&
-                      RenderComposite(options, cache, "composite-function", Page::Function) &&
-                      RenderProfile(options, cache);
+  // The manual shows only the windows the program has: no key dialog yet.
+  const bool opened =
+      options.manual
+          ? RenderMain(options, cache, "main-window", 1, false) &&
+                RenderMain(options, cache, "lighting-effect", 1, true) &&
+                RenderMain(options, cache, "lighting-custom", 20, true) &&
+                RenderProfile(options, cache, "profile-manager")
+          : RenderMain(options, cache, "main-keys", 1, false) &&
+                RenderMain(options, cache, "main-lighting", 1, true) &&
+                RenderMain(options, cache, "main-lighting-user", 20, true) &&
+                RenderComposite(options, cache, "composite-key", Page::Key) &&
+                RenderComposite(options, cache, "composite-macro", Page::Macro) &&
+                RenderComposite(options, cache, "composite-media", Page::Media) &&
+                RenderComposite(options, cache, "composite-function", Page::Function) &&
+                RenderProfile(options, cache, "profile");
   if (!opened) return kSkinFailureExitCode;
-  RenderPanelSheet(options);
+  if (!options.manual) RenderPanelSheet(options);
   if (writeFailures > 0) return 1;
-  std::printf("keyloft-skin-preview: wrote 9 pictures to %s\n", options.out.c_str());
+  std::printf("keyloft-skin-preview: wrote %d pictures to %s\n", picturesWritten, options.out.c_str());
   return 0;
 }
