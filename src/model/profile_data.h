@@ -45,6 +45,13 @@ inline constexpr size_t kGKeysPerSet = 9;
 inline constexpr uint16_t kFirstSetGKeyAux = 0x0301;
 inline constexpr uint16_t kSecondSetGKeyAux = 0x1301;
 
+// The identifier a G-key record carries in aux (records 256..273), 0 for any other record.
+constexpr uint16_t GKeyAux(size_t record) {
+  if (record < kFirstGKeyRecord || record >= kFirstGKeyRecord + 2 * kGKeysPerSet) return 0;
+  const size_t j = record - kFirstGKeyRecord;
+  return static_cast<uint16_t>(j < kGKeysPerSet ? kFirstSetGKeyAux + j : kSecondSetGKeyAux + j - kGKeysPerSet);
+}
+
 struct KeyAssignment {
   uint16_t type = kAssignDefault;
   uint16_t aux = 0;

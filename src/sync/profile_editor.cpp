@@ -90,9 +90,8 @@ EditResult ProfileEditor::AssignKey(int profile, KeyCode key, const KeyAction& a
     changed.value = action.value;
     // A key that produces itself does what it does by default.
     if (action.type == kAssignKey && action.value == key) changed.type = kAssignDefault, changed.value = 0;
-    // G-key records keep their identifier in aux unless a macro's cycles take it.
-    if (key < kFirstGKey) changed.aux = 0;
-    if (changed.type == kAssignMacro) changed.aux = action.cycles;
+    // G-key records carry their identifier in aux unless a macro's cycles take it.
+    changed.aux = changed.type == kAssignMacro ? action.cycles : GKeyAux(KeyCodeToIndex(key));
     record = changed;
     return EditResult::Ok;
   });
@@ -177,9 +176,8 @@ EditResult ProfileEditor::DeleteMacro(uint16_t id) {
       for (size_t i = 0; i < records.size(); ++i) {
         KeyAssignment& r = records[i];
         if (!PlaysMacro(r, id)) continue;
-        const uint16_t aux = i >= kFirstGKeyRecord ? r.aux : 0;
         r = KeyAssignment{};
-        r.aux = aux;
+        r.aux = GKeyAux(i);
       }
     }
     return EditResult::Ok;
@@ -189,6 +187,46 @@ EditResult ProfileEditor::DeleteMacro(uint16_t id) {
   workspace_.SetWriteAll(true);
   Changed();
   return EditResult::Ok;
+}
+
+bool ProfileEditor::KeysPlayMacro(uint16_t id) const {
+  return workspace_.Read([id](const ProfileData& model) {
+    for (const RecordArray& records : model.block.arrays) {
+      for (const KeyAssignment& r : records) {
+        if (PlaysMacro(r, id)) return true;
+      }
+    }
+    return false;
+  });
+}
+
+void ProfileEditor::WriteAllKeyMapsNextSave() { workspace_.SetWriteAll(true); }
+
+size_t ProfileEditor::MacroCapacity() const { return device_.macroCapacity; }
+
+void ProfileEditor::ReplaceMacros(const MacroList& macros) {
+  workspace_.Edit([&](ProfileData& model) {
+    for (RecordArray& records : model.block.arrays) {
+      for (size_t i = 0; i < records.size(); ++i) {
+        KeyAssignment& r = records[i];
+        if (r.type != kAssignMacro) continue;
+        if (r.value == 0) {
+          if (!macros.empty()) r.value = macros.front().id;
+          continue;
+        }
+        auto it = std::find_if(macros.begin(), macros.end(), [&](const MacroRecord& m) { return m.id == r.value; });
+        // A macro that is gone, or one that only took a deleted macro's identifier, is not played on.
+        if (it == macros.end() || it->pending != 0) {
+          r.type = kAssignDefault;
+          r.value = 0;
+          r.aux = GKeyAux(i);
+        }
+      }
+    }
+    model.macros = macros;
+    for (MacroRecord& m : model.macros) m.pending = 0;
+  });
+  Changed();
 }
 
 ApplyOutcome ProfileEditor::Apply() { return sync_.Apply(); }

@@ -111,6 +111,18 @@ class ProfileEditor {
   // key map is written at the next Apply, as the macros after it move up.
   EditResult DeleteMacro(uint16_t id);
 
+  // ---- The key dialog's macros -----------------------------------------------
+  // Whether any key of any profile plays the macro.
+  bool KeysPlayMacro(uint16_t id) const;
+  void WriteAllKeyMapsNextSave();
+  // Bytes of macro memory the keyboard reported; 0 before one connected.
+  size_t MacroCapacity() const;
+  // The dialog's working macros replace the model's, in their order. Keys that
+  // play macro 0 then play the first; keys that play a macro not among them, or
+  // one added while the dialog was open (pending: it only took a deleted
+  // macro's identifier), go back to their default.
+  void ReplaceMacros(const MacroList& macros);
+
   // ---- The keyboard (sequence thread) ----------------------------------------
   ApplyOutcome Apply();
   // The active profile's keys and G1..G9 back to their defaults (and, with
