@@ -169,9 +169,7 @@ void Application::showTrayIcon(TrayIcon icon) { tray_->setState(icon); }
 
 void Application::setApplyEnabled(bool enabled) { window_->setApplyEnabled(enabled); }
 
-void Application::stopRecording() {
-  // Recording belongs to the key dialog; none runs without it.
-}
+void Application::stopRecording() { window_->stopRecording(); }
 
 void Application::profileManagerShowActive(int profile) { window_->profileManagerShowActive(profile); }
 

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include "app/help.h"
+#include "app/key_dialog.h"
 #include "app/lighting_panel.h"
 #include "app/profile_manager.h"
 #include "model/keyboard_model.h"
@@ -47,6 +48,14 @@ MainWindow::~MainWindow() {
   // The panel's widgets are the window's children; it goes first.
   lightingPanel_ = nullptr;
   ownPanel_.reset();
+  keyEditor_ = nullptr;
+  ownKeyDialog_.reset();
+}
+
+void MainWindow::stopRecording() {
+  if (ownKeyDialog_ && ownKeyDialog_->session() && ownKeyDialog_->session()->Recording()) {
+    ownKeyDialog_->toggleRecording();
+  }
 }
 
 QString MainWindow::text(std::string_view key) const { return QString::fromStdString(core_.Lang().GetText(key)); }
@@ -66,6 +75,8 @@ void MainWindow::buildControls() {
   ownPanel_ = std::make_unique<LightingPanel>(*this, core_, runner_);
   ownPanel_->build();
   if (!lightingPanel_) lightingPanel_ = ownPanel_.get();
+  ownKeyDialog_ = std::make_unique<KeyDialog>(core_, ports_, cache_, programFolder_, this);
+  if (!keyEditor_) keyEditor_ = ownKeyDialog_.get();
   wire();
   flip_ = core_.AppSettings().ReadFlip();
   applyFlip();

@@ -27,6 +27,7 @@
 namespace keyloft::app {
 
 class ProfileManagerDialog;
+class KeyDialog;
 class LightingPanel;
 
 // Where a key click goes outside the lighting view: the key dialog.
@@ -92,6 +93,9 @@ class MainWindow : public SkinnedDialog {
   // One of the skin's whole-window pictures, cut as the buttons use them.
   const QPixmap& windowPicture(std::string_view file);
   LightingPanel* ownLightingPanel() const { return ownPanel_.get(); }
+  KeyDialog* ownKeyDialog() const { return ownKeyDialog_.get(); }
+  // The core wants a running recording stopped (before Apply, on a profile change).
+  void stopRecording();
   ProfileManagerDialog* profileManager() const { return profileManager_.get(); }
   const std::map<std::string, ImageButton*>& buttons() const { return buttons_; }
 
@@ -146,6 +150,7 @@ class MainWindow : public SkinnedDialog {
   KeyEditorSeam* keyEditor_ = nullptr;
   LightingPanelSeam* lightingPanel_ = nullptr;
   std::unique_ptr<LightingPanel> ownPanel_;
+  std::unique_ptr<KeyDialog> ownKeyDialog_;
   std::unique_ptr<ProfileManagerDialog> profileManager_;
   ClockChangeWatcher clockWatch_;
 };

@@ -1,0 +1,653 @@
+#include "app/key_dialog.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProcess>
+#include <QScrollBar>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/help.h"
+#include "model/key_codes.h"
+#include "store/settings.h"
+#include "ui/skin/skin_entries.h"
+#include "ui/skin/skin_layout.h"
+
+namespace keyloft::app {
+namespace {
+
+enum StepColumn { kKeyColumn, kStateColumn, kDelayColumn };
+
+// Key and state cells are drawn grey, as the steps of a recording are.
+const QColor kStepGrey(0x8A, 0x93, 0xA3);
+const QString kPressMark = QStringLiteral("↓");
+const QString kReleaseMark = QStringLiteral("  ↑");
+
+// X11 and Wayland both give the evdev code plus 8.
+constexpr quint32 kNativeScanCodeOffset = 8;
+
+// On-screen keyboards a Linux desktop may have, in the order they are tried.
+constexpr const char* kOnScreenKeyboards[] = {"onboard", "florence", "matchbox-keyboard", "kvkbd", "xvkbd"};
+
+const QString kGaugeStyle = QStringLiteral(
+    "QProgressBar { background: #15181c; border: 1px solid #3a404a; border-radius: 3px; }"
+    "QProgressBar::chunk { background: %1; border-radius: 2px; }");
+
+const char* const kPageButtons[] = {"CONTROL_KEY", "CONTROL_MACRO", "CONTROL_MEDIA", "CONTROL_FUNCTION"};
+
+}  // namespace
+
+QString FindOnScreenKeyboard() {
+  for (const char* name : kOnScreenKeyboards) {
+    const QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
+    if (!path.isEmpty()) return path;
+  }
+  return {};
+}
+
+KeyDialog::KeyDialog(KeyloftCore& core, DesktopPorts& ports, SkinPictureCache& cache,
+                     const std::filesystem::path& programFolder, QWidget* parent)
+    : SkinnedDialog(programFolder / kSkinFolderName / kCompositeLayoutFile, parent),
+      core_(core),
+      ports_(ports),
+      cache_(cache),
+      programFolder_(programFolder) {
+  setModal(true);
+  clock_.start();
+}
+
+KeyDialog::~KeyDialog() {
+  if (filterInstalled_) qApp->removeEventFilter(this);
+  if (grabbed_) releaseKeyboard();
+}
+
+QString KeyDialog::text(std::string_view key) const { return QString::fromStdString(core_.Lang().GetText(key)); }
+
+bool KeyDialog::ask(std::string_view key) {
+  return QMessageBox::question(this, windowTitle(), text(key), QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+         QMessageBox::Yes;
+}
+
+ImageButton* KeyDialog::button(const char* skinKey) const {
+  auto it = buttons_.find(skinKey);
+  return it == buttons_.end() ? nullptr : it->second;
+}
+
+// ---- Building ---------------------------------------------------------------------
+
+void KeyDialog::placeControls() {
+  if (steps_) return;  // placed at the first opening, kept for the later ones
+  const SkinLayout& layout = skinLayout();
+  buttons_ = PlaceImageButtons(*this, layout, CompositeLayoutEntries(), cache_);
+  button("CONTROL_MASK")->setEnabled(false);
+  button("CONTROL_MASK")->lower();
+  button("CONTROL_TITLE")->setEnabled(false);
+
+  capture_ = new QLineEdit(this);
+  capture_->setReadOnly(true);
+  capture_->setFocusPolicy(Qt::NoFocus);
+  PlaceControl(*capture_, layout, kButtonSection, "FUNC_KEY_INPUT");
+  media_ = new QComboBox(this);
+  PlaceControl(*media_, layout, kButtonSection, "FUNC_MEDIA_SELECT");
+  function_ = new QComboBox(this);
+  PlaceControl(*function_, layout, kButtonSection, "FUNC_FUNCTION_SELECT");
+  macros_ = new QComboBox(this);
+  macros_->setEditable(true);
+  macros_->setInsertPolicy(QComboBox::NoInsert);
+  macros_->lineEdit()->setMaxLength(static_cast<int>(kMaxMacroNameChars));
+  PlaceControl(*macros_, layout, kButtonSection, "FUNC_MACRO_LIST");
+
+  steps_ = new ReportList(this);
+  PlaceControl(*steps_, layout, kButtonSection, "FUNC_MACRO_LIST2");
+  // The macro memory gauge sits under the steps, in the list's own rectangle.
+  const QRect list = steps_->geometry();
+  constexpr int kGaugeHeight = 18;
+  steps_->setGeometry(list.adjusted(0, 0, 0, -kGaugeHeight - 2));
+  memoryBar_ = new QProgressBar(this);
+  memoryBar_->setTextVisible(false);
+  memoryBar_->setStyleSheet(kGaugeStyle.arg(QStringLiteral("#22d3ee")));
+  memoryBar_->setGeometry(list.left(), list.bottom() - kGaugeHeight + 5, 90, kGaugeHeight - 8);
+  memoryText_ = new QLabel(this);
+  memoryText_->setStyleSheet("color: #c8d0da; background: transparent; font-size: 11px;");
+  memoryText_->setGeometry(list.left() + 96, list.bottom() - kGaugeHeight + 1, list.width() - 96, kGaugeHeight);
+  // The columns share the width the vertical scroll bar leaves.
+  steps_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  steps_->horizontalHeader()->setStretchLastSection(true);
+  const int width = std::max(60, steps_->width() - steps_->verticalScrollBar()->sizeHint().width() - 4);
+  steps_->addColumn(text("MACRO_KEYS_TISHI"), width * 45 / 100);
+  steps_->addColumn(text("MACRO_ACTION_TISHI"), width * 20 / 100);
+  steps_->addColumn(text("MACRO_DELAY_MS"), width * 35 / 100);
+  steps_->horizontalHeader()->setSectionsClickable(false);
+  steps_->setInPlaceEditing(true);
+  QStringList keyNames;
+  for (uint16_t p = 0; p <= 105; ++p) keyNames << QString::fromStdString(GetListPositionName(core_.Lang(), p));
+  steps_->setColumnDropDown(kKeyColumn, keyNames, [this](int row) {
+    const auto& s = session_->Steps();
+    if (row < 0 || row >= static_cast<int>(s.size())) return -1;
+    const uint16_t position = KeyCodeToListPosition(s[static_cast<size_t>(row)].key);
+    return position == kNoListPosition ? -1 : static_cast<int>(position);
+  });
+  steps_->setColumnDropDown(kStateColumn, {kPressMark, kReleaseMark}, [this](int row) {
+    const auto& s = session_->Steps();
+    return row >= 0 && row < static_cast<int>(s.size()) ? static_cast<int>(s[static_cast<size_t>(row)].state) : -1;
+  });
+  steps_->setColumnEditBox(kDelayColumn);
+
+  cycles_ = new QLineEdit(this);
+  PlaceControl(*cycles_, layout, kButtonSection, "FUNC_MACRO_CYCLES");
+  cyclesLabel_ = new TransparentLabel(this);
+  PlaceControl(*cyclesLabel_, layout, kButtonSection, "FUNC_MACRO_CYCLES_PROMPT");
+  recordDelay_ = new QCheckBox(this);
+  PlaceControl(*recordDelay_, layout, kButtonSection, "FUNC_MACRO_RECORD_DELAY");
+  recordDelayLabel_ = new TransparentLabel(this);
+  PlaceControl(*recordDelayLabel_, layout, kButtonSection, "FUNC_MACRO_RECORD_DELAY2");
+
+  osk_ = FindOnScreenKeyboard();
+  ImageButton* osk = button("CONTROL_OSK");
+  osk->setEnabled(!osk_.isEmpty());
+
+  // Page buttons, Clear, Osk, OK, Cancel.
+  const KeyPage pages[] = {KeyPage::Key, KeyPage::Macro, KeyPage::Media, KeyPage::Function};
+  for (int i = 0; i < 4; ++i) {
+    connect(button(kPageButtons[i]), &QAbstractButton::clicked, this, [this, page = pages[i]] {
+      session_->ShowPage(page);
+      refresh();
+    });
+  }
+  connect(button("CONTROL_CLEAR"), &QAbstractButton::clicked, this, [this] {
+    session_->Clear();
+    refresh();
+  });
+  connect(osk, &QAbstractButton::clicked, this, [this] {
+    if (!osk_.isEmpty()) QProcess::startDetached(osk_, {});
+  });
+  connect(button("CONTROL_OK"), &QAbstractButton::clicked, this, &KeyDialog::ok);
+  connect(button("CONTROL_CANCEL"), &QAbstractButton::clicked, this, &KeyDialog::cancel);
+
+  connect(media_, qOverload<int>(&QComboBox::activated), this, [this](int index) {
+    if (index >= 0) session_->SelectMedia(static_cast<uint32_t>(index));
+    refresh();
+  });
+  connect(function_, qOverload<int>(&QComboBox::activated), this, [this](int index) {
+    if (index >= 0) session_->SelectFunction(static_cast<uint32_t>(index));
+    refresh();
+  });
+
+  // Macros and their steps.
+  connect(macros_, qOverload<int>(&QComboBox::activated), this, [this](int index) {
+    session_->SelectMacro(index);
+    refresh();
+  });
+  connect(macros_->lineEdit(), &QLineEdit::textEdited, this, &KeyDialog::nameTyped);
+  connect(button("FUNC_MACRO_ADD"), &QAbstractButton::clicked, this, &KeyDialog::addMacro);
+  connect(button("FUNC_MACRO_DELETE"), &QAbstractButton::clicked, this, &KeyDialog::deleteMacro);
+  connect(button("FUNC_MACRO_RECORD"), &QAbstractButton::clicked, this, &KeyDialog::toggleRecording);
+  // While recording, the button wears a red outline and says Stop in its tooltip.
+  button("FUNC_MACRO_RECORD")->setDrawCallback([this](ImageButton& b, bool) {
+    if (!session_ || !session_->Recording()) return;
+    QPainter painter(&b);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0xFF, 0x4D, 0x4D), 2));
+    painter.drawRoundedRect(QRectF(b.rect()).adjusted(1, 1, -1, -1), 4, 4);
+  });
+  connect(button("FUNC_MACRO_DELETE2"), &QAbstractButton::clicked, this, [this] {
+    session_->DeleteStep();
+    refresh();
+  });
+  connect(button("FUNC_MACRO_CLEAR"), &QAbstractButton::clicked, this, &KeyDialog::clearSteps);
+  const std::pair<const char*, StepMove> moves[] = {{"FUNC_MACRO_UP_TOP", StepMove::Top},
+                                                    {"FUNC_MACRO_UP", StepMove::Up},
+                                                    {"FUNC_MACRO_DOWN", StepMove::Down},
+                                                    {"FUNC_MACRO_DOWN_BOTTOM", StepMove::Bottom}};
+  for (const auto& [key, move] : moves) {
+    connect(button(key), &QAbstractButton::clicked, this, [this, move = move] {
+      session_->MoveStep(move);
+      refresh();
+      steps_->setFocus();
+    });
+  }
+  connect(steps_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    if (!showing_ && session_) session_->SelectStep(steps_->selectedRow());
+  });
+  connect(steps_, &ReportList::editStarted, this, [this](int, int column) {
+    // A pause is typed, not recorded, so a recording stops first.
+    if (column == kDelayColumn && session_->Recording()) toggleRecording();
+  });
+  // Taken once the editor has closed (a message about the value must not open
+  // while the list is still closing its editor), or at once by an apply.
+  connect(steps_, &ReportList::dropDownFinished, this, [this](int row, int column, int index) {
+    deferEdit([this, row, column, index] { stepEdited(row, column, index); });
+  });
+  connect(steps_, &ReportList::editBoxFinished, this, [this](int row, int, const QString& typed) {
+    deferEdit([this, row, typed] { delayEdited(row, typed); });
+  });
+  connect(steps_, &ReportList::editRefused, this, [this] {
+    QMessageBox::information(this, windowTitle(), text("MACRO_ACTION_ERR_MODIFY"));
+  });
+  connect(cycles_, &QLineEdit::textEdited, this, &KeyDialog::cyclesTyped);
+  connect(recordDelay_, &QCheckBox::clicked, this, [this] {
+    Settings& settings = core_.AppSettings();
+    const int option = settings.WriteRecordDelay(settings.ReadRecordDelay() == 1 ? 0 : 1);
+    session_->SetRecordDelayOption(option);
+    recordDelay_->setChecked(option == 1);
+  });
+}
+
+void KeyDialog::setTexts() {
+  setWindowTitle(text("MAIN_CAPTION"));
+  button("CONTROL_CLEAR")->setTooltipText(text("COMPOSITE_PROMPT_CLEAR"), true);
+  button("CONTROL_OSK")->setTooltipText(osk_.isEmpty() ? text("COMPOSITE_PROMPT_NO_OSK") : text("COMPOSITE_PROMPT_OSK"),
+                                        true);
+  cyclesLabel_->setText(text("MACRO_CYCLES"));
+  recordDelayLabel_->setText(text("RECORD_DELAY"));
+  media_->clear();
+  for (const MediaEntry& entry : MediaList()) media_->addItem(QString::fromStdString(GetKeyName(core_.Lang(), entry.code)));
+  function_->clear();
+  for (size_t i = 1; i <= kFunctionCount; ++i) function_->addItem(text("FUNC_KEY_DESC" + std::to_string(i)));
+}
+
+// ---- Opening and closing ------------------------------------------------------------
+
+void KeyDialog::openForKey(KeyCode key, const QRect& buttonOnScreen, bool macroOnly) {
+  if (session_) return;
+  if (auto error = loadSkin()) {
+    std::fprintf(stderr, "keyloft: %s\n", error->Message().c_str());
+    QMessageBox::warning(parentWidget(), text("MAIN_CAPTION"), QString::fromStdString(error->Message()));
+    return;
+  }
+  placeControls();
+  const int active = core_.Device().activeProfileCache;
+  const KeyCode target = macroOnly ? static_cast<KeyCode>(kFirstGKey + kGKeysShown - 1) : key;
+  session_ = std::make_unique<KeyEditSession>(core_.Editor(), core_.Lang(), active >= 0 && active <= 2 ? active : 0,
+                                              target, macroOnly, core_.AppSettings().ReadRecordDelay());
+  setTexts();
+  refresh();
+  place(buttonOnScreen);
+  qApp->installEventFilter(this);
+  filterInstalled_ = true;
+  ports_.setKeyDialogOpen(true);
+  exec();
+  // Closed: whatever closed it went through finish().
+  ports_.setKeyDialogOpen(false);
+  ports_.setRecording(false);
+}
+
+void KeyDialog::closeIfOpen() {
+  if (session_) finish(QDialog::Rejected);
+}
+
+void KeyDialog::finish(int result) {
+  if (session_) session_->StopRecording();
+  if (filterInstalled_) qApp->removeEventFilter(this);
+  filterInstalled_ = false;
+  if (grabbed_) releaseKeyboard();
+  grabbed_ = false;
+  ports_.setRecording(false);
+  session_.reset();
+  done(result);
+}
+
+void KeyDialog::place(const QRect& b) {
+  QScreen* screen = QGuiApplication::screenAt(b.center());
+  if (!screen) screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+  const QRect area = screen->availableGeometry();
+  QPoint at;
+  if (session_->MacroOnly()) {
+    at = area.center() - QPoint(width() / 2, height() / 2);
+  } else {
+    const PlacePoint p = PlaceBesideButton({b.left(), b.top(), b.left() + b.width(), b.top() + b.height()}, width(),
+                                           height(), {area.left(), area.top(), area.left() + area.width(),
+                                                      area.top() + area.height()});
+    at = QPoint(p.x, p.y);
+  }
+  placedAt_ = at;
+  move(at);  // the compositor decides on Wayland
+}
+
+// ---- Applying ---------------------------------------------------------------------
+
+void KeyDialog::deferEdit(std::function<void()> edit) {
+  pendingEdit_ = std::move(edit);
+  QTimer::singleShot(0, this, &KeyDialog::takePendingEdit);
+}
+
+void KeyDialog::takePendingEdit() {
+  if (!pendingEdit_) return;
+  auto edit = std::move(pendingEdit_);
+  pendingEdit_ = nullptr;
+  if (session_) edit();
+}
+
+void KeyDialog::apply() {
+  if (!session_) return;
+  steps_->finishEdit();
+  takePendingEdit();
+  if (session_->Recording()) toggleRecording();
+  const EditResult result = session_->Apply();
+  if (result != EditResult::Ok) {
+    QMessageBox::warning(this, windowTitle(), text("COMPOSITE_APPLY_FAILED"));
+    return;
+  }
+  refresh();
+  emit applied();
+}
+
+void KeyDialog::ok() {
+  apply();
+  finish(QDialog::Accepted);
+}
+
+void KeyDialog::cancel() { finish(QDialog::Rejected); }
+
+// ---- Showing the session ------------------------------------------------------------
+
+void KeyDialog::refresh() {
+  if (!session_) return;
+  showing_ = true;
+  showPageControls();
+  showMacroList();
+  showSteps();
+  showMemory();
+  showRecording();
+  updateGrab();
+  showing_ = false;
+}
+
+void KeyDialog::showPageControls() {
+  const KeyPage page = session_->Page();
+  const bool keyPage = page == KeyPage::Key || page == KeyPage::Default;
+  const bool macroPage = page == KeyPage::Macro;
+  const SkinLayout& layout = skinLayout();
+  const SkinImageNames& maskSet = macroPage               ? kMacroMaskSet
+                                  : page == KeyPage::Media    ? kMediaSet
+                                  : page == KeyPage::Function ? kFunctionSet
+                                                              : kKeyMaskSet;
+  PlaceImageButton(*button("CONTROL_MASK"), layout, kButtonSection, "CONTROL_MASK", cache_.Set(layout, maskSet, size()));
+  button("CONTROL_MASK")->lower();
+  const bool macroOnly = session_->MacroOnly();
+  for (const char* key : {"CONTROL_KEY", "CONTROL_MEDIA", "CONTROL_FUNCTION", "CONTROL_CLEAR"}) {
+    PlaceImageButton(*button(key), layout, kButtonSection, key,
+                     cache_.Set(layout, macroOnly ? kMacro2Set : kKeySet, size()));
+    button(key)->setEnabled(!macroOnly);
+  }
+  const int shown = macroPage ? 1 : page == KeyPage::Media ? 2 : page == KeyPage::Function ? 3 : 0;
+  for (int i = 0; i < 4; ++i) button(kPageButtons[i])->setTicked(i == shown);
+
+  capture_->setVisible(keyPage);
+  if (session_->MouseSource()) {
+    const char* mouseNames[] = {"IDS_KEYBOARD_MOU_LEFT", "IDS_KEYBOARD_MOU_RIGHT", "IDS_KEYBOARD_MOU_MIDDLE",
+                                "IDS_KEYBOARD_ROLL_UP", "IDS_KEYBOARD_ROLL_DOWN"};
+    capture_->setText(text(mouseNames[session_->MouseItem()]));
+  } else {
+    const KeyCode captured = session_->CapturedKey();
+    capture_->setText(captured ? QString::fromStdString(GetKeyName(core_.Lang(), captured)) : QString());
+  }
+  media_->setVisible(page == KeyPage::Media);
+  media_->setCurrentIndex(static_cast<int>(session_->MediaIndex()));
+  function_->setVisible(page == KeyPage::Function);
+  function_->setCurrentIndex(static_cast<int>(session_->FunctionIndex()));
+  for (QWidget* w : std::initializer_list<QWidget*>{macros_, steps_, cycles_, cyclesLabel_, recordDelay_,
+                                                    recordDelayLabel_, memoryBar_, memoryText_}) {
+    w->setVisible(macroPage);
+  }
+  for (const SkinEntry& entry : CompositeLayoutEntries()) {
+    if (entry.key.starts_with("FUNC_MACRO_") && entry.placement == Placement::ImageButton) {
+      button(entry.key.c_str())->setVisible(macroPage);
+    }
+  }
+  recordDelay_->setChecked(core_.AppSettings().ReadRecordDelay() == 1);
+}
+
+void KeyDialog::showMacroList() {
+  const MacroList& list = session_->Macros();
+  bool same = macros_->count() == static_cast<int>(list.size());
+  for (int i = 0; same && i < macros_->count(); ++i) {
+    same = macros_->itemText(i) == QString::fromStdU16String(list[static_cast<size_t>(i)].name);
+  }
+  if (!same) {
+    const QString typing = macros_->lineEdit()->text();
+    const int cursor = macros_->lineEdit()->cursorPosition();
+    macros_->clear();
+    for (const MacroRecord& m : list) macros_->addItem(QString::fromStdU16String(m.name));
+    if (macros_->lineEdit()->hasFocus()) {
+      macros_->lineEdit()->setText(typing);
+      macros_->lineEdit()->setCursorPosition(cursor);
+    }
+  }
+  if (macros_->currentIndex() != session_->CurrentMacro()) {
+    macros_->setCurrentIndex(session_->CurrentMacro());
+  }
+  const bool current = session_->CurrentMacro() >= 0;
+  for (const char* key : {"FUNC_MACRO_RECORD", "FUNC_MACRO_DELETE2", "FUNC_MACRO_CLEAR", "FUNC_MACRO_UP_TOP",
+                          "FUNC_MACRO_UP", "FUNC_MACRO_DOWN", "FUNC_MACRO_DOWN_BOTTOM"}) {
+    button(key)->setEnabled(current);
+  }
+  if (!cycles_->hasFocus() || cycles_->text() != QString::number(session_->Cycles())) {
+    cycles_->setText(QString::number(session_->Cycles()));
+  }
+}
+
+void KeyDialog::showSteps() {
+  const std::vector<MacroStep>& steps = session_->Steps();
+  ReportModel& rows = steps_->reportModel();
+  const int count = static_cast<int>(steps.size());
+  if (steps_->isEditing() && rows.rowCount() != count) steps_->cancelEdit();
+  while (rows.rowCount() > count) rows.removeRow(rows.rowCount() - 1);
+  while (rows.rowCount() < count) {
+    const int row = rows.appendRow({QString(), QString(), QString()});
+    rows.setTextColor(row, kKeyColumn, kStepGrey);
+    rows.setTextColor(row, kStateColumn, kStepGrey);
+  }
+  for (int r = 0; r < count; ++r) {
+    const MacroStep& step = steps[static_cast<size_t>(r)];
+    const QString texts[] = {QString::fromStdString(GetKeyName(core_.Lang(), step.key)),
+                             step.state == kStepRelease ? kReleaseMark : kPressMark, QString::number(step.delay)};
+    for (int c = 0; c < 3; ++c) {
+      if (rows.text(r, c) != texts[c]) rows.setText(r, c, texts[c]);
+    }
+  }
+  if (steps_->selectedRow() != session_->SelectedStep()) steps_->setSelectedRow(session_->SelectedStep());
+}
+
+void KeyDialog::showMemory() {
+  const MacroMemory memory = session_->Memory();
+  if (!memory.Known()) {
+    memoryBar_->setRange(0, 1);
+    memoryBar_->setValue(0);
+    memoryText_->setText(QString::fromStdString(core_.Lang().FormatTextOf("MACRO_MEMORY_UNKNOWN",
+                                                                          static_cast<int>(memory.withoutNames))));
+    return;
+  }
+  memoryBar_->setRange(0, static_cast<int>(memory.capacity));
+  memoryBar_->setValue(static_cast<int>(std::min(memory.withoutNames, memory.capacity)));
+  const std::string line = std::to_string(memory.NamesFit() ? memory.withNames : memory.withoutNames) + " / " +
+                           std::to_string(memory.capacity);
+  std::string_view key = memory.NamesFit() ? "MACRO_MEMORY_USED"
+                         : memory.Fits()   ? "MACRO_MEMORY_NO_NAMES"
+                                           : "MACRO_MEMORY_FULL";
+  memoryText_->setText(QString::fromStdString(core_.Lang().FormatTextOf(key, line)));
+  memoryText_->setStyleSheet(memory.Fits() ? "color: #c8d0da; background: transparent; font-size: 11px;"
+                                           : "color: #ff6b6b; background: transparent; font-size: 11px;");
+  memoryBar_->setStyleSheet(kGaugeStyle.arg(memory.Fits() ? QStringLiteral("#22d3ee") : QStringLiteral("#ff6b6b")));
+}
+
+void KeyDialog::showRecording() {
+  const bool recording = session_->Recording();
+  ImageButton* record = button("FUNC_MACRO_RECORD");
+  record->setTicked(recording);
+  record->update();
+  record->setTooltipText(text(recording ? "MACRO_ACTION_STOP_RECORD" : "MACRO_ACTION_RECORD"), true);
+  button("FUNC_MACRO_ADD")->setEnabled(!recording);
+  button("FUNC_MACRO_DELETE")->setEnabled(!recording);
+  macros_->setEnabled(!recording);
+  ports_.setRecording(recording);
+}
+
+// ---- Keys ---------------------------------------------------------------------------
+
+void KeyDialog::updateGrab() {
+  const KeyPage page = session_ ? session_->Page() : KeyPage::Macro;
+  const bool awaitingKey =
+      session_ && ((page == KeyPage::Key || page == KeyPage::Default) && !session_->MacroOnly() ? true
+                                                                                              : session_->Recording());
+  const bool want = awaitingKey && isVisible() && isActiveWindow();
+  if (want == grabbed_) return;
+  grabbed_ = want;
+  if (want) {
+    grabKeyboard();
+  } else {
+    releaseKeyboard();
+  }
+}
+
+bool KeyDialog::event(QEvent* e) {
+  const bool handled = SkinnedDialog::event(e);
+  // Let go of the keyboard as soon as another window is active.
+  if (e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate || e->type() == QEvent::Show) {
+    updateGrab();
+  }
+  return handled;
+}
+
+bool KeyDialog::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (session_ && (type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::ShortcutOverride)) {
+    // Only the dialog's own keys: a message box above it keeps its keys.
+    QWidget* target = qobject_cast<QWidget*>(watched);
+    if (target && target->window() == this && handleKey(static_cast<QKeyEvent*>(event))) return true;
+  }
+  return SkinnedDialog::eventFilter(watched, event);
+}
+
+bool KeyDialog::handleKey(QKeyEvent* event) {
+  const bool recording = session_->Recording();
+  const KeyPage page = session_->Page();
+  const bool capturing = (page == KeyPage::Key || page == KeyPage::Default) && !session_->MacroOnly();
+  if (!recording && !capturing) return false;
+  // An in-place editor of the step list keeps its keys.
+  if (!recording && steps_->isEditing()) return false;
+  const quint32 scan = event->nativeScanCode();
+  const KeyCode key = scan > kNativeScanCodeOffset ? EvdevToKeyCode(static_cast<uint16_t>(scan - kNativeScanCodeOffset))
+                                                   : 0;
+  if (key == 0 || IsMediaKeyCode(key)) return false;
+  // The shortcut check comes before the press: taking it keeps Enter, Escape
+  // and the desktop's shortcuts from acting, and the press then arrives here.
+  if (event->type() == QEvent::ShortcutOverride) {
+    event->accept();
+    return true;
+  }
+  const KeyEventKind kind = event->type() == QEvent::KeyRelease ? KeyEventKind::Release
+                            : event->isAutoRepeat()             ? KeyEventKind::Repeat
+                                                                : KeyEventKind::Press;
+  // Qt reports a held key as release and press pairs: the repeated release is no release.
+  if (kind == KeyEventKind::Release && event->isAutoRepeat()) return true;
+  const bool taken = recording ? session_->RecordKey(key, kind, static_cast<uint64_t>(clock_.elapsed()))
+                               : session_->CaptureKey(key, kind);
+  if (taken) refresh();
+  return taken;
+}
+
+void KeyDialog::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+      event->accept();  // neither OK nor Cancel
+      return;
+    case Qt::Key_F1:
+      if (session_ && !session_->Recording()) OpenManual(programFolder_, core_.Lang(), this);
+      event->accept();
+      return;
+    default:
+      SkinnedDialog::keyPressEvent(event);
+  }
+}
+
+// ---- Macro page ---------------------------------------------------------------------
+
+void KeyDialog::toggleRecording() {
+  if (!session_) return;
+  if (session_->Recording()) {
+    session_->StopRecording();
+  } else {
+    steps_->finishEdit();
+    session_->StartRecording(static_cast<uint64_t>(clock_.elapsed()));
+  }
+  refresh();
+}
+
+void KeyDialog::addMacro() {
+  if (session_->AddMacro() == EditResult::TooManyMacros) {
+    QMessageBox::information(this, windowTitle(),
+                             QString::fromStdString(core_.Lang().FormatTextOf("MACRO_ERR_MAX", static_cast<int>(kMaxMacros))));
+  }
+  refresh();
+}
+
+void KeyDialog::deleteMacro() {
+  if (session_->CurrentMacro() < 0) return;
+  if (session_->DeletingNeedsConfirmation() && !ask("MACRO_DELETE_CONFIRM_OF_KEYS")) return;
+  session_->DeleteCurrentMacro();
+  refresh();
+}
+
+void KeyDialog::clearSteps() {
+  if (session_->Steps().empty()) return;
+  if (!ask("MACRO_ACTION_CLEAR_CONFIRM")) return;
+  session_->ClearSteps();
+  refresh();
+}
+
+void KeyDialog::nameTyped(const QString& typed) {
+  if (showing_) return;
+  const int cursor = macros_->lineEdit()->cursorPosition();
+  const QString kept = QString::fromStdString(session_->TypeName(typed.toStdString()));
+  refresh();
+  if (macros_->lineEdit()->text() != kept) macros_->lineEdit()->setText(kept);
+  macros_->setItemText(session_->CurrentMacro(), kept);
+  macros_->lineEdit()->setCursorPosition(std::min(cursor, static_cast<int>(kept.size())));
+}
+
+void KeyDialog::cyclesTyped(const QString& typed) {
+  const int kept = session_->SetCyclesText(typed.toStdString());
+  if (cycles_->text() != QString::number(kept)) cycles_->setText(QString::number(kept));
+  showMemory();
+}
+
+void KeyDialog::stepEdited(int row, int column, int index) {
+  if (column == kKeyColumn && index >= 0 && index <= 105) {
+    session_->SetStepKey(row, ListPositionToKeyCode(static_cast<uint16_t>(index)));
+  } else if (column == kStateColumn && (index == 0 || index == 1)) {
+    session_->SetStepState(row, static_cast<uint16_t>(index));
+  }
+  refresh();
+}
+
+void KeyDialog::delayEdited(int row, const QString& typed) {
+  // Read as "%u" reads it: digits after an optional sign; a minus is too large.
+  const QString trimmed = typed.trimmed();
+  bool number = false;
+  long long value = trimmed.toLongLong(&number);
+  if (!number) {
+    int digits = 0;
+    const int start = trimmed.startsWith('-') || trimmed.startsWith('+') ? 1 : 0;
+    while (start + digits < trimmed.size() && trimmed[start + digits].isDigit()) ++digits;
+    value = digits ? trimmed.mid(start, digits).toLongLong() : 0;
+    if (trimmed.startsWith('-') && digits) value = -value;
+  }
+  const DelayEdit edit = session_->SetStepDelay(row, value);
+  if (edit.tooLarge) {
+    QMessageBox::information(this, windowTitle(),
+                             QString::fromStdString(core_.Lang().FormatTextOf("MACRO_ACTION_ERR_DELAY_MAX",
+                                                                              static_cast<int>(kMaxEditorDelayMs))));
+  }
+  refresh();
+}
+
+}  // namespace keyloft::app

@@ -1,0 +1,139 @@
+// The key dialog: what one key or G-key does, on four pages (single key,
+// macro, media, keyboard function), and the program's macro editor with its
+// recorder. Skinned from Composite.ini. The rules live in the core's
+// KeyEditSession; this window turns clicks and key events into its calls and
+// shows what they leave.
+//
+// Keys are captured (single-key page) and recorded through one application
+// event filter, installed only while the dialog is open; the key comes from the
+// event's native scan code, so the Win keys are caught by what they are. While
+// a key is awaited and the dialog is the active window it grabs the keyboard,
+// so the desktop does not act on Super; it lets go when it loses activation.
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/desktop_ports.h"
+#include "app/main_window.h"
+#include "sync/core.h"
+#include "sync/key_edit_session.h"
+#include "ui/controls/image_button.h"
+#include "ui/controls/report_list.h"
+#include "ui/controls/transparent_label.h"
+#include "ui/skin/skin_pictures.h"
+#include "ui/skin/skinned_dialog.h"
+
+class QKeyEvent;
+
+namespace keyloft::app {
+
+// The first on-screen keyboard program found on PATH, or empty.
+QString FindOnScreenKeyboard();
+
+class KeyDialog : public SkinnedDialog, public KeyEditorSeam {
+  Q_OBJECT
+
+ public:
+  KeyDialog(KeyloftCore& core, DesktopPorts& ports, SkinPictureCache& cache, const std::filesystem::path& programFolder,
+            QWidget* parent = nullptr);
+  ~KeyDialog() override;
+
+  // KeyEditorSeam: shows the dialog (modal) until OK or Cancel.
+  void openForKey(KeyCode key, const QRect& buttonOnScreen, bool macroOnly) override;
+  void closeIfOpen() override;
+
+  bool isOpen() const { return session_ != nullptr; }
+  // The open session, for the window's own tests.
+  KeyEditSession* session() const { return session_.get(); }
+  ImageButton* button(const char* skinKey) const;
+  ReportList& steps() const { return *steps_; }
+  QComboBox& macroBox() const { return *macros_; }
+  QLineEdit& cyclesBox() const { return *cycles_; }
+  QLineEdit& captureBox() const { return *capture_; }
+  QComboBox& mediaBox() const { return *media_; }
+  QComboBox& functionBox() const { return *function_; }
+  QCheckBox& recordDelayBox() const { return *recordDelay_; }
+  QLabel& memoryLabel() const { return *memoryText_; }
+  bool keyboardGrabbed() const { return grabbed_; }
+  // Where the dialog went on its last opening.
+  QPoint placedAt() const { return placedAt_; }
+
+  // The buttons as a click runs them (the tests' and the skin's way in).
+  void apply();
+  void ok();
+  void cancel();
+  void toggleRecording();
+
+ signals:
+  // After an apply: the key buttons and the main window's Apply changed.
+  void applied();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool event(QEvent* event) override;
+
+ private:
+  void placeControls();
+  void setTexts();
+  void showPageControls();
+  void showSteps();
+  void showMacroList();
+  void showMemory();
+  void showRecording();
+  void refresh();
+  void place(const QRect& buttonOnScreen);
+  void updateGrab();
+  void finish(int result);
+  bool handleKey(QKeyEvent* event);
+  // An in-place edit of a step, taken after the list closed its editor.
+  void deferEdit(std::function<void()> edit);
+  void takePendingEdit();
+  void stepEdited(int row, int column, int index);
+  void delayEdited(int row, const QString& text);
+  void addMacro();
+  void deleteMacro();
+  void clearSteps();
+  void nameTyped(const QString& text);
+  void cyclesTyped(const QString& text);
+  QString text(std::string_view key) const;
+  bool ask(std::string_view key);
+
+  KeyloftCore& core_;
+  DesktopPorts& ports_;
+  SkinPictureCache& cache_;
+  std::filesystem::path programFolder_;
+  std::unique_ptr<KeyEditSession> session_;
+  std::map<std::string, ImageButton*> buttons_;
+  QLineEdit* capture_ = nullptr;
+  QComboBox* media_ = nullptr;
+  QComboBox* function_ = nullptr;
+  QComboBox* macros_ = nullptr;
+  ReportList* steps_ = nullptr;
+  QLineEdit* cycles_ = nullptr;
+  QCheckBox* recordDelay_ = nullptr;
+  TransparentLabel* cyclesLabel_ = nullptr;
+  TransparentLabel* recordDelayLabel_ = nullptr;
+  QLabel* memoryText_ = nullptr;
+  QProgressBar* memoryBar_ = nullptr;
+  QElapsedTimer clock_;  // steady: the recorded pauses
+  bool showing_ = false;  // the controls are being filled, not edited
+  bool grabbed_ = false;
+  bool filterInstalled_ = false;
+  QPoint placedAt_;
+  QString osk_;
+  std::function<void()> pendingEdit_;
+};
+
+}  // namespace keyloft::app
