@@ -10,6 +10,9 @@
 //                 read-back and an Apply of 100 macros run, and while a
 //                 silent keyboard is asked
 // Then, in the same windows, shown:
+//   dialog_ms        a key click's key dialog, from the call that opens it to
+//                    its first paint (median; dialog_first_ms: the first
+//                    opening, which loads the dialog's skin)
 //   preview_cpu_pct  CPU of this whole process over the preview period, the
 //                    lighting view on with the ripple effect animating
 // Usage: keyloft-bench-desktop [--runs N] [--idle-seconds S] [--preview-seconds S]
@@ -44,6 +47,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/key_dialog.h"
 #include "app/lighting_panel.h"
 #include "app/single_instance.h"
 #include "emu/control.h"
@@ -299,6 +303,43 @@ double ProcessCpuSeconds() {
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// Whether a widget has painted since it was watched.
+class FirstPaint : public QObject {
+ public:
+  bool painted = false;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) painted = true;
+    return false;
+  }
+};
+
+void MeasureDialog(app::Application& application, int runs) {
+  app::MainWindow& window = application.mainWindow();
+  window.show();
+  app::KeyDialog& dialog = *window.ownKeyDialog();
+  std::vector<double> ms;
+  for (int i = 0; i < runs; ++i) {
+    FirstPaint paint;
+    dialog.installEventFilter(&paint);
+    double took = -1;
+    const Clock::time_point start = Clock::now();
+    // The dialog is modal: it is measured and closed from inside its own loop.
+    QTimer::singleShot(0, &dialog, [&] {
+      RunUntil([&] { return paint.painted; }, 10000);
+      took = MsSince(start);
+      dialog.cancel();
+    });
+    dialog.openForKey(0x01E, QRect(100, 100, 40, 40), false);
+    dialog.removeEventFilter(&paint);
+    if (took < 0) Fail("the key dialog did not open");
+    ms.push_back(took);
+  }
+  std::printf("dialog_first_ms=%.1f\ndialog_ms=%.1f\n", ms.front(), Median(ms));
+  std::fflush(stdout);
+}
+
 void MeasurePreview(app::Application& application, int seconds) {
   app::MainWindow& window = application.mainWindow();
   window.show();
@@ -370,6 +411,7 @@ void MeasureStalls(const std::filesystem::path& home, int previewSeconds) {
   std::printf("stall_readback_ms=%.1f\nstall_apply_100_macros_ms=%.1f\nstall_silent_keyboard_ms=%.1f\n", readback,
               apply, silent);
   std::fflush(stdout);
+  MeasureDialog(application, 9);
   MeasurePreview(application, previewSeconds);
   application.shutdown();
 }

@@ -358,9 +358,12 @@ bool RenderComposite(const Options& options, SkinPictureCache& cache, std::strin
   PreviewWindow w(options.skin / kCompositeLayoutFile, cache);
   if (!w.Open()) return false;
   w.PlaceButtons(CompositeLayoutEntries());
-  // Later in the opening the page buttons, title and clear take the macro2 set.
-  for (const char* key : {"CONTROL_KEY", "CONTROL_MEDIA", "CONTROL_FUNCTION", "CONTROL_TITLE", "CONTROL_CLEAR"})
-    PlaceImageButton(*w.Button(key), w.Layout(), kButtonSection, key, w.Set(kMacro2Set));
+  // Opened from the macro button, the page buttons, title and clear take the
+  // macro2 set; the manual shows the dialog as a key opens it.
+  if (!options.manual) {
+    for (const char* key : {"CONTROL_KEY", "CONTROL_MEDIA", "CONTROL_FUNCTION", "CONTROL_TITLE", "CONTROL_CLEAR"})
+      PlaceImageButton(*w.Button(key), w.Layout(), kButtonSection, key, w.Set(kMacro2Set));
+  }
   const SkinImageNames& maskSet = page == Page::Macro   ? kMacroMaskSet
                                   : page == Page::Media ? kMediaSet
                                   : page == Page::Function ? kFunctionSet
@@ -374,7 +377,7 @@ bool RenderComposite(const Options& options, SkinPictureCache& cache, std::strin
                         : page == Page::Function ? "CONTROL_FUNCTION"
                                                  : "CONTROL_KEY";
   w.Button(pageKey)->setTicked(true);
-  PreviewWindow::Hover(w.Button("CONTROL_OK"));
+  if (!options.manual) PreviewWindow::Hover(w.Button("CONTROL_OK"));
 
   bool macro = page == Page::Macro;
   for (const SkinEntry& entry : CompositeLayoutEntries())
@@ -393,19 +396,30 @@ bool RenderComposite(const Options& options, SkinPictureCache& cache, std::strin
 
   auto* macros = w.Place<QComboBox>("FUNC_MACRO_LIST");
   macros->setEditable(true);
-  macros->addItem("Build order");
+  macros->addItem(options.manual ? "Copy" : "Build order");
   auto* steps = w.Place<ReportList>("FUNC_MACRO_LIST2");
   int stepWidth = std::max(60, steps->width() - 4);
-  steps->addColumn("Key", stepWidth * 45 / 100);
-  steps->addColumn("", stepWidth * 20 / 100);
-  steps->addColumn("ms", stepWidth * 35 / 100);
-  const char* keys[] = {"Left Shift", "B", "B", "Left Shift", "1"};
+  // The manual shows the column names the program takes from the language file.
+  steps->addColumn(options.manual ? LangText(options, "TEXT", "MACRO_KEYS_TISHI", "Key") : QString("Key"),
+                   stepWidth * 45 / 100);
+  steps->addColumn(options.manual ? LangText(options, "TEXT", "MACRO_ACTION_TISHI", "") : QString(),
+                   stepWidth * 20 / 100);
+  steps->addColumn(options.manual ? LangText(options, "TEXT", "MACRO_DELAY_MS", "ms") : QString("ms"),
+                   stepWidth * 35 / 100);
+  // The manual's example macro: Ctrl+C.
+  const std::vector<std::pair<const char*, bool>> rows =
+      options.manual ? std::vector<std::pair<const char*, bool>>{{"Left Ctrl", true}, {"C", true}, {"C", false},
+                                                                  {"Left Ctrl", false}}
+                     : std::vector<std::pair<const char*, bool>>{
+                           {"Left Shift", true}, {"B", true}, {"B", false}, {"Left Shift", false}, {"1", true}};
   ReportModel& stepRows = steps->reportModel();
-  for (int i = 0; i < 5; ++i) {
-    stepRows.appendRow({keys[i], i == 2 || i == 3 ? QStringLiteral("  ↑") : QStringLiteral("↓"),
-                        QString::number(i * 10 + 20)});
-    stepRows.setTextColor(i, 0, QColor(0x8A, 0x93, 0xA3));
-    stepRows.setTextColor(i, 1, QColor(0x8A, 0x93, 0xA3));
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const int row = static_cast<int>(i);
+    const int delay = options.manual ? (i + 1 < rows.size() ? 20 : 0) : row * 10 + 20;
+    stepRows.appendRow({rows[i].first, rows[i].second ? QStringLiteral("↓") : QStringLiteral("  ↑"),
+                        QString::number(delay)});
+    stepRows.setTextColor(row, 0, QColor(0x8A, 0x93, 0xA3));
+    stepRows.setTextColor(row, 1, QColor(0x8A, 0x93, 0xA3));
   }
   steps->setSelectedRow(2);
   auto* cycles = w.Place<QLineEdit>("FUNC_MACRO_CYCLES");
@@ -418,7 +432,7 @@ bool RenderComposite(const Options& options, SkinPictureCache& cache, std::strin
   delayLabel->setText(LangText(options, "TEXT", "RECORD_DELAY", "Record delays"));
   for (QWidget* widget : std::initializer_list<QWidget*>{macros, steps, cycles, cyclesLabel, delay, delayLabel})
     widget->setVisible(macro);
-  if (macro) PreviewWindow::Hover(w.Button("FUNC_MACRO_RECORD"));
+  if (macro && !options.manual) PreviewWindow::Hover(w.Button("FUNC_MACRO_RECORD"));
 
   fs::path file = options.out / (std::string(name) + ".png");
   Save(w, file, options);
@@ -538,12 +552,13 @@ int main(int argc, char** argv) {
   ApplySkinStyle(app);
   SkinPictureCache cache;
   // A window that cannot load its skin stops the program, as it would stop Keyloft.
-  // The manual shows only the windows the program has: no key dialog yet.
   const bool opened =
       options.manual
           ? RenderMain(options, cache, "main-window", 1, false) &&
                 RenderMain(options, cache, "lighting-effect", 1, true) &&
                 RenderMain(options, cache, "lighting-custom", 20, true) &&
+                RenderComposite(options, cache, "key-dialog-key", Page::Key) &&
+                RenderComposite(options, cache, "key-dialog-macro", Page::Macro) &&
                 RenderProfile(options, cache, "profile-manager")
           : RenderMain(options, cache, "main-keys", 1, false) &&
                 RenderMain(options, cache, "main-lighting", 1, true) &&
