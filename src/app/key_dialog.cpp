@@ -324,29 +324,32 @@ void KeyDialog::takePendingEdit() {
   if (session_) edit();
 }
 
-void KeyDialog::apply() {
-  if (!session_) return;
+bool KeyDialog::apply() {
+  if (!session_) return false;
   steps_->finishEdit();
   takePendingEdit();
   if (session_->Recording()) toggleRecording();
   const EditResult result = session_->Apply();
   if (result != EditResult::Ok) {
     QMessageBox::warning(this, windowTitle(), text("COMPOSITE_APPLY_FAILED"));
-    return;
+    return false;
   }
   refresh();
   emit applied();
+  return true;
 }
 
 void KeyDialog::ok() {
-  apply();
-  finish(QDialog::Accepted);
+  // A failed apply leaves the dialog open with what the user made.
+  if (apply()) finish(QDialog::Accepted);
 }
 
 void KeyDialog::cancel() { finish(QDialog::Rejected); }
 
 // ---- Showing the session ------------------------------------------------------------
 
+// Every step after a message box asks whether the dialog is still open: the
+// keyboard may have gone away meanwhile, and with it the session.
 void KeyDialog::refresh() {
   if (!session_) return;
   showing_ = true;
@@ -593,13 +596,14 @@ void KeyDialog::addMacro() {
 void KeyDialog::deleteMacro() {
   if (session_->CurrentMacro() < 0) return;
   if (session_->DeletingNeedsConfirmation() && !ask("MACRO_DELETE_CONFIRM_OF_KEYS")) return;
+  if (!session_) return;  // closed while the question was open (the keyboard went away)
   session_->DeleteCurrentMacro();
   refresh();
 }
 
 void KeyDialog::clearSteps() {
   if (session_->Steps().empty()) return;
-  if (!ask("MACRO_ACTION_CLEAR_CONFIRM")) return;
+  if (!ask("MACRO_ACTION_CLEAR_CONFIRM") || !session_) return;
   session_->ClearSteps();
   refresh();
 }

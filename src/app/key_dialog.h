@@ -70,7 +70,8 @@ class KeyDialog : public SkinnedDialog, public KeyEditorSeam {
   QPoint placedAt() const { return placedAt_; }
 
   // The buttons as a click runs them (the tests' and the skin's way in).
-  void apply();
+  // False when nothing could be applied (the user was told).
+  bool apply();
   void ok();
   void cancel();
   void toggleRecording();
