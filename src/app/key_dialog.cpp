@@ -150,6 +150,11 @@ void KeyDialog::placeControls() {
 
   osk_ = FindOnScreenKeyboard();
   ImageButton* osk = button("CONTROL_OSK");
+  // The key set draws a disabled button as an enabled one: without an
+  // on-screen keyboard the button wears the macro set's disabled look.
+  if (osk_.isEmpty()) {
+    PlaceImageButton(*osk, layout, kButtonSection, "CONTROL_OSK", cache_.Set(layout, kMacroSet, size()));
+  }
   osk->setEnabled(!osk_.isEmpty());
 
   // Page buttons, Clear, Osk, OK, Cancel.
