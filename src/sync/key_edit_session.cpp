@@ -97,6 +97,8 @@ void KeyEditSession::Show(KeyPage page, bool initial) {
       if (initial) {
         current_ = MacroShownFor(macros_, initial_.type == kAssignMacro ? initial_.value : 0);
         SelectMacro(current_);
+      } else if (!Current()) {
+        SelectMacro(0);  // with macros, the page always shows one
       }
       break;
     case KeyPage::Media:
@@ -132,6 +134,7 @@ void KeyEditSession::Clear() {
   if (macroOnly_) return;
   ShowPage(KeyPage::Key);
   if (page_ == KeyPage::Key) {
+    if (captured_ != 0 || mouseSource_) dirty_ = true;
     captured_ = 0;
     page_ = KeyPage::Default;
     mouseSource_ = false;
@@ -344,6 +347,8 @@ bool KeyEditSession::RecordKey(KeyCode key, KeyEventKind kind, uint64_t nowMs) {
   const uint32_t elapsed = static_cast<uint32_t>(std::min<uint64_t>(nowMs >= lastTickMs_ ? nowMs - lastTickMs_ : 0,
                                                                     UINT32_MAX));
   if (IsReleaseOnlyKey(key)) {
+    // Its release stands for both, also where the desktop reports the press.
+    if (kind == KeyEventKind::Press) return true;
     // The system reports only the release: the press it stands for comes after
     // the pause, and the release a moment after the press.
     AddRecordedStep(elapsed, key, kStepPress);

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include "app/key_dialog.h"
 #include "app/lighting_panel.h"
 #include "app_test_world.h"
 #include "store/settings.h"
@@ -184,7 +185,14 @@ class LightingPanelTest : public QObject {
 
     // A G key still opens the key dialog, never paints.
     const std::string before = world_->Dump()["key_colours"].text;
+    KeyCode opened = 0;
+    QTimer::singleShot(0, this, [&] {  // the dialog is modal: closed from its own loop
+      app::KeyDialog& dialog = *Window().ownKeyDialog();
+      if (dialog.isOpen()) opened = dialog.session()->Key();
+      dialog.cancel();
+    });
     Window().keyButton(kFirstGKey)->click();
+    QCOMPARE(opened, kFirstGKey);
     QVERIFY(world_->WaitIdle());
     QCOMPARE(world_->Dump()["key_colours"].text, before);
   }

@@ -133,7 +133,7 @@ TEST_F(EditorTest, DeletingAMacroThatKeysPlayAsksAndClearsThemEverywhere) {
   ASSERT_EQ(Editor().DeleteMacro(dash), EditResult::Ok);
   EXPECT_EQ(Editor().Macros().size(), 1u);
   EXPECT_EQ(Record(0, kA), KeyAssignment{});
-  EXPECT_EQ(Record(1, kG2), (KeyAssignment{kAssignDefault, 2, 0}));  // a G-key record keeps its aux
+  EXPECT_EQ(Record(1, kG2), (KeyAssignment{kAssignDefault, GKeyAux(KeyCodeToIndex(kG2)), 0}));  // its identifier back
   EXPECT_EQ(Record(0, kB), (KeyAssignment{kAssignMacro, 1, jump}));
   EXPECT_TRUE(Core().Workspace().WriteAll());  // Jump moved up: every key map names it anew
 
