@@ -36,6 +36,7 @@ DelayEdit ClampTypedDelay(long long typed) {
 
 int ClampTypedCycles(std::string_view text) {
   text = Trim(text);
+  if (text.starts_with('+')) text.remove_prefix(1);  // "%d" takes a sign
   long long value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   // "%d" reads the leading number and ignores what follows it.
@@ -228,11 +229,21 @@ EditResult KeyEditSession::AddMacro() {
 
 std::string KeyEditSession::TypeName(std::string_view typed) {
   std::u16string name = Utf8ToUtf16(typed);
-  if (name.size() > kMaxMacroNameChars) name.resize(kMaxMacroNameChars);
+  if (name.size() > kMaxMacroNameChars) {
+    // Never half a character: a surrogate pair stays whole or goes.
+    size_t keep = kMaxMacroNameChars;
+    if (name[keep - 1] >= 0xD800 && name[keep - 1] <= 0xDBFF) --keep;
+    name.resize(keep);
+  }
   dirty_ = true;
   if (macros_.empty()) {
+    // A typed name uses no generated number.
+    const int counter = nameCounter_;
     if (AddMacro() != EditResult::Ok) return {};
-    if (!name.empty()) Current()->name = name;
+    if (!name.empty()) {
+      Current()->name = name;
+      nameCounter_ = counter;
+    }
     return Utf16ToUtf8(Current()->name);
   }
   if (!Current()) return {};

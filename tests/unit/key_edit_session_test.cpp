@@ -471,6 +471,19 @@ TEST_F(SessionTest, ANameTypedWithoutMacrosMakesOne) {
   EXPECT_EQ(session.Macros()[0].name, u"Dash");
   EXPECT_EQ(session.Macros()[0].pending, 1);
   EXPECT_EQ(session.CurrentMacro(), 0);
+  // The typed name took no generated number.
+  ASSERT_EQ(session.AddMacro(), EditResult::Ok);
+  EXPECT_EQ(session.Macros()[1].name, u"Macro 1");
+}
+
+TEST_F(SessionTest, ANameCutAtItsLimitKeepsEveryCharacterWhole) {
+  KeyEditSession session = Open(kA);
+  session.ShowPage(KeyPage::Macro);
+  // 248 letters, then a character outside the basic plane (two UTF-16 units) across the limit.
+  const std::string typed = std::string(kMaxMacroNameChars - 1, 'n') + "\U0001F600";
+  const std::string kept = session.TypeName(typed);
+  EXPECT_EQ(kept, std::string(kMaxMacroNameChars - 1, 'n'));
+  EXPECT_EQ(session.Macros()[0].name.size(), kMaxMacroNameChars - 1);
 }
 
 // Only a macro that came with the dialog and that a key of any profile plays
@@ -608,7 +621,7 @@ TEST(TypedNumbers, DelaysAreKeptInTensUpTo40000) {
 TEST(TypedNumbers, CyclesAreOneTo255) {
   const std::pair<const char*, int> typedAndKept[] = {
       {"7", 7},  {"0", 1},    {"300", 255}, {"abc", 1},   {"", 1}, {"-5", 1}, {" 12 ", 12},
-      {"12abc", 12}, {"255", 255}, {"99999999999999999999", 255}, {"-99999999999999999999", 1},
+      {"12abc", 12}, {"255", 255}, {"99999999999999999999", 255}, {"-99999999999999999999", 1}, {"+7", 7},
   };
   for (const auto& [typed, kept] : typedAndKept) EXPECT_EQ(ClampTypedCycles(typed), kept) << '"' << typed << '"';
 }
