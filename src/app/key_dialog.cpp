@@ -278,25 +278,33 @@ void KeyDialog::openForKey(KeyCode key, const QRect& buttonOnScreen, bool macroO
   filterInstalled_ = true;
   ports_.setKeyDialogOpen(true);
   exec();
-  // Closed: whatever closed it went through finish().
+  // However it closed, nothing of this opening stays behind.
+  release();
   ports_.setKeyDialogOpen(false);
-  ports_.setRecording(false);
 }
 
 void KeyDialog::closeIfOpen() {
   if (session_) finish(QDialog::Rejected);
 }
 
-void KeyDialog::finish(int result) {
+void KeyDialog::release() {
   if (session_) session_->StopRecording();
   if (filterInstalled_) qApp->removeEventFilter(this);
   filterInstalled_ = false;
   if (grabbed_) releaseKeyboard();
   grabbed_ = false;
   ports_.setRecording(false);
+  pendingEdit_ = nullptr;
   session_.reset();
+}
+
+void KeyDialog::finish(int result) {
+  release();
   done(result);
 }
+
+// The window manager's close (and anything else that rejects) is Cancel.
+void KeyDialog::reject() { finish(QDialog::Rejected); }
 
 void KeyDialog::place(const QRect& b) {
   QScreen* screen = QGuiApplication::screenAt(b.center());

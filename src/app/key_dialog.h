@@ -82,6 +82,7 @@ class KeyDialog : public SkinnedDialog, public KeyEditorSeam {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void reject() override;
   void keyPressEvent(QKeyEvent* event) override;
   bool event(QEvent* event) override;
 
@@ -96,6 +97,8 @@ class KeyDialog : public SkinnedDialog, public KeyEditorSeam {
   void refresh();
   void place(const QRect& buttonOnScreen);
   void updateGrab();
+  // Filter, grab, recording and session let go; finish also closes.
+  void release();
   void finish(int result);
   bool handleKey(QKeyEvent* event);
   // An in-place edit of a step, taken after the list closed its editor.

@@ -276,6 +276,17 @@ class KeyDialogTest : public QObject {
     QVERIFY(!world_->Core().Device().deviceConnected);
   }
 
+  void ClosedByTheWindowManagerItOpensAgain() {
+    QVERIFY(Connect());
+    WithDialog(kA, false, [&](app::KeyDialog& d) {
+      Send(d, QEvent::KeyPress, kEvH);
+      d.close();  // the title bar's close, Alt+F4
+      QVERIFY(!d.isOpen());
+    });
+    QCOMPARE(Record(kA).type, uint16_t{kAssignDefault});  // nothing applied
+    WithDialog(kA, false, [&](app::KeyDialog& d) { QVERIFY(d.isOpen()); });
+  }
+
   void WithoutAnOnScreenKeyboardItsButtonSaysSo() {
     QVERIFY(Connect());
     if (!app::FindOnScreenKeyboard().isEmpty()) QSKIP("this machine has an on-screen keyboard");
