@@ -16,6 +16,7 @@
 #include "app/help.h"
 #include "model/key_codes.h"
 #include "store/settings.h"
+#include "util/text.h"
 #include "ui/skin/skin_entries.h"
 #include "ui/skin/skin_layout.h"
 
@@ -111,10 +112,8 @@ void KeyDialog::placeControls() {
   steps_->setGeometry(list.adjusted(0, 0, 0, -kGaugeHeight - 2));
   memoryBar_ = new QProgressBar(this);
   memoryBar_->setTextVisible(false);
-  memoryBar_->setStyleSheet(kGaugeStyle.arg(QStringLiteral("#22d3ee")));
   memoryBar_->setGeometry(list.left(), list.bottom() - kGaugeHeight + 5, 90, kGaugeHeight - 8);
   memoryText_ = new QLabel(this);
-  memoryText_->setStyleSheet("color: #c8d0da; background: transparent; font-size: 11px;");
   memoryText_->setGeometry(list.left() + 96, list.bottom() - kGaugeHeight + 1, list.width() - 96, kGaugeHeight);
   // The columns share the width the vertical scroll bar leaves.
   steps_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -237,8 +236,7 @@ void KeyDialog::placeControls() {
   });
   connect(cycles_, &QLineEdit::textEdited, this, &KeyDialog::cyclesTyped);
   connect(recordDelay_, &QCheckBox::clicked, this, [this] {
-    Settings& settings = core_.AppSettings();
-    const int option = settings.WriteRecordDelay(settings.ReadRecordDelay() == 1 ? 0 : 1);
+    const int option = core_.AppSettings().WriteRecordDelay(session_->RecordDelayOption() == 1 ? 0 : 1);
     session_->SetRecordDelayOption(option);
     recordDelay_->setChecked(option == 1);
   });
@@ -272,6 +270,7 @@ void KeyDialog::openForKey(KeyCode key, const QRect& buttonOnScreen, bool macroO
   session_ = std::make_unique<KeyEditSession>(core_.Editor(), core_.Lang(), active >= 0 && active <= 2 ? active : 0,
                                               target, macroOnly, core_.AppSettings().ReadRecordDelay());
   setTexts();
+  showMode();
   refresh();
   place(buttonOnScreen);
   qApp->installEventFilter(this);
@@ -379,18 +378,16 @@ void KeyDialog::showPageControls() {
   const KeyPage page = session_->Page();
   const bool keyPage = page == KeyPage::Key || page == KeyPage::Default;
   const bool macroPage = page == KeyPage::Macro;
-  const SkinLayout& layout = skinLayout();
-  const SkinImageNames& maskSet = macroPage               ? kMacroMaskSet
-                                  : page == KeyPage::Media    ? kMediaSet
-                                  : page == KeyPage::Function ? kFunctionSet
-                                                              : kKeyMaskSet;
-  PlaceImageButton(*button("CONTROL_MASK"), layout, kButtonSection, "CONTROL_MASK", cache_.Set(layout, maskSet, size()));
-  button("CONTROL_MASK")->lower();
-  const bool macroOnly = session_->MacroOnly();
-  for (const char* key : {"CONTROL_KEY", "CONTROL_MEDIA", "CONTROL_FUNCTION", "CONTROL_CLEAR"}) {
-    PlaceImageButton(*button(key), layout, kButtonSection, key,
-                     cache_.Set(layout, macroOnly ? kMacro2Set : kKeySet, size()));
-    button(key)->setEnabled(!macroOnly);
+  const SkinImageNames* maskSet = macroPage               ? &kMacroMaskSet
+                                  : page == KeyPage::Media    ? &kMediaSet
+                                  : page == KeyPage::Function ? &kFunctionSet
+                                                              : &kKeyMaskSet;
+  // The page's background changes with the page only; a key press redraws nothing here.
+  if (maskSet != maskSet_) {
+    maskSet_ = maskSet;
+    const SkinLayout& layout = skinLayout();
+    PlaceImageButton(*button("CONTROL_MASK"), layout, kButtonSection, "CONTROL_MASK", cache_.Set(layout, *maskSet, size()));
+    button("CONTROL_MASK")->lower();
   }
   const int shown = macroPage ? 1 : page == KeyPage::Media ? 2 : page == KeyPage::Function ? 3 : 0;
   for (int i = 0; i < 4; ++i) button(kPageButtons[i])->setTicked(i == shown);
@@ -417,7 +414,18 @@ void KeyDialog::showPageControls() {
       button(entry.key.c_str())->setVisible(macroPage);
     }
   }
-  recordDelay_->setChecked(core_.AppSettings().ReadRecordDelay() == 1);
+}
+
+void KeyDialog::showMode() {
+  const SkinLayout& layout = skinLayout();
+  const bool macroOnly = session_->MacroOnly();
+  for (const char* key : {"CONTROL_KEY", "CONTROL_MEDIA", "CONTROL_FUNCTION", "CONTROL_CLEAR"}) {
+    PlaceImageButton(*button(key), layout, kButtonSection, key,
+                     cache_.Set(layout, macroOnly ? kMacro2Set : kKeySet, size()));
+    button(key)->setEnabled(!macroOnly);
+  }
+  recordDelay_->setChecked(session_->RecordDelayOption() == 1);
+  maskSet_ = nullptr;
 }
 
 void KeyDialog::showMacroList() {
@@ -474,6 +482,7 @@ void KeyDialog::showSteps() {
 void KeyDialog::showMemory() {
   const MacroMemory memory = session_->Memory();
   if (!memory.Known()) {
+    showGaugeColour(true);
     memoryBar_->setRange(0, 1);
     memoryBar_->setValue(0);
     memoryText_->setText(QString::fromStdString(core_.Lang().FormatTextOf("MACRO_MEMORY_UNKNOWN",
@@ -488,9 +497,17 @@ void KeyDialog::showMemory() {
                          : memory.Fits()   ? "MACRO_MEMORY_NO_NAMES"
                                            : "MACRO_MEMORY_FULL";
   memoryText_->setText(QString::fromStdString(core_.Lang().FormatTextOf(key, line)));
-  memoryText_->setStyleSheet(memory.Fits() ? "color: #c8d0da; background: transparent; font-size: 11px;"
-                                           : "color: #ff6b6b; background: transparent; font-size: 11px;");
-  memoryBar_->setStyleSheet(kGaugeStyle.arg(memory.Fits() ? QStringLiteral("#22d3ee") : QStringLiteral("#ff6b6b")));
+  showGaugeColour(memory.Fits());
+}
+
+void KeyDialog::showGaugeColour(bool fits) {
+  // A style sheet is costly to apply: only when the colour changes, not on every key recorded.
+  if (gaugeFits_ == fits) return;
+  gaugeFits_ = fits;
+  const QString colour = fits ? QStringLiteral("#22d3ee") : QStringLiteral("#ff6b6b");
+  memoryBar_->setStyleSheet(kGaugeStyle.arg(colour));
+  memoryText_->setStyleSheet(QStringLiteral("color: %1; background: transparent; font-size: 11px;")
+                                 .arg(fits ? QStringLiteral("#c8d0da") : colour));
 }
 
 void KeyDialog::showRecording() {
@@ -647,18 +664,8 @@ void KeyDialog::stepEdited(int row, int column, int index) {
 }
 
 void KeyDialog::delayEdited(int row, const QString& typed) {
-  // Read as "%u" reads it: digits after an optional sign; a minus is too large.
-  const QString trimmed = typed.trimmed();
-  bool number = false;
-  long long value = trimmed.toLongLong(&number);
-  if (!number) {
-    int digits = 0;
-    const int start = trimmed.startsWith('-') || trimmed.startsWith('+') ? 1 : 0;
-    while (start + digits < trimmed.size() && trimmed[start + digits].isDigit()) ++digits;
-    value = digits ? trimmed.mid(start, digits).toLongLong() : 0;
-    if (trimmed.startsWith('-') && digits) value = -value;
-  }
-  const DelayEdit edit = session_->SetStepDelay(row, value);
+  // Read as the number it starts with; a minus makes it too large, as "%u" would.
+  const DelayEdit edit = session_->SetStepDelay(row, ScanInt(typed.toStdString(), 0));
   if (edit.tooLarge) {
     QMessageBox::information(this, windowTitle(),
                              QString::fromStdString(core_.Lang().FormatTextOf("MACRO_ACTION_ERR_DELAY_MAX",

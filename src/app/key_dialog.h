@@ -89,10 +89,13 @@ class KeyDialog : public SkinnedDialog, public KeyEditorSeam {
  private:
   void placeControls();
   void setTexts();
+  // What stays for the whole opening: macro-only mode, the record-delay option.
+  void showMode();
   void showPageControls();
   void showSteps();
   void showMacroList();
   void showMemory();
+  void showGaugeColour(bool fits);
   void showRecording();
   void refresh();
   void place(const QRect& buttonOnScreen);
@@ -136,6 +139,8 @@ class KeyDialog : public SkinnedDialog, public KeyEditorSeam {
   bool grabbed_ = false;
   bool filterInstalled_ = false;
   QPoint placedAt_;
+  const SkinImageNames* maskSet_ = nullptr;  // the page background shown
+  std::optional<bool> gaugeFits_;            // the gauge's colour shown
   QString osk_;
   std::function<void()> pendingEdit_;
 };

@@ -1,7 +1,7 @@
 #include "sync/key_edit_session.h"
 
 #include <algorithm>
-#include <charconv>
+#include <utility>
 
 #include "model/key_codes.h"
 #include "util/text.h"
@@ -34,16 +34,7 @@ DelayEdit ClampTypedDelay(long long typed) {
   return edit;
 }
 
-int ClampTypedCycles(std::string_view text) {
-  text = Trim(text);
-  if (text.starts_with('+')) text.remove_prefix(1);  // "%d" takes a sign
-  long long value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  // "%d" reads the leading number and ignores what follows it.
-  if (error == std::errc::result_out_of_range) return value < 0 || text.starts_with('-') ? 1 : kMaxCycles;
-  if (error != std::errc() || end == text.data() || value < 1) return 1;
-  return static_cast<int>(std::min<long long>(value, kMaxCycles));
-}
+int ClampTypedCycles(std::string_view text) { return std::clamp(ScanInt(text, 0), 1, kMaxCycles); }
 
 PlacePoint PlaceBesideButton(const PlaceRect& button, int width, int height, const PlaceRect& screen) {
   const bool right = screen.right - button.right >= width;
@@ -171,25 +162,29 @@ void KeyEditSession::SelectFunction(uint32_t index) {
 
 // ---- Macros -----------------------------------------------------------------------
 
-MacroRecord* KeyEditSession::Current() {
+const MacroRecord* KeyEditSession::Current() const {
   return current_ >= 0 && current_ < static_cast<int>(macros_.size()) ? &macros_[static_cast<size_t>(current_)]
                                                                       : nullptr;
 }
 
+MacroRecord* KeyEditSession::Current() { return const_cast<MacroRecord*>(std::as_const(*this).Current()); }
+
 const std::vector<MacroStep>& KeyEditSession::Steps() const {
   static const std::vector<MacroStep> kNone;
-  return current_ >= 0 && current_ < static_cast<int>(macros_.size()) ? macros_[static_cast<size_t>(current_)].steps
-                                                                      : kNone;
+  const MacroRecord* macro = Current();
+  return macro ? macro->steps : kNone;
+}
+
+int KeyEditSession::Cycles() const {
+  const MacroRecord* macro = Current();
+  return macro ? std::max<int>(1, macro->cycles) : 1;
 }
 
 void KeyEditSession::SelectMacro(int index) {
-  if (index < 0 || index >= static_cast<int>(macros_.size())) {
-    current_ = macros_.empty() ? -1 : current_;
-    return;
-  }
+  if (macros_.empty()) current_ = -1;
+  if (index < 0 || index >= static_cast<int>(macros_.size())) return;
   current_ = index;
   selectedStep_ = -1;
-  cycles_ = std::max<int>(1, Current()->cycles);
 }
 
 bool KeyEditSession::NameBeginsWith(std::u16string_view prefix, int except) const {
@@ -335,10 +330,10 @@ DelayEdit KeyEditSession::SetStepDelay(int row, long long typed) {
 }
 
 int KeyEditSession::SetCyclesText(std::string_view text) {
-  cycles_ = ClampTypedCycles(text);
-  if (MacroRecord* macro = Current()) macro->cycles = static_cast<uint8_t>(cycles_);
+  const int cycles = ClampTypedCycles(text);
+  if (MacroRecord* macro = Current()) macro->cycles = static_cast<uint8_t>(cycles);
   dirty_ = true;
-  return cycles_;
+  return cycles;
 }
 
 // ---- Recording --------------------------------------------------------------------
@@ -422,7 +417,7 @@ EditResult KeyEditSession::Apply() {
       break;
     case KeyPage::Macro:
       if (const MacroRecord* macro = Current()) {
-        action = KeyAction::Macro(macro->id, static_cast<uint8_t>(cycles_));
+        action = KeyAction::Macro(macro->id, static_cast<uint8_t>(Cycles()));
       }
       break;
     case KeyPage::Media: action = KeyAction::Media(media_); break;

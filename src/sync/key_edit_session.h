@@ -146,7 +146,8 @@ class KeyEditSession {
   void SetStepKey(int row, KeyCode key);
   void SetStepState(int row, uint16_t state);
   DelayEdit SetStepDelay(int row, long long typed);
-  int Cycles() const { return cycles_; }
+  // The current macro's cycles; 1 with none.
+  int Cycles() const;
   // The cycles box's text; the number the box shows again.
   int SetCyclesText(std::string_view text);
 
@@ -154,6 +155,7 @@ class KeyEditSession {
   bool Recording() const { return recording_; }
   // The record-delay option changed in the settings.
   void SetRecordDelayOption(int option) { recordDelayOption_ = option; }
+  int RecordDelayOption() const { return recordDelayOption_; }
   // Only with a current macro.
   void StartRecording(uint64_t nowMs);
   void StopRecording();
@@ -173,6 +175,7 @@ class KeyEditSession {
 
  private:
   void Show(KeyPage page, bool initial);
+  const MacroRecord* Current() const;
   MacroRecord* Current();
   std::u16string GeneratedName();
   // Whether another macro than except's name begins with prefix, without regard to case.
@@ -198,7 +201,6 @@ class KeyEditSession {
   MacroList macros_;
   int current_ = -1;
   int selectedStep_ = -1;
-  int cycles_ = 1;
   int nameCounter_ = 0;
 
   bool recording_ = false;

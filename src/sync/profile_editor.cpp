@@ -152,20 +152,12 @@ EditResult ProfileEditor::SetMacroCycles(uint16_t id, int cycles) {
 }
 
 EditResult ProfileEditor::DeleteMacro(uint16_t id) {
-  std::optional<bool> used = workspace_.Read([&](const ProfileData& model) -> std::optional<bool> {
-    if (!std::any_of(model.macros.begin(), model.macros.end(), [id](const MacroRecord& m) { return m.id == id; })) {
-      return std::nullopt;
-    }
-    for (const RecordArray& records : model.block.arrays) {
-      for (const KeyAssignment& r : records) {
-        if (PlaysMacro(r, id)) return true;
-      }
-    }
-    return false;
+  const bool exists = workspace_.Read([id](const ProfileData& model) {
+    return std::any_of(model.macros.begin(), model.macros.end(), [id](const MacroRecord& m) { return m.id == id; });
   });
-  if (!used) return EditResult::NoSuchMacro;
+  if (!exists) return EditResult::NoSuchMacro;
   // Asked with no lock held: the sequences go on while the user thinks.
-  if (*used && !ports_.prompts.Confirm("MACRO_DELETE_CONFIRM_OF_KEYS")) return EditResult::Declined;
+  if (KeysPlayMacro(id) && !ports_.prompts.Confirm("MACRO_DELETE_CONFIRM_OF_KEYS")) return EditResult::Declined;
   const EditResult result = workspace_.Edit([&](ProfileData& model) {
     auto it = std::find_if(model.macros.begin(), model.macros.end(), [id](const MacroRecord& m) { return m.id == id; });
     if (it == model.macros.end()) return EditResult::NoSuchMacro;  // gone while the user was asked

@@ -276,6 +276,54 @@ class KeyDialogTest : public QObject {
     QVERIFY(!world_->Core().Device().deviceConnected);
   }
 
+  void RecordDelaysIsASettingAndKeepsTheRealPauses() {
+    QVERIFY(Connect());
+    WithDialog(kA, true, [&](app::KeyDialog& d) {
+      QVERIFY(!d.recordDelayBox().isChecked());
+      d.recordDelayBox().click();
+      QVERIFY(d.recordDelayBox().isChecked());
+      QCOMPARE(world_->Core().AppSettings().ReadRecordDelay(), 1);
+      Click(d, "FUNC_MACRO_ADD");
+      d.toggleRecording();
+      Tap(d, kEvH);
+      QTest::qWait(150);
+      Tap(d, kEvA);
+      d.toggleRecording();
+      // Not the fixed 50 ms: the pause between the two keys as it was.
+      QVERIFY(Session().Steps().at(1).delay >= 140);
+      d.recordDelayBox().click();
+      QCOMPARE(world_->Core().AppSettings().ReadRecordDelay(), 0);
+    });
+  }
+
+  void TheKeyboardIsGrabbedOnlyWhileAKeyIsAwaited() {
+    QVERIFY(Connect());
+    WithDialog(kA, false, [&](app::KeyDialog& d) {
+      // Offscreen, a modal dialog is not made active by itself.
+      QApplication::setActiveWindow(&d);
+      if (!d.isActiveWindow()) QSKIP("this platform activates no window");
+      QVERIFY(d.keyboardGrabbed());  // the single-key page waits for a key
+      // Another window active: the keyboard is let go, and taken back on return.
+      QApplication::setActiveWindow(&Window());
+      QVERIFY(!d.keyboardGrabbed());
+      QApplication::setActiveWindow(&d);
+      QVERIFY(d.keyboardGrabbed());
+      Click(d, "CONTROL_MEDIA");
+      QVERIFY(!d.keyboardGrabbed());
+      // Without capture, Enter and Escape still neither apply nor cancel.
+      QTest::keyClick(&d, Qt::Key_Escape);
+      QTest::keyClick(&d, Qt::Key_Return);
+      QVERIFY(d.isOpen());
+      Click(d, "CONTROL_MACRO");
+      Click(d, "FUNC_MACRO_ADD");
+      QVERIFY(!d.keyboardGrabbed());
+      d.toggleRecording();
+      QVERIFY(d.keyboardGrabbed());
+      d.toggleRecording();
+      QVERIFY(!d.keyboardGrabbed());
+    });
+  }
+
   void ClosedByTheWindowManagerItOpensAgain() {
     QVERIFY(Connect());
     WithDialog(kA, false, [&](app::KeyDialog& d) {
