@@ -38,7 +38,9 @@ class CoreWorld {
                                             CoreOptions{true, MonitorTiming{5, 20}, true});
       if (start) {
         core_->Start();
-        WaitUntil([&] { return ui_.Saw("shell connected"); });
+        // The tray icon is the monitor's last word on an arrival: once it is
+        // shown, nothing of the arrival is still on its way to the log.
+        WaitUntil([&] { return ui_.Saw("tray connected"); });
         executor_.Drain();
       }
     }
