@@ -91,14 +91,23 @@ class AppWorld {
     if (instance_->claim(app::kOpenMessage) != app::SingleInstance::Role::First) return false;
     app::StartOptions options;
     options.start = hidden;
+    hidden_ = hidden;
     options.vhidDir = (root_ / "vhid").string();
     app_ = std::make_unique<app::Application>(options, paths_, *instance_,
                                               app::ApplicationTiming{MonitorTiming{5, 20}});
     readySpy_ = std::make_unique<QSignalSpy>(app_.get(), &app::Application::keyboardReady);
     return app_->start();
   }
-  // Waits until the keyboard was read back count times in all.
-  bool WaitReady(int count = 1) { return QTest::qWaitFor([&] { return readySpy_->count() >= count; }, 10000); }
+  // Waits until the keyboard was read back count times in all and, unless
+  // started hidden, until the window its arrival asks for is shown. That
+  // request comes after the arrival: a test that went on without it would
+  // meet it later, when the keyboard may be gone and a message box waits.
+  bool WaitReady(int count = 1) {
+    return QTest::qWaitFor([&] {
+      opened_ = opened_ || hidden_ || Window().isVisible();
+      return opened_ && readySpy_->count() >= count;
+    }, 10000);
+  }
   // Waits until no sequence runs.
   bool WaitIdle() { return QTest::qWaitFor([&] { return !app_->runner().busy(); }, 10000); }
   void Stop() { app_.reset(); }
@@ -122,6 +131,8 @@ class AppWorld {
   std::unique_ptr<app::SingleInstance> instance_;
   std::unique_ptr<app::Application> app_;
   std::unique_ptr<QSignalSpy> readySpy_;
+  bool hidden_ = false;
+  bool opened_ = false;
 };
 
 }  // namespace keyloft::test
