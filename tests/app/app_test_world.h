@@ -1,9 +1,11 @@
 // The desktop program in-process, against a keyloft-virtual-keyboard serve
 // process with its trace, each test in a temporary home. Message boxes are
-// answered by MessageBoxes, as a user would click them.
+// answered by MessageBoxes, as a user would click them; one that no test
+// answers is closed after a while and fails the test rather than hanging it.
 #pragma once
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -47,6 +49,35 @@ class MessageBoxes : public QObject {
   QTimer timer_;
   QMessageBox::StandardButton answer_;
   QPointer<QMessageBox> answered_;
+  QStringList texts_;
+};
+
+// Closes a message box that has waited 3 s for an answer no test gives, and
+// keeps its text.
+class StrayBoxes : public QObject {
+ public:
+  StrayBoxes() {
+    timer_.setInterval(100);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box != seen_) {
+        seen_ = box;
+        since_.start();
+        return;
+      }
+      if (!box || since_.elapsed() < 3000) return;
+      texts_ << box->text();
+      since_.start();
+      box->reject();
+    });
+    timer_.start();
+  }
+  const QStringList& texts() const { return texts_; }
+
+ private:
+  QTimer timer_;
+  QPointer<QMessageBox> seen_;
+  QElapsedTimer since_;
   QStringList texts_;
 };
 
@@ -111,6 +142,8 @@ class AppWorld {
   // Waits until no sequence runs.
   bool WaitIdle() { return QTest::qWaitFor([&] { return !app_->runner().busy(); }, 10000); }
   void Stop() { app_.reset(); }
+  // The texts of the message boxes nobody answered.
+  const QStringList& StrayBoxTexts() const { return strayBoxes_.texts(); }
 
   app::Application& App() { return *app_; }
   app::MainWindow& Window() { return app_->mainWindow(); }
@@ -133,6 +166,14 @@ class AppWorld {
   std::unique_ptr<QSignalSpy> readySpy_;
   bool hidden_ = false;
   bool opened_ = false;
+  StrayBoxes strayBoxes_;
 };
+
+// Ends a test's world; a message box that went unanswered fails the test.
+inline void EndWorld(std::unique_ptr<AppWorld>& world) {
+  const QStringList stray = world ? world->StrayBoxTexts() : QStringList();
+  world.reset();
+  QVERIFY2(stray.isEmpty(), qPrintable("unanswered message boxes: " + stray.join(" | ")));
+}
 
 }  // namespace keyloft::test

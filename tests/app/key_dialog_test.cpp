@@ -92,7 +92,7 @@ class KeyDialogTest : public QObject {
   }
 
  private slots:
-  void cleanup() { world_.reset(); }
+  void cleanup() { EndWorld(world_); }
 
   void CapturesByScanCodeAndLeavesMediaKeysAlone() {
     QVERIFY(Connect());

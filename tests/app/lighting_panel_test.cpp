@@ -58,7 +58,7 @@ class LightingPanelTest : public QObject {
   std::string KeyColourOnKeyboard(int slot) { return world_->Dump()["key_colours"].text.substr(static_cast<size_t>(slot) * 6, 6); }
 
  private slots:
-  void cleanup() { world_.reset(); }
+  void cleanup() { EndWorld(world_); }
 
   void theViewShowsTheControlsOfTheEffectAndIsKept() {
     QVERIFY(Connect());

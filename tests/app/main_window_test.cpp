@@ -57,7 +57,7 @@ class MainWindowTest : public QObject {
   }
 
  private slots:
-  void cleanup() { world_.reset(); }
+  void cleanup() { EndWorld(world_); }
 
   void opensOnConnectionShowingTheKeyboardsProfile() {
     world_ = std::make_unique<AppWorld>();
