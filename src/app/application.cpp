@@ -93,6 +93,12 @@ void Application::openMainWindow() {
   window_->showNormal();
   window_->raise();
   window_->activateWindow();
+  // A message that came before the window (a keyboard that did not answer at
+  // once) must not end up hidden behind the window it blocks.
+  if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != window_.get()) {
+    modal->raise();
+    modal->activateWindow();
+  }
 }
 
 void Application::hideMainWindow() {
