@@ -263,6 +263,8 @@ void MainWindow::showApplyOutcome(const ApplyOutcome& outcome) {
   // Too long macros and a missing working file are told by the core itself.
   if (outcome.result == ApplyResult::WriteFailed) {
     QMessageBox::warning(this, text("MAIN_CAPTION"), text("MAIN_APPLY_FAILED"));
+  } else if (outcome.result == ApplyResult::ReadBackFirst) {
+    QMessageBox::information(this, text("MAIN_CAPTION"), text("MAIN_APPLY_READ_BACK"));
   }
 }
 

@@ -108,6 +108,9 @@ int ApplyExitCode(const ApplyOutcome& applied, std::string_view what) {
       return Fail(kExitKeyboard, subject + " was not written: the macros do not fit the keyboard's memory");
     case ApplyResult::WriteFailed:
       return Fail(kExitKeyboard, subject + " could not be written to the keyboard: " + DevResultText(applied.device));
+    case ApplyResult::ReadBackFirst:
+      return Fail(kExitKeyboard, subject + " was not written: the keyboard's profiles had not been read, so they were "
+                                           "read now and nothing was written over them; run the command again");
     case ApplyResult::NotSaved:
       return Fail(kExitKeyboard, subject + " reached the keyboard, but the working copy of the profiles could not be saved");
   }

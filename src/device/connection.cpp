@@ -14,6 +14,28 @@ constexpr int kStartedHiddenDelayMs = 10;
 uint16_t ParseVid(std::string_view path) { return static_cast<uint16_t>(PathHexField(path, "vid_")); }
 uint16_t ParsePid(std::string_view path) { return static_cast<uint16_t>(PathHexField(path, "pid_")); }
 
+DevResult ReadDefaultKeyMap(DeviceContext& device, CommandChannel& channel) {
+  std::array<uint8_t, kDefaultKeyMapBytes> scratch{};
+  const size_t bytes = device.keyMapBytes;
+  const DevResult read = channel.DevReadDefaultKeyMap(std::span(scratch).first(bytes));
+  if (read == DevResult::Ok) {
+    std::scoped_lock lock(device.stateLock);
+    std::copy_n(scratch.begin(), bytes, device.defaultKeyMap.begin());
+  }
+  return read;
+}
+
+DevResult ReadInfoBlock(DeviceContext& device, CommandChannel& channel) {
+  InfoBlock info;
+  const DevResult read = channel.DevReadInfo(info.bytes);
+  if (read == DevResult::Ok) {
+    device.macroCapacity = info.macroBlocks() * 128u;
+    std::scoped_lock lock(device.stateLock);
+    device.lastInfo = info;
+  }
+  return read;
+}
+
 int GetActiveProfile(DeviceContext& device, CommandChannel& channel) {
   int cached = device.activeProfileCache;
   if (cached != -1) return cached;
@@ -153,20 +175,8 @@ void ConnectionMonitor::NotifyConnection(int state) {
     events_.KeyboardDisconnected();
     events_.ShowTrayIcon(TrayIcon::Disconnected, true);
   } else {
-    std::array<uint8_t, kDefaultKeyMapBytes> scratch{};
-    const size_t bytes = device_.keyMapBytes;
-    if (channel_.DevReadDefaultKeyMap(std::span(scratch).first(bytes)) == DevResult::Ok) {
-      std::scoped_lock lock(device_.stateLock);
-      std::copy_n(scratch.begin(), bytes, device_.defaultKeyMap.begin());
-    } else {
-      events_.Notify("MAIN_DEFAULT_MATRIX_PROMPT");
-    }
-    InfoBlock info;
-    if (channel_.DevReadInfo(info.bytes) == DevResult::Ok) {
-      device_.macroCapacity = info.macroBlocks() * 128u;
-      std::scoped_lock lock(device_.stateLock);
-      device_.lastInfo = info;
-    }
+    if (ReadDefaultKeyMap(device_, channel_) != DevResult::Ok) events_.Notify("MAIN_DEFAULT_MATRIX_PROMPT");
+    [[maybe_unused]] DevResult info = ReadInfoBlock(device_, channel_);
     events_.KeyboardConnected();
     events_.ShowTrayIcon(TrayIcon::Connected, true);
   }

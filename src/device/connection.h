@@ -41,6 +41,11 @@ int GetActiveProfile(DeviceContext& device, CommandChannel& channel);
 // information block back as read. On failure the cache becomes unknown.
 DevResult SetActiveProfile(DeviceContext& device, CommandChannel& channel, int p);
 
+// What the program keeps of a keyboard it found, read into device: its
+// default key map, and its information block with the size of its macro memory.
+DevResult ReadDefaultKeyMap(DeviceContext& device, CommandChannel& channel);
+DevResult ReadInfoBlock(DeviceContext& device, CommandChannel& channel);
+
 class ConnectionMonitor {
  public:
   // startedHidden: the program was started with /Start, so the first report

@@ -49,7 +49,14 @@ ApplyOutcome SyncEngine::Apply() {
   }
   ports_.progress.Show();
   ApplyOutcome outcome;
-  if (workspace_.Pending()) {
+  // Changes made over the defaults of a keyboard that was never read would
+  // overwrite its own profiles and macros: it is read first, and they go.
+  if (const CatchUpOutcome caught = CatchUpReadBack(); caught.readNow) {
+    outcome.result = ApplyResult::ReadBackFirst;
+  } else if (caught.device != DevResult::Ok) {
+    outcome.result = ApplyResult::WriteFailed;
+    outcome.device = caught.device;
+  } else if (workspace_.Pending()) {
     // Changes made while the keyboard is written stay pending.
     const uint64_t edits = workspace_.Edits();
     std::future<bool> saving = StartSavingWorkingProfile();

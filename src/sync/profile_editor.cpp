@@ -230,6 +230,11 @@ RestoreOutcome ProfileEditor::RestoreDefaults(bool withLighting) {
   if (!ValidProfile(active)) return outcome;
   outcome.result = RestoreResult::Done;
   outcome.profile = active;
+  // The other profiles and the macros go to the keyboard too: they must be its own.
+  if (const auto caught = sync_.CatchUpReadBack(); caught.device != DevResult::Ok) {
+    outcome.apply = {ApplyResult::WriteFailed, caught.device};
+    return outcome;
+  }
   workspace_.Edit([&](ProfileData& model) { ResetProfileAssignments(model, active, model_.keys); });
   Changed();
   if (withLighting) {
@@ -284,6 +289,7 @@ ImportOutcome ProfileEditor::Import(const std::filesystem::path& path) {
   ImportOutcome outcome =
       ImportProfile(path, workspace_, sync_.WorkingProfileFile(), device_, channel_, ports_.prompts);
   if (!outcome.loaded) return outcome;
+  sync_.ModelReplaced();
   if (outcome.Written()) {
     workspace_.ClearPending();
     ports_.editing.SetApplyEnabled(false);

@@ -68,12 +68,9 @@ DevResult SyncEngine::LoadOnboardProfiles(bool keepApply) {
   DeviceSequence sequence(device_, DeviceSequence::Fresh);
   userData_.EnsureUserDataFolder();
   StopRecordingAndSay();
-  DevResult read = DevResult::NoReply;
   ProfileData image;
-  if (GetActiveProfile(device_, channel_) >= 0) read = ReadOnboardProfiles(image);
-  // The keyboard's content goes through the working file: what cannot be kept
-  // there is not taken either, and the defaults are shown, as after a failed read.
-  if (read == DevResult::Ok && !SaveProfileFile(WorkingProfileFile(), image)) read = DevResult::WriteFailed;
+  const DevResult read = ReadIntoWorkingFile(image);
+  readBackMissing_ = read != DevResult::Ok;
   workspace_.Edit([&](ProfileData& working) {
     if (read == DevResult::Ok) {
       working = std::move(image);
@@ -84,6 +81,36 @@ DevResult SyncEngine::LoadOnboardProfiles(bool keepApply) {
   ports_.keys.RedrawKeys();
   if (!keepApply) SetPending(false);
   return read;
+}
+
+DevResult SyncEngine::ReadIntoWorkingFile(ProfileData& image) {
+  DevResult read = DevResult::NoReply;
+  if (GetActiveProfile(device_, channel_) >= 0) read = ReadOnboardProfiles(image);
+  // The keyboard's content goes through the working file: what cannot be kept
+  // there is not taken either, and the defaults are shown, as after a failed read.
+  if (read == DevResult::Ok && !SaveProfileFile(WorkingProfileFile(), image)) read = DevResult::WriteFailed;
+  return read;
+}
+
+SyncEngine::CatchUpOutcome SyncEngine::CatchUpReadBack() {
+  if (!readBackMissing_ || !device_.deviceConnected) return {};
+  DeviceSequence sequence(device_, DeviceSequence::Fresh);
+  // What the arrival could not read either: the defaults the key maps are
+  // decoded against, and the macro memory's size that Apply checks.
+  DevResults basics;
+  basics.Add(ReadDefaultKeyMap(device_, channel_));
+  basics.Add(ReadInfoBlock(device_, channel_));
+  if (!basics.Ok()) return {false, basics.First()};
+  ProfileData image;
+  if (const DevResult read = ReadIntoWorkingFile(image); read != DevResult::Ok) return {false, read};
+  readBackMissing_ = false;
+  StopRecordingAndSay();
+  workspace_.Edit([&](ProfileData& working) { working = std::move(image); });
+  ports_.keys.RedrawKeys();
+  SetPending(false);
+  MarkActiveProfile();
+  [[maybe_unused]] DevResult lit = lighting_.SyncOnConnect();  // refreshes the panel itself
+  return {true, DevResult::Ok};
 }
 
 void SyncEngine::ShowProfileKeys(int /*profile*/) {
@@ -107,7 +134,7 @@ SwitchOutcome SyncEngine::SwitchProfile(int profile) {
     if (apply) {
       // The changes reach the keyboard under the old profile; a failure leaves
       // them pending, as the Apply button would.
-      [[maybe_unused]] ApplyOutcome applied = Apply();
+      if (Apply().result == ApplyResult::ReadBackFirst) ports_.prompts.Notify("MAIN_APPLY_READ_BACK");
     } else {
       SetPending(false);
       if (GetActiveProfile(device_, channel_) >= 0) {
@@ -135,6 +162,7 @@ SwitchOutcome SyncEngine::SwitchProfile(int profile) {
 bool SyncEngine::EnterLightingView() {
   DeviceSequence sequence(device_, DeviceSequence::Fresh);
   if (SwitchProfile(GetActiveProfile(device_, channel_)).result == SwitchResult::Refused) return false;
+  [[maybe_unused]] CatchUpOutcome caught = CatchUpReadBack();
   lighting_.SetLightingView(true);
   return true;
 }
@@ -192,6 +220,7 @@ void SyncEngine::OnProfileChanged() {
 DevResult SyncEngine::ProfileButton(int profile) {
   DeviceSequence sequence(device_, DeviceSequence::Fresh);
   DevResults results;
+  results.Add(CatchUpReadBack().device);
   results.Add(lighting_.ChangeProfile(profile));
   if (GetActiveProfile(device_, channel_) != profile) {
     const SwitchOutcome switched = SwitchProfile(profile);

@@ -6,6 +6,7 @@
 // port is called or the user is asked.
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <future>
 
@@ -29,6 +30,8 @@ enum class ApplyResult {
   MacrosTooLong,   // the macros do not fit the keyboard; nothing sent
   WriteFailed,     // the keyboard did not take it (see device); still pending
   NotSaved,        // the keyboard took it, but the working file is missing; still pending
+  ReadBackFirst,   // the keyboard's profiles had not been read: they are now, the changes
+                   // made over the defaults are dropped, and nothing was written
 };
 
 enum class SwitchResult {
@@ -63,6 +66,19 @@ class SyncEngine {
   // The keyboard's content (or, when it cannot be read, the defaults) into the
   // working model; nothing pending afterwards unless keepApply.
   DevResult LoadOnboardProfiles(bool keepApply);
+  // When the keyboard's content could not be read (it was silent when it
+  // arrived), the model holds the defaults, and writing them would overwrite
+  // the keyboard's profiles and macros. This reads them now, as the arrival
+  // would have, and then marks the active profile and reads the lighting.
+  // Without a read, the model and what is pending stay as they are.
+  struct CatchUpOutcome {
+    bool readNow = false;           // the model was replaced by the keyboard's content
+    DevResult device = DevResult::Ok;  // the read's failure, when it failed
+  };
+  CatchUpOutcome CatchUpReadBack();
+  // The model was replaced as a whole by the user (a restored backup): what
+  // it holds is meant for the keyboard, not a stand-in for its content.
+  void ModelReplaced() { readBackMissing_ = false; }
   // The user's request to make a profile the keyboard's active one.
   SwitchOutcome SwitchProfile(int profile);
   void ShowProfileKeys(int profile);
@@ -94,6 +110,8 @@ class SyncEngine {
   std::future<bool> StartSavingWorkingProfile();
   // The three key maps and the macro area, decoded into image.
   DevResult ReadOnboardProfiles(ProfileData& image);
+  // The same while the active profile is known, kept in the working file.
+  DevResult ReadIntoWorkingFile(ProfileData& image);
   void StopRecordingAndSay();
   void SetPending(bool pending);
 
@@ -105,6 +123,8 @@ class SyncEngine {
   const Localisation& lang_;
   SyncPorts ports_;
   bool switchQuestionOpen_ = false;
+  // The last read-back failed and the model holds the defaults.
+  std::atomic<bool> readBackMissing_{false};
 };
 
 }  // namespace keyloft

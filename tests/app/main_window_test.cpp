@@ -90,6 +90,28 @@ class MainWindowTest : public QObject {
     QVERIFY(!Window().isVisible());
   }
 
+  // A keyboard silent when it arrived shows the defaults; what was changed
+  // over them is not written over its own profiles once it answers.
+  void applyAfterASilentArrivalReadsTheKeyboardFirst() {
+    world_ = std::make_unique<AppWorld>();
+    QVERIFY(world_->StartKeyboard());
+    QVERIFY(world_->Ctl("silent on").starts_with("ok"));
+    MessageBoxes boxes;
+    QVERIFY(world_->StartProgram());
+    QVERIFY(world_->WaitReady());
+    QVERIFY(!Button("FUNC_PROFILE1")->isTicked());
+    QCOMPARE(world_->Core().Editor().AssignKey(0, kA, KeyAction::Key(kB)), EditResult::Ok);
+    QVERIFY(world_->Ctl("silent off").starts_with("ok"));
+    QTRY_VERIFY(Button("CONTROL2_APPLY")->isEnabled());
+    boxes.clear();
+    Button("CONTROL2_APPLY")->click();
+    QVERIFY(world_->WaitIdle());
+    QTRY_COMPARE(boxes.texts(), QStringList{Text("MAIN_APPLY_READ_BACK")});
+    QCOMPARE(Record(0, kA), KeyAssignment{});
+    QVERIFY(Button("FUNC_PROFILE1")->isTicked());
+    QVERIFY(!Button("CONTROL2_APPLY")->isEnabled());
+  }
+
   void profileButtonsSwitchTheKeyboard() {
     QVERIFY(Connect());
     QTRY_VERIFY(Button("FUNC_PROFILE1")->isTicked());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -301,6 +302,66 @@ TEST_F(SyncTest, ASilentKeyboardEndsAnApplyAtItsFirstCommand) {
   EXPECT_TRUE(core.Workspace().Pending());
   EXPECT_TRUE(ui_.Saw("progress off"));
 }
+
+// A keyboard silent when it arrived was never read: the model holds the
+// defaults, and writing them would overwrite its profiles and macros. Whatever
+// the user does next reads it first, once it answers.
+struct SilentArrivalCase {
+  const char* name;
+  std::function<void(KeyloftCore&)> act;
+  bool writesAfterwards;  // whether the user's action still goes to the keyboard
+};
+
+class SilentArrival : public SyncTest, public ::testing::WithParamInterface<SilentArrivalCase> {};
+
+TEST_P(SilentArrival, TheKeyboardIsReadBeforeAnythingIsWrittenToIt) {
+  PutTwoMacrosOnTheKeyboard(keyboard_);
+  ASSERT_EQ(keyboard_.Control("silent on"), "ok");
+  KeyloftCore& core = Core();
+  EXPECT_TRUE(core.Editor().Macros().empty());  // the defaults stand in
+  ASSERT_EQ(core.Editor().AssignKey(0, 0x01E, KeyAction::Key(0x030)), EditResult::Ok);
+
+  // Still silent: nothing is written, and the change waits.
+  ApplyOutcome still;
+  OnUiThread([&] { still = core.Sync().Apply(); });
+  EXPECT_EQ(still.result, ApplyResult::WriteFailed);
+  EXPECT_TRUE(core.Workspace().Pending());
+
+  ASSERT_EQ(keyboard_.Control("silent off"), "ok");
+  keyboard_.ClearTrace();
+  ui_.ClearLog();
+  OnUiThread([&] { GetParam().act(core); });
+  EXPECT_EQ(core.Editor().Macros().size(), 2u);  // the keyboard's own
+  EXPECT_TRUE(ui_.Saw("profile button 0"));
+  EXPECT_TRUE(ui_.Saw("panel"));
+  const auto numbers = CommandNumbers();
+  EXPECT_EQ(std::count(numbers.begin(), numbers.end(), CMD_READ_KEYMAP), 21);  // one read-back
+  EXPECT_EQ(std::count(numbers.begin(), numbers.end(), CMD_WRITE_MACROS) > 0, GetParam().writesAfterwards);
+  // The change made over the defaults went with them.
+  EXPECT_EQ(core.Editor().Describe(0, 0x01E).record, KeyAssignment{});
+  EXPECT_FALSE(core.Workspace().Pending());
+  if (GetParam().writesAfterwards) {
+    // What went to the keyboard are the macros read from it, which fit.
+    VerifyOutcome macros;
+    OnUiThread([&] { macros = core.Editor().VerifyMacros(); });
+    EXPECT_TRUE(macros.Same());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WhatTheUserDoesNext, SilentArrival,
+    ::testing::Values(
+        SilentArrivalCase{"Apply", [](KeyloftCore& c) { EXPECT_EQ(c.Sync().Apply().result, ApplyResult::ReadBackFirst); },
+                          false},
+        SilentArrivalCase{"ProfileButton", [](KeyloftCore& c) { EXPECT_EQ(c.Sync().ProfileButton(0), DevResult::Ok); },
+                          false},
+        SilentArrivalCase{"LightingView", [](KeyloftCore& c) { EXPECT_TRUE(c.Sync().EnterLightingView()); }, false},
+        SilentArrivalCase{"RestoreDefaults",
+                          [](KeyloftCore& c) {
+                            EXPECT_EQ(c.Editor().RestoreDefaults(false).apply.result, ApplyResult::Applied);
+                          },
+                          true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A keyboard unplugged at any command of the connection or of an Apply: the
 // program never hangs, its working file is the old one or a whole new one, and
