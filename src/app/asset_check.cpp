@@ -60,6 +60,13 @@ struct Window {
   std::vector<std::string_view> extraPictures;
 };
 
+// The pictures of sets a window wears beside its layout's buttons.
+std::vector<std::string_view> NamesOf(std::initializer_list<SkinImageNames> sets) {
+  std::vector<std::string_view> names;
+  for (const SkinImageNames& set : sets) names.insert(names.end(), set.begin(), set.end());
+  return names;
+}
+
 void CheckWindow(Checker& check, const fs::path& skin, const Window& window) {
   const size_t before = check.Problems();
   const fs::path file = skin / window.layoutFile;
@@ -113,7 +120,8 @@ AssetReport CheckAssets(const fs::path& programFolder) {
   const Window windows[] = {
       {kMainLayoutFile, MainLayoutEntries, {kMainNormal, kMainOver, kMainDown, kMainDisable, kArrowPicture,
                                             kMainColor0, kMainColor1}},
-      {kCompositeLayoutFile, CompositeLayoutEntries, {}},
+      // The macro button's own set and the media and function pages' backgrounds.
+      {kCompositeLayoutFile, CompositeLayoutEntries, NamesOf({kMacro2Set, kMediaSet, kFunctionSet})},
       {kProfileLayoutFile, ProfileLayoutEntries, {}},
   };
   for (const Window& window : windows) CheckWindow(check, skin, window);

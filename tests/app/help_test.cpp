@@ -67,12 +67,14 @@ TEST(CheckAssets, NamesEveryFileThatIsMissingOrBroken) {
   fs::remove(copy.Path() / "Skins" / "Arrow.jpg");
   std::ofstream(copy.Path() / "Skins" / "hong.bmp", std::ios::trunc) << "not a picture";
   fs::remove(copy.Path() / "icons" / "keyloft-playing-22.png");
+  fs::remove(copy.Path() / "Skins" / "media_normal.jpg");  // a page's background, no button's
 
   const AssetReport report = CheckAssets(copy.Path());
-  ASSERT_EQ(report.problems.size(), 3u);
+  ASSERT_EQ(report.problems.size(), 4u);
   EXPECT_TRUE(Mentions(report.problems, "missing: Skins/Arrow.jpg"));
   EXPECT_TRUE(Mentions(report.problems, "does not load: Skins/hong.bmp"));
   EXPECT_TRUE(Mentions(report.problems, "missing: icons/keyloft-playing-22.png"));
+  EXPECT_TRUE(Mentions(report.problems, "missing: Skins/media_normal.jpg"));
   // The groups without a problem are still reported as found.
   EXPECT_TRUE(Mentions(report.found, "Skins/Profile.ini"));
   EXPECT_FALSE(Mentions(report.found, "Skins/Main.ini"));
