@@ -42,7 +42,6 @@ std::optional<LinkTarget> ResolveLink(std::string_view address, const fs::path& 
   const QUrl url(text, QUrl::StrictMode);
   if (url.isValid() && !url.scheme().isEmpty()) {
     const QString scheme = url.scheme().toLower();
-    // A one-letter "scheme" would be a drive letter, not a web address.
     if ((scheme == "http" || scheme == "https") && !url.host().isEmpty()) return LinkTarget{url, {}};
     return std::nullopt;
   }

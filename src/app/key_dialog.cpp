@@ -125,7 +125,7 @@ void KeyDialog::placeControls() {
   steps_->horizontalHeader()->setSectionsClickable(false);
   steps_->setInPlaceEditing(true);
   QStringList keyNames;
-  for (uint16_t p = 0; p <= 105; ++p) keyNames << QString::fromStdString(GetListPositionName(core_.Lang(), p));
+  for (uint16_t p = 0; p < kKeyListLength; ++p) keyNames << QString::fromStdString(GetListPositionName(core_.Lang(), p));
   steps_->setColumnDropDown(kKeyColumn, keyNames, [this](int row) {
     const auto& s = session_->Steps();
     if (row < 0 || row >= static_cast<int>(s.size())) return -1;
@@ -347,7 +347,6 @@ bool KeyDialog::apply() {
     return false;
   }
   refresh();
-  emit applied();
   return true;
 }
 
@@ -376,7 +375,7 @@ void KeyDialog::refresh() {
 
 void KeyDialog::showPageControls() {
   const KeyPage page = session_->Page();
-  const bool keyPage = page == KeyPage::Key || page == KeyPage::Default;
+  const bool keyPage = session_->CapturesKeys();
   const bool macroPage = page == KeyPage::Macro;
   const SkinImageNames* maskSet = macroPage               ? &kMacroMaskSet
                                   : page == KeyPage::Media    ? &kMediaSet
@@ -393,14 +392,9 @@ void KeyDialog::showPageControls() {
   for (int i = 0; i < 4; ++i) button(kPageButtons[i])->setTicked(i == shown);
 
   capture_->setVisible(keyPage);
-  if (session_->MouseSource()) {
-    const char* mouseNames[] = {"IDS_KEYBOARD_MOU_LEFT", "IDS_KEYBOARD_MOU_RIGHT", "IDS_KEYBOARD_MOU_MIDDLE",
-                                "IDS_KEYBOARD_ROLL_UP", "IDS_KEYBOARD_ROLL_DOWN"};
-    capture_->setText(text(mouseNames[session_->MouseItem()]));
-  } else {
-    const KeyCode captured = session_->CapturedKey();
-    capture_->setText(captured ? QString::fromStdString(GetKeyName(core_.Lang(), captured)) : QString());
-  }
+  const KeyCode shownKey = session_->MouseSource() ? kMouseActions[static_cast<size_t>(session_->MouseItem())]
+                                                   : session_->CapturedKey();
+  capture_->setText(shownKey ? QString::fromStdString(GetKeyName(core_.Lang(), shownKey)) : QString());
   media_->setVisible(page == KeyPage::Media);
   media_->setCurrentIndex(static_cast<int>(session_->MediaIndex()));
   function_->setVisible(page == KeyPage::Function);
@@ -525,10 +519,7 @@ void KeyDialog::showRecording() {
 // ---- Keys ---------------------------------------------------------------------------
 
 void KeyDialog::updateGrab() {
-  const KeyPage page = session_ ? session_->Page() : KeyPage::Macro;
-  const bool awaitingKey =
-      session_ && ((page == KeyPage::Key || page == KeyPage::Default) && !session_->MacroOnly() ? true
-                                                                                              : session_->Recording());
+  const bool awaitingKey = session_ && (session_->CapturesKeys() || session_->Recording());
   const bool want = awaitingKey && isVisible() && isActiveWindow();
   if (want == grabbed_) return;
   grabbed_ = want;
@@ -560,8 +551,7 @@ bool KeyDialog::eventFilter(QObject* watched, QEvent* event) {
 
 bool KeyDialog::handleKey(QKeyEvent* event) {
   const bool recording = session_->Recording();
-  const KeyPage page = session_->Page();
-  const bool capturing = (page == KeyPage::Key || page == KeyPage::Default) && !session_->MacroOnly();
+  const bool capturing = session_->CapturesKeys();
   if (!recording && !capturing) return false;
   // An in-place editor of the step list keeps its keys.
   if (!recording && steps_->isEditing()) return false;
@@ -655,7 +645,7 @@ void KeyDialog::cyclesTyped(const QString& typed) {
 }
 
 void KeyDialog::stepEdited(int row, int column, int index) {
-  if (column == kKeyColumn && index >= 0 && index <= 105) {
+  if (column == kKeyColumn && index >= 0 && index < kKeyListLength) {
     session_->SetStepKey(row, ListPositionToKeyCode(static_cast<uint16_t>(index)));
   } else if (column == kStateColumn && (index == 0 || index == 1)) {
     session_->SetStepState(row, static_cast<uint16_t>(index));

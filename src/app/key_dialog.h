@@ -61,8 +61,6 @@ class KeyDialog : public SkinnedDialog, public KeyEditorSeam {
   QComboBox& macroBox() const { return *macros_; }
   QLineEdit& cyclesBox() const { return *cycles_; }
   QLineEdit& captureBox() const { return *capture_; }
-  QComboBox& mediaBox() const { return *media_; }
-  QComboBox& functionBox() const { return *function_; }
   QCheckBox& recordDelayBox() const { return *recordDelay_; }
   QLabel& memoryLabel() const { return *memoryText_; }
   bool keyboardGrabbed() const { return grabbed_; }
@@ -75,10 +73,6 @@ class KeyDialog : public SkinnedDialog, public KeyEditorSeam {
   void ok();
   void cancel();
   void toggleRecording();
-
- signals:
-  // After an apply: the key buttons and the main window's Apply changed.
-  void applied();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

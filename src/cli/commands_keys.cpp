@@ -53,8 +53,11 @@ bool ParseAction(const Localisation& lang, std::string_view text, Action& action
     std::string_view name = arg;
     const size_t last = arg.rfind(':');
     if (last != std::string_view::npos) {
-      const auto cycles = ParseInt(arg.substr(last + 1), 1, 255);
-      if (!cycles) return error = "macro cycles must be 1..255", false;
+      const auto cycles = ParseInt(arg.substr(last + 1), kMinMacroCycles, kMaxMacroCycles);
+      if (!cycles) {
+        return error = "macro cycles must be " + std::to_string(kMinMacroCycles) + ".." + std::to_string(kMaxMacroCycles),
+               false;
+      }
       action.action.cycles = static_cast<uint8_t>(*cycles);
       name = arg.substr(0, last);
     }

@@ -28,6 +28,11 @@ inline constexpr KeyCode kFirstGKey = 0x200;
 inline constexpr int kGKeysShown = 9;  // G1..G9: the first set of G-keys
 // The Fn key: it has no scan code and no assignment record; it is named and lit only.
 inline constexpr KeyCode kFnKey = 0x300;
+// Keys the desktop acts on by itself, or reports only on release.
+inline constexpr KeyCode kLeftWinKey = 0x15B;
+inline constexpr KeyCode kRightWinKey = 0x15C;
+inline constexpr KeyCode kMenuKey = 0x15D;
+inline constexpr KeyCode kPrintScreenKey = 0x137;
 
 struct KeyRow {
   uint8_t virtualKey = 0;

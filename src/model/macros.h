@@ -23,6 +23,8 @@ namespace keyloft {
 inline constexpr size_t kMaxMacros = 100;
 inline constexpr size_t kMaxMacroSteps = 4000;
 inline constexpr size_t kMaxMacroNameChars = 249;
+inline constexpr int kMinMacroCycles = 1;
+inline constexpr int kMaxMacroCycles = 255;  // a cycle count is one byte
 inline constexpr uint32_t kMaxEditorDelayMs = 40000;  // what the editor allows
 inline constexpr uint32_t kMaxImageDelayMs = 40950;   // what a step word can hold
 inline constexpr uint16_t kMacroImageMagic = 0x55AA;

@@ -9,7 +9,6 @@
 namespace keyloft {
 namespace {
 
-constexpr int kMaxCycles = 255;
 constexpr uint32_t kDelayStepMs = 10;
 
 bool IsWinOrMenuKey(KeyCode key) { return key == kLeftWinKey || key == kRightWinKey || key == kMenuKey; }
@@ -34,7 +33,7 @@ DelayEdit ClampTypedDelay(long long typed) {
   return edit;
 }
 
-int ClampTypedCycles(std::string_view text) { return std::clamp(ScanInt(text, 0), 1, kMaxCycles); }
+int ClampTypedCycles(std::string_view text) { return std::clamp(ScanInt(text, 0), kMinMacroCycles, kMaxMacroCycles); }
 
 PlacePoint PlaceBesideButton(const PlaceRect& button, int width, int height, const PlaceRect& screen) {
   const bool right = screen.right - button.right >= width;
@@ -135,7 +134,7 @@ void KeyEditSession::Clear() {
 
 bool KeyEditSession::CaptureKey(KeyCode key, KeyEventKind kind) {
   if (key == 0 || IsMediaKeyCode(key)) return false;
-  if (page_ != KeyPage::Key && page_ != KeyPage::Default) return false;
+  if (!CapturesKeys()) return false;
   // The Win and menu keys are taken whatever the source, or the desktop acts on them.
   const bool capture = IsWinOrMenuKey(key) ||
                        (!mouseSource_ && (kind == KeyEventKind::Press || key == kPrintScreenKey));

@@ -33,12 +33,6 @@ enum class KeyPage : uint16_t {
 // left, right and middle button, wheel up, wheel down.
 inline constexpr std::array<KeyCode, 5> kMouseActions = {0x171, 0x172, 0x173, 0x161, 0x162};
 
-// The Win keys and the menu key: taken from the desktop while capturing.
-inline constexpr KeyCode kLeftWinKey = 0x15B;
-inline constexpr KeyCode kRightWinKey = 0x15C;
-inline constexpr KeyCode kMenuKey = 0x15D;
-inline constexpr KeyCode kPrintScreenKey = 0x137;
-
 // A recorded pause with the record-delay option off.
 inline constexpr uint32_t kFixedRecordDelayMs = 50;
 // The pause between the press the recorder adds for a release-only key and its release.
@@ -104,6 +98,8 @@ class KeyEditSession {
   void Clear();
 
   // ---- The single-key page ------------------------------------------------------
+  // The single-key page is shown: key events are captured.
+  bool CapturesKeys() const { return page_ == KeyPage::Key || page_ == KeyPage::Default; }
   KeyCode CapturedKey() const { return captured_; }
   // The hidden mouse source: chosen when the key held a mouse action; kept until Clear.
   bool MouseSource() const { return mouseSource_; }

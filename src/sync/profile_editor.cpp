@@ -26,7 +26,7 @@ bool NameTaken(const MacroList& list, std::u16string_view name, uint16_t except)
 
 bool ValidName(std::string_view name) { return !name.empty() && Utf8ToUtf16(name).size() <= kMaxMacroNameChars; }
 
-uint8_t ClampCycles(int cycles) { return static_cast<uint8_t>(std::clamp(cycles, 1, 255)); }
+uint8_t ClampCycles(int cycles) { return static_cast<uint8_t>(std::clamp(cycles, kMinMacroCycles, kMaxMacroCycles)); }
 
 bool PlaysMacro(const KeyAssignment& r, uint16_t id) { return r.type == kAssignMacro && r.value == id; }
 

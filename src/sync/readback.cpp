@@ -70,6 +70,11 @@ DevResult SyncEngine::LoadOnboardProfiles(bool keepApply) {
   StopRecordingAndSay();
   ProfileData image;
   const DevResult read = ReadIntoWorkingFile(image);
+  TakeReadBack(read, std::move(image), keepApply);
+  return read;
+}
+
+void SyncEngine::TakeReadBack(DevResult read, ProfileData&& image, bool keepApply) {
   readBackMissing_ = read != DevResult::Ok;
   workspace_.Edit([&](ProfileData& working) {
     if (read == DevResult::Ok) {
@@ -80,7 +85,6 @@ DevResult SyncEngine::LoadOnboardProfiles(bool keepApply) {
   });
   ports_.keys.RedrawKeys();
   if (!keepApply) SetPending(false);
-  return read;
 }
 
 DevResult SyncEngine::ReadIntoWorkingFile(ProfileData& image) {
@@ -103,11 +107,8 @@ SyncEngine::CatchUpOutcome SyncEngine::CatchUpReadBack() {
   if (!basics.Ok()) return {false, basics.First()};
   ProfileData image;
   if (const DevResult read = ReadIntoWorkingFile(image); read != DevResult::Ok) return {false, read};
-  readBackMissing_ = false;
   StopRecordingAndSay();
-  workspace_.Edit([&](ProfileData& working) { working = std::move(image); });
-  ports_.keys.RedrawKeys();
-  SetPending(false);
+  TakeReadBack(DevResult::Ok, std::move(image), false);
   MarkActiveProfile();
   [[maybe_unused]] DevResult lit = lighting_.SyncOnConnect();  // refreshes the panel itself
   return {true, DevResult::Ok};

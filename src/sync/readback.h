@@ -112,6 +112,9 @@ class SyncEngine {
   DevResult ReadOnboardProfiles(ProfileData& image);
   // The same while the active profile is known, kept in the working file.
   DevResult ReadIntoWorkingFile(ProfileData& image);
+  // A read-back's image (or, when read failed, the defaults) into the working
+  // model, shown; nothing pending afterwards unless keepApply.
+  void TakeReadBack(DevResult read, ProfileData&& image, bool keepApply);
   void StopRecordingAndSay();
   void SetPending(bool pending);
 

@@ -512,7 +512,8 @@ int Usage(int code) {
                "main window on the display for that many seconds.\n"
                "--width scales every picture wider than PIXELS down to that width, smoothly.\n"
                "--manual renders the user manual's pictures instead, the windows as the user sees\n"
-               "them: main-window, lighting-effect, lighting-custom and profile-manager.\n");
+               "them: main-window, lighting-effect, lighting-custom, profile-manager, key-dialog-key\n"
+               "and key-dialog-macro.\n");
   return code;
 }
 
