@@ -134,6 +134,20 @@ class KeyDialogTest : public QObject {
     QCOMPARE(Record(kA).type, uint16_t{kAssignDefault});
   }
 
+  // A key that sends a mouse action shows it by name and keeps it through a
+  // key press; only Clear takes it away.
+  void AMouseActionIsShownAndKeptUntilClear() {
+    QVERIFY(Connect());
+    QCOMPARE(world_->Core().Editor().AssignKey(0, kA, KeyAction::Key(kMouseActions[1])), EditResult::Ok);
+    WithDialog(kA, false, [&](app::KeyDialog& d) {
+      QCOMPARE(d.captureBox().text(), QString("Right Button"));
+      Tap(d, kEvH);
+      QCOMPARE(d.captureBox().text(), QString("Right Button"));
+      Click(d, "CONTROL_CLEAR");
+      QCOMPARE(d.captureBox().text(), QString());
+    });
+  }
+
   void RecordsAMacroWithTheMacroButtonIntoG9() {
     QVERIFY(Connect());
     WithDialog(kA, true, [&](app::KeyDialog& d) {
