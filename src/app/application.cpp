@@ -8,6 +8,8 @@
 
 #include "app/help.h"
 #include "app/profile_manager.h"
+#include "cli/control_protocol.h"
+#include "cli/session.h"
 #include "store/settings.h"
 
 namespace keyloft::app {
@@ -38,6 +40,10 @@ Application::Application(StartOptions options, const Paths& paths, SingleInstanc
   ports_->setLanguage(core_->Lang());
   // Read on the sequence thread, which alone changes the lighting.
   ports_->setLightingSource([this] { return core_->KeyColours().Snapshot(); });
+  control_ = std::make_unique<cli::ControlServer>(*core_, executor_, cli::TransportKey(Transport(options_)));
+  // What keyloftctl changed, the windows show; the sequences it ran have
+  // already redrawn what they touched.
+  control_->SetAfterCommand([this] { executor_.Post([this] { core_->ShowState(); }); });
   runner_ = std::make_unique<SequenceRunner>(executor_);
   window_ = std::make_unique<MainWindow>(*core_, *runner_, *ports_, cache_, paths_.programFolder);
   window_->setWindowIcon(LoadStateIcon(paths_.programFolder, TrayIcon::Connected));
@@ -71,6 +77,13 @@ bool Application::start() {
   }
   startCompanion();
   core_->Start();
+  // keyloftctl goes through this copy from now on; without the socket it
+  // opens the keyboard itself, as it does when no copy runs.
+  std::string error;
+  const std::filesystem::path folder = PrivateRuntimeFolder(paths_);
+  if (!folder.empty() && !control_->Start(folder / cli::kControlSocketName, error)) {
+    std::fprintf(stderr, "keyloft: keyloftctl cannot reach this copy: %s\n", error.c_str());
+  }
   qCInfo(lcStartup) << "ready";
   return true;
 }
@@ -135,6 +148,8 @@ void Application::shutdown() {
   // sequence thread stop, and nothing they use goes away before.
   ports_->close();
   core_->Stop();
+  // After the sequence thread: a command still waiting on it is let go.
+  control_->Stop();
   QApplication::quit();
 }
 

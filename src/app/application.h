@@ -16,6 +16,7 @@
 #include "app/sequence_runner.h"
 #include "app/single_instance.h"
 #include "app/tray.h"
+#include "cli/control_server.h"
 #include "platform/paths.h"
 #include "sync/core.h"
 #include "sync/thread_executor.h"
@@ -92,6 +93,8 @@ class Application : public QObject, private DesktopShell {
   ThreadExecutor executor_;
   std::unique_ptr<DesktopPorts> ports_;
   std::unique_ptr<KeyloftCore> core_;
+  // keyloftctl's way to the keyboard while the program owns it; gone before the core.
+  std::unique_ptr<cli::ControlServer> control_;
   std::unique_ptr<SequenceRunner> runner_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<Tray> tray_;

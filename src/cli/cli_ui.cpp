@@ -1,6 +1,5 @@
 #include "cli/cli_ui.h"
 
-#include <iostream>
 
 namespace keyloft::cli {
 
@@ -22,32 +21,23 @@ void CliUi::Remember(std::string_view key) {
 
 void CliUi::Notify(std::string_view textKey) {
   Remember(textKey);
-  std::cerr << "keyloftctl: " << Text(textKey) << '\n';
+  err_ << "keyloftctl: " << Text(textKey) << '\n';
 }
 
 void CliUi::NotifyFormatted(std::string_view textKey, const FormatArg& argument) {
   Remember(textKey);
-  std::cerr << "keyloftctl: " << FormatText(Text(textKey), argument) << '\n';
+  err_ << "keyloftctl: " << FormatText(Text(textKey), argument) << '\n';
 }
 
 bool CliUi::Confirm(std::string_view textKey) {
   Remember(textKey);
-  std::cerr << "keyloftctl: " << Text(textKey) << '\n';
+  err_ << "keyloftctl: " << Text(textKey) << '\n';
   if (answerYes_) {
-    std::cerr << "keyloftctl: answered Yes (--yes)\n";
+    err_ << "keyloftctl: answered Yes (--yes)\n";
     return true;
   }
-  std::cerr << "keyloftctl: answered No (run with --yes to answer Yes)\n";
+  err_ << "keyloftctl: answered No (run with --yes to answer Yes)\n";
   return false;
 }
-
-void CliUi::Emit(std::string_view event) {
-  if (sink_) sink_(event);
-}
-
-void CliUi::KeyboardConnected() { Emit("connected"); }
-void CliUi::KeyboardRemoved() { Emit("removed"); }
-void CliUi::RefreshPanel() { Emit("panel"); }
-void CliUi::MarkProfileButton(int profile) { Emit("profile " + std::to_string(profile)); }
 
 }  // namespace keyloft::cli

@@ -4,7 +4,7 @@ namespace keyloft::cli {
 
 std::span<const Command> Commands() {
   static constexpr Command kCommands[] = {
-      {"list", "list\n  the keyboards found and their interfaces: path, model, collection usage", RunList},
+      {"list", "list\n  the keyboards found and their interfaces: path, model, collection usage", RunList, false},
       {"info", "info\n  model, active profile, macro capacity and use, supported effects", RunInfo},
       {"profile", "profile [N]\n  print the active profile (1..3), or make N the active one", RunProfile},
       {"backup", "backup FILE\n  read the three onboard profiles and write them as a profile file (.fwc added)",
@@ -31,12 +31,12 @@ std::span<const Command> Commands() {
        "file show FILE | file diff A B\n"
        "  describe a profile file (macros, keys not at their default), or what differs\n"
        "  between two; no keyboard needed",
-       RunFile},
+       RunFile, false},
       {"doctor",
        "doctor\n"
        "  explain why no keyboard is found: the HID nodes with its identifiers, whether\n"
        "  this user may open them, whether the udev rule is installed, and the fix",
-       RunDoctor},
+       RunDoctor, false},
       {"macros", "macros\n  the macros: name, steps, cycles", RunMacros},
       {"macro",
        "macro show NAME | macro add NAME STEPS... | macro delete NAME\n"
@@ -62,6 +62,21 @@ std::span<const Command> Commands() {
        RunWatch},
   };
   return kCommands;
+}
+
+const Command* FindCommand(std::string_view name) {
+  for (const Command& c : Commands()) {
+    if (c.name == name) return &c;
+  }
+  return nullptr;
+}
+
+int RunCommand(const GlobalOptions& options, std::span<const std::string> words) {
+  const Command* command = words.empty() ? nullptr : FindCommand(words[0]);
+  if (!command) {
+    return Fail(kExitUsage, "unknown command '" + (words.empty() ? std::string() : words[0]) + "' (see keyloftctl --help)");
+  }
+  return command->run(options, words.subspan(1));
 }
 
 }  // namespace keyloft::cli

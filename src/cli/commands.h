@@ -74,6 +74,8 @@ struct Command {
   std::string_view name;
   std::string_view usage;  // shown by --help
   CommandFn run;
+  // It opens the keyboard: the running keyloft runs it when there is one.
+  bool usesKeyboard = true;
 };
 
 int RunList(const GlobalOptions& options, std::span<const std::string> words);
@@ -93,5 +95,9 @@ int RunReset(const GlobalOptions& options, std::span<const std::string> words);
 int RunWatch(const GlobalOptions& options, std::span<const std::string> words);
 
 std::span<const Command> Commands();
+const Command* FindCommand(std::string_view name);
+// words: the command's name and its arguments. Its exit code; 2 after saying
+// so for a name no command has.
+int RunCommand(const GlobalOptions& options, std::span<const std::string> words);
 
 }  // namespace keyloft::cli

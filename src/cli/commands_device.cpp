@@ -52,7 +52,7 @@ int SafetyBackup(Session& session, std::filesystem::path& written) {
     return Fail(kExitKeyboard, "could not read the keyboard's profiles for the safety backup (" + DevResultText(result) +
                                    "); nothing was written");
   }
-  std::cerr << "keyloftctl: the keyboard's profiles were saved to " << written.string() << '\n';
+  Err() << "keyloftctl: the keyboard's profiles were saved to " << written.string() << '\n';
   return kExitOk;
 }
 
@@ -81,7 +81,7 @@ int RunList(const GlobalOptions& options, std::span<const std::string> words) {
       }
       json.EndObject();
     } else {
-      std::cout << listed.path << "  " << model << "  "
+      Out() << listed.path << "  " << model << "  "
                 << (opened ? "usage " + Hex4(info.usagePage) + ":" + Hex4(info.usage) : std::string("cannot be opened"))
                 << '\n';
     }
@@ -129,12 +129,12 @@ int RunInfo(const GlobalOptions& options, std::span<const std::string> words) {
     PrintJson(json);
     return kExitOk;
   }
-  std::cout << "model: " << model << '\n'
+  Out() << "model: " << model << '\n'
             << "active profile: " << info.activeProfile() + 1 << '\n'
             << "macro capacity: " << capacity << " bytes\n"
             << "macro bytes used: " << used << '\n'
             << "effects:\n";
-  for (uint8_t mode : modes.Modes()) std::cout << "  " << int(mode) << " " << core.Lang().GetModeText(mode) << '\n';
+  for (uint8_t mode : modes.Modes()) Out() << "  " << int(mode) << " " << core.Lang().GetModeText(mode) << '\n';
   return kExitOk;
 }
 
@@ -170,7 +170,7 @@ int RunProfile(const GlobalOptions& options, std::span<const std::string> words)
   if (options.json) {
     PrintJson(JsonWriter().BeginObject().Key("active_profile").Int(active + 1).EndObject());
   } else {
-    std::cout << active + 1 << '\n';
+    Out() << active + 1 << '\n';
   }
   return kExitOk;
 }
@@ -184,14 +184,14 @@ int RunBackup(const GlobalOptions& options, std::span<const std::string> words) 
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (extension != ".fwc") path += ".fwc";
   std::error_code ec;
-  if (path.has_parent_path() && !std::filesystem::is_directory(path.parent_path(), ec)) {
+  if (path.has_parent_path() && !std::filesystem::is_directory(FromCaller(options, path.parent_path()), ec)) {
     return Fail(kExitUsage, "the folder " + path.parent_path().string() + " does not exist");
   }
 
   Session session(options);
   if (int code = session.Connect()) return code;
   DevResult result = DevResult::NoReply;
-  session.Run([&] { result = session.Core().Sync().ReadOnboardImage(path); });
+  session.Run([&] { result = session.Core().Sync().ReadOnboardImage(FromCaller(options, path)); });
   if (result == DevResult::WriteFailed) return Fail(kExitUsage, path.string() + " could not be written");
   if (result != DevResult::Ok) {
     return Fail(kExitKeyboard, "the keyboard's profiles could not be read (" + DevResultText(result) + "); " +
@@ -200,7 +200,7 @@ int RunBackup(const GlobalOptions& options, std::span<const std::string> words) 
   if (options.json) {
     PrintJson(JsonWriter().BeginObject().Key("file").String(path.string()).EndObject());
   } else {
-    std::cout << path.string() << '\n';
+    Out() << path.string() << '\n';
   }
   return kExitOk;
 }
@@ -214,19 +214,21 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> words)
   const bool verify = !line.Option("--no-verify");
 
   Session session(options);
+  const std::filesystem::path file = FromCaller(options, path);
   // A rejected file is told before anything reaches the keyboard.
-  const int check = ValidateProfileFile(path, session.Ui());
+  const int check = ValidateProfileFile(file, session.Ui());
   if (check == kProfileFileUnreadable) return Fail(kExitFileRejected, path.string() + " cannot be read");
   if (check == kProfileFileNoMemory) return Fail(kExitFileRejected, path.string() + " is too large to load");
   if (check != kProfileFileValid) {
     return Fail(kExitFileRejected, path.string() + " is not a profile file (missing, of the wrong size, or with a damaged header)");
   }
   if (int code = session.Connect()) return code;
+  if (int code = session.RefuseWhileEditing()) return code;
   std::filesystem::path backup;
   if (int code = SafetyBackup(session, backup)) return code;
 
   ImportOutcome result;
-  session.Run([&] { result = session.Core().Editor().Import(path); });
+  session.Run([&] { result = session.Core().Editor().Import(file); });
   if (!result.loaded) return Fail(kExitFileRejected, path.string() + " could not be loaded");
   if (result.written.result == SaveResult::MacrosTooLong) {
     return Fail(kExitKeyboard, "the keyboard did not take the profiles: the macros do not fit its memory");
@@ -245,7 +247,7 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> words)
                   .Key("verified").Bool(verified)
                   .EndObject());
   } else {
-    std::cout << "restored " << path.string() << (verified ? " (verified)" : "") << '\n';
+    Out() << "restored " << path.string() << (verified ? " (verified)" : "") << '\n';
   }
   return kExitOk;
 }

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/control_client.h"
 #include "device/connection.h"
 #include "device/hid_backend.h"
 #include "model/keyboard_model.h"
@@ -103,6 +104,17 @@ int RunDoctor(const GlobalOptions& options, std::span<const std::string> words) 
   }
   const bool ok = listed && anyAccess;
 
+  // Which way the keyboard commands go now.
+  const ProgramProbe program = ProbeRunningProgram(options);
+  std::string route;
+  if (!program.running) {
+    route = "keyloftctl opens the keyboard itself (no keyloft runs for this user)";
+  } else if (program.servesThisKeyboard) {
+    route = "through the running keyloft, which owns the keyboard";
+  } else {
+    route = "keyloftctl opens the keyboard itself (the running keyloft serves another keyboard: " + program.serves + ")";
+  }
+
   if (options.json) {
     JsonWriter json;
     json.BeginObject().Key("transport").String(virtualHid ? "vhid" : "hidraw").Key("nodes").BeginArray();
@@ -115,16 +127,18 @@ int RunDoctor(const GlobalOptions& options, std::span<const std::string> words) 
     for (const auto& f : findings) json.String(f);
     json.EndArray().Key("fix");
     if (fix.empty()) json.Null(); else json.String(fix);
+    json.Key("commands").String(program.running && program.servesThisKeyboard ? "program" : "direct");
     json.Key("ok").Bool(ok).EndObject();
     PrintJson(json);
   } else {
-    std::cout << "transport: " << (virtualHid ? "virtual HID in " + config.vhidDir.string() : std::string("hidraw")) << '\n';
+    Out() << "transport: " << (virtualHid ? "virtual HID in " + config.vhidDir.string() : std::string("hidraw")) << '\n';
     for (const Node& n : nodes) {
-      std::cout << "node: " << n.path << "  " << n.model << "  " << (n.access ? "can be opened" : "no access") << '\n';
+      Out() << "node: " << n.path << "  " << n.model << "  " << (n.access ? "can be opened" : "no access") << '\n';
     }
-    if (!virtualHid) std::cout << "udev rule: " << (rule.empty() ? "not installed" : rule) << '\n';
-    for (const auto& f : findings) std::cout << f << '\n';
-    if (!fix.empty()) std::cout << "fix: " << fix << '\n';
+    if (!virtualHid) Out() << "udev rule: " << (rule.empty() ? "not installed" : rule) << '\n';
+    for (const auto& f : findings) Out() << f << '\n';
+    if (!fix.empty()) Out() << "fix: " << fix << '\n';
+    Out() << "keyboard commands: " << route << '\n';
   }
   return ok ? kExitOk : kExitNoKeyboard;
 }

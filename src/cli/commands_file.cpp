@@ -70,14 +70,14 @@ int Show(const GlobalOptions& options, const std::filesystem::path& path) {
     }
     json.EndArray().Key("profiles").BeginArray();
   } else {
-    std::cout << "file: " << path.string() << "\nmacros: " << model->macros.size() << '\n';
-    for (const MacroRecord& m : model->macros) std::cout << "  " << Utf16ToUtf8(m.name) << " (" << MacroSummary(m) << ")\n";
+    Out() << "file: " << path.string() << "\nmacros: " << model->macros.size() << '\n';
+    for (const MacroRecord& m : model->macros) Out() << "  " << Utf16ToUtf8(m.name) << " (" << MacroSummary(m) << ")\n";
   }
   for (int p = 0; p < static_cast<int>(kProfiles); ++p) {
     if (options.json) {
       json.BeginObject().Key("profile").Int(p + 1).Key("keys").BeginArray();
     } else {
-      std::cout << "profile " << p + 1 << ":\n";
+      Out() << "profile " << p + 1 << ":\n";
     }
     size_t changed = 0;
     for (KeyCode code : AssignableKeys(DefaultKeyboardModel())) {
@@ -87,13 +87,13 @@ int Show(const GlobalOptions& options, const std::filesystem::path& path) {
       if (options.json) {
         WriteKeyJson(json, line);
       } else {
-        std::cout << "  " << line.name << '\t' << KeyLineWords(line) << '\n';
+        Out() << "  " << line.name << '\t' << KeyLineWords(line) << '\n';
       }
     }
     if (options.json) {
       json.EndArray().EndObject();
     } else if (changed == 0) {
-      std::cout << "  every key default\n";
+      Out() << "  every key default\n";
     }
   }
   if (options.json) {
@@ -121,7 +121,7 @@ int Diff(const GlobalOptions& options, const std::filesystem::path& pathA, const
       if (options.json) {
         json.BeginObject().Key("profile").Int(p + 1).Key("key").String(la.name).Key("a").String(wa).Key("b").String(wb).EndObject();
       } else {
-        std::cout << "profile " << p + 1 << ' ' << la.name << ": " << wa << " | " << wb << '\n';
+        Out() << "profile " << p + 1 << ' ' << la.name << ": " << wa << " | " << wb << '\n';
       }
     }
   }
@@ -133,7 +133,7 @@ int Diff(const GlobalOptions& options, const std::filesystem::path& pathA, const
     if (options.json) {
       json.BeginObject().Key("name").String(Utf16ToUtf8(name)).Key("a").String(sa).Key("b").String(sb).EndObject();
     } else {
-      std::cout << "macro " << Utf16ToUtf8(name) << ": " << sa << " | " << sb
+      Out() << "macro " << Utf16ToUtf8(name) << ": " << sa << " | " << sb
                 << (ma && mb ? " (steps differ)" : "") << '\n';
     }
   };
@@ -145,7 +145,7 @@ int Diff(const GlobalOptions& options, const std::filesystem::path& pathA, const
   if (options.json) {
     PrintJson(json);
   } else if (differences == 0) {
-    std::cout << "same\n";
+    Out() << "same\n";
   }
   return kExitOk;
 }

@@ -95,7 +95,7 @@ std::string KeyLineWords(const KeyLine& k) {
   return std::string(words);
 }
 
-void PrintKeyLine(const KeyLine& k) { std::cout << k.name << '\t' << KeyLineWords(k) << '\n'; }
+void PrintKeyLine(const KeyLine& k) { Out() << k.name << '\t' << KeyLineWords(k) << '\n'; }
 
 int RunKeys(const GlobalOptions& options, std::span<const std::string> words) {
   static constexpr OptionSpec kSpec[] = {{"--profile", true}};
@@ -139,6 +139,7 @@ int RunAssign(const GlobalOptions& options, std::span<const std::string> words) 
   if (!ParseAction(core.Lang(), line.positional[1], action, error)) return Fail(kExitUsage, error);
 
   if (int code = session.Connect()) return code;
+  if (int code = session.RefuseWhileEditing()) return code;
   const int profile = ProfileOption(line, session);
   if (action.action.type == kAssignMacro) {
     const auto id = editor.FindMacro(action.macroName);
@@ -152,7 +153,7 @@ int RunAssign(const GlobalOptions& options, std::span<const std::string> words) 
   session.Run([&] { applied = editor.Apply(); });
   if (int code = ApplyExitCode(applied, "the change")) return code;
   if (!editor.KeyboardKeepsAssignment(*key)) {
-    std::cerr << "keyloftctl: the keyboard keeps no assignment for " << line.positional[0]
+    Err() << "keyloftctl: the keyboard keeps no assignment for " << line.positional[0]
               << "; it is kept in the profile files only\n";
   }
   if (options.verify) {

@@ -69,7 +69,7 @@ void PrintState(const GlobalOptions& options, const Localisation& lang, int prof
                   .EndObject());
     return;
   }
-  std::cout << "profile: " << profile + 1 << '\n'
+  Out() << "profile: " << profile + 1 << '\n'
             << "effect: " << s.mode << ' ' << lang.GetModeText(s.mode) << '\n'
             << "brightness: " << s.brightness << '\n'
             << "speed: " << SpeedSliderPosition(s.speed) << '\n'

@@ -85,8 +85,8 @@ int Show(Session& session, const std::string& name) {
   }
   // The steps as macro add takes them.
   for (const MacroStep& s : m->steps) {
-    std::cout << KeyName(core.Lang(), s.key) << (s.state == kStepPress ? '+' : '-') << '\n';
-    if (s.delay > 0) std::cout << s.delay << '\n';
+    Out() << KeyName(core.Lang(), s.key) << (s.state == kStepPress ? '+' : '-') << '\n';
+    if (s.delay > 0) Out() << s.delay << '\n';
   }
   return kExitOk;
 }
@@ -131,7 +131,7 @@ int RunMacros(const GlobalOptions& options, std::span<const std::string> words) 
     PrintJson(json);
   } else {
     for (const MacroRecord& m : macros) {
-      std::cout << Utf16ToUtf8(m.name) << '\t' << m.steps.size() << " steps\t" << int(m.cycles) << " cycles\n";
+      Out() << Utf16ToUtf8(m.name) << '\t' << m.steps.size() << " steps\t" << int(m.cycles) << " cycles\n";
     }
   }
   return kExitOk;
@@ -153,12 +153,13 @@ int RunMacro(const GlobalOptions& options, std::span<const std::string> words) {
   if (verb == "add" && !ParseSteps(session.Core().Lang(), words.subspan(2), steps, error)) return Fail(kExitUsage, error);
   if (int code = session.Connect()) return code;
   if (verb == "show") return Show(session, name);
+  if (int code = session.RefuseWhileEditing()) return code;
   const int code = verb == "add" ? Add(session, name, std::move(steps)) : Delete(session, name);
   if (code == kExitOk) {
     if (options.json) {
       PrintJson(JsonWriter().BeginObject().Key(verb == "add" ? "added" : "deleted").String(name).EndObject());
     } else {
-      std::cout << (verb == "add" ? "added " : "deleted ") << name << '\n';
+      Out() << (verb == "add" ? "added " : "deleted ") << name << '\n';
     }
   }
   return code;

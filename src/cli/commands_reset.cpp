@@ -77,7 +77,7 @@ int RunColours(const GlobalOptions& options, std::span<const std::string> words)
     return Fail(kExitKeyboard, "the colours were stored, but not sent to the keyboard: " + DevResultText(uploaded));
   }
   // The keyboard has no command that reads key colours back.
-  if (options.verify) std::cerr << "keyloftctl: key colours cannot be read back from the keyboard; not verified\n";
+  if (options.verify) Err() << "keyloftctl: key colours cannot be read back from the keyboard; not verified\n";
   if (options.json) {
     JsonWriter json;
     json.BeginObject().Key("profile").Int(profile + 1).Key("scheme").Int(painted + 1).Key("keys").BeginArray();
@@ -87,7 +87,7 @@ int RunColours(const GlobalOptions& options, std::span<const std::string> words)
     json.EndArray().EndObject();
     PrintJson(json);
   } else {
-    std::cout << "profile " << profile + 1 << " scheme " << painted + 1 << ": " << paints.size() << " keys painted\n";
+    Out() << "profile " << profile + 1 << " scheme " << painted + 1 << ": " << paints.size() << " keys painted\n";
   }
   return kExitOk;
 }
@@ -101,6 +101,7 @@ int RunReset(const GlobalOptions& options, std::span<const std::string> words) {
 
   Session session(options);
   if (int code = session.Connect()) return code;
+  if (int code = session.RefuseWhileEditing()) return code;
   bool yes = false;
   session.Run([&] { yes = session.Ui().Confirm("MAIN_PROMPT_DEFAULT"); });
   if (!yes) return Fail(kExitUsage, "nothing was changed");
@@ -141,7 +142,7 @@ int RunReset(const GlobalOptions& options, std::span<const std::string> words) {
                   .Key("backup").String(backup.string())
                   .EndObject());
   } else {
-    std::cout << "profile " << active + 1 << " reset" << (withLighting ? " with its lighting" : "") << '\n';
+    Out() << "profile " << active + 1 << " reset" << (withLighting ? " with its lighting" : "") << '\n';
   }
   return kExitOk;
 }

@@ -17,18 +17,19 @@ struct Seen {
   bool removed = false;
   bool panel = false;
   int profile = -1;
+  int applied = -1;  // the profile whose keys and macros were written
 };
 
-void PrintEvent(bool json, std::string_view event, int profile = -1) {
+void PrintEvent(std::ostream& out, bool json, std::string_view event, int profile = -1) {
   if (json) {
     JsonWriter line;
     line.BeginObject().Key("event").String(event);
     if (profile >= 0) line.Key("profile").Int(profile + 1);
-    std::cout << line.EndObject().Text() << std::endl;
+    out << line.EndObject().Text() << std::endl;
   } else {
-    std::cout << event;
-    if (profile >= 0) std::cout << ' ' << profile + 1;
-    std::cout << std::endl;
+    out << event;
+    if (profile >= 0) out << ' ' << profile + 1;
+    out << std::endl;
   }
 }
 
@@ -39,15 +40,18 @@ int RunWatch(const GlobalOptions& options, std::span<const std::string> words) {
   if (!ParseArguments(words, {}, line)) return kExitUsage;
   if (!line.positional.empty()) return Fail(kExitUsage, "unexpected argument '" + line.positional[0] + "'");
 
-  // Blocked before any thread starts, so only sigwait below takes them.
-  sigset_t stop;
-  sigemptyset(&stop);
-  sigaddset(&stop, SIGINT);
-  sigaddset(&stop, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+  if (!options.host) {
+    // Blocked before any thread starts, so only the wait below takes them.
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+  }
 
   Session session(options, true);
-  // Both touched on the sequences' thread only.
+  std::ostream& out = Out();  // the sequences' thread prints to this command's output
+  // All touched on the sequences' thread only.
   Seen seen;
   bool flushQueued = false;
   int shownProfile = -1;
@@ -55,38 +59,46 @@ int RunWatch(const GlobalOptions& options, std::span<const std::string> words) {
     flushQueued = false;
     const Seen now = seen;
     seen = Seen{};
-    if (now.removed) PrintEvent(options.json, "removed");
+    if (now.removed) PrintEvent(out, options.json, "removed");
     if (now.connected) {
-      PrintEvent(options.json, "connected");
+      PrintEvent(out, options.json, "connected");
       shownProfile = session.Core().Device().activeProfileCache;
     } else if (now.profile >= 0 && now.profile != shownProfile) {
-      PrintEvent(options.json, "profile", now.profile);
+      PrintEvent(out, options.json, "profile", now.profile);
       shownProfile = now.profile;
     } else if (now.panel && !now.removed) {
-      PrintEvent(options.json, "lighting");
+      PrintEvent(out, options.json, "lighting");
     }
+    if (now.applied >= 0) PrintEvent(out, options.json, "applied", now.applied);
   };
-  session.Ui().SetEventSink([&](std::string_view event) {
+  CoreEvents& events = session.Core().Events();
+  const int subscription = events.Subscribe([&](std::string_view event, int profile) {
     if (event == "connected") seen.connected = true;
     else if (event == "removed") seen.removed = true;
     else if (event == "panel") seen.panel = true;
-    else if (event.starts_with("profile ")) seen.profile = std::stoi(std::string(event.substr(8)));
+    else if (event == "profile") seen.profile = profile;
+    else if (event == "applied") seen.applied = profile;
     if (!flushQueued) {
       flushQueued = true;
       session.Post(flush);
     }
   });
-  session.Start();
+  if (session.Hosted()) {
+    session.Run([&] { shownProfile = session.Core().Device().activeProfileCache; });
+  } else {
+    session.Start();
+  }
   // Say once why nothing comes yet; the keyboard is followed all the same.
   for (int i = 0; i < 2000 && !session.Core().Monitor().InitialReportDone() && session.Core().Monitor().Running(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   if (!session.Core().Device().deviceConnected) {
-    std::cerr << "keyloftctl: no keyboard yet; waiting for one (see 'keyloftctl doctor')\n";
+    Err() << "keyloftctl: no keyboard yet; waiting for one (see 'keyloftctl doctor')" << std::endl;
   }
-  int signal = 0;
-  sigwait(&stop, &signal);
-  session.Run([&] { session.Ui().SetEventSink(nullptr); });
+  session.WaitForStop();
+  events.Unsubscribe(subscription);
+  // A flush already queued runs before this, while what it uses is still here.
+  session.Run([] {});
   return kExitOk;
 }
 

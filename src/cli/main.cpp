@@ -1,12 +1,15 @@
 // keyloftctl: the command-line tool over the same core as the desktop program.
-// Exit codes: 0 done, 1 the keyboard refused or did not answer, 2 wrong usage,
-// 3 no keyboard found, 4 a file was rejected.
+// While keyloft runs for this user it owns the keyboard, and the commands that
+// use the keyboard are sent to it. Exit codes: 0 done, 1 the keyboard refused
+// or did not answer, 2 wrong usage, 3 no keyboard found, 4 a file was
+// rejected, 5 the window holds changes not yet applied.
 #include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/control_client.h"
 
 using namespace keyloft::cli;
 
@@ -20,6 +23,7 @@ constexpr std::string_view kUsage =
     "  --json       print one JSON document on stdout\n"
     "  --yes        answer Yes to the questions a command asks (otherwise No)\n"
     "  --verify     read written areas back and compare them (restore always does)\n"
+    "  --verbose    say whether the running keyloft ran the command or keyloftctl itself\n"
     "  --help       this text; COMMAND --help tells about a command\n"
     "  --version    the version\n"
     "\n"
@@ -27,7 +31,11 @@ constexpr std::string_view kUsage =
 
 constexpr std::string_view kExitCodes =
     "\nExit codes: 0 done, 1 the keyboard refused or did not answer, 2 wrong usage,\n"
-    "3 no keyboard found, 4 a file was rejected.\n";
+    "3 no keyboard found, 4 a file was rejected, 5 busy: Keyloft's window holds key or\n"
+    "macro changes not yet applied (apply or cancel them there, then try again).\n"
+    "\nWhile keyloft runs for this user it owns the keyboard: the commands that use the\n"
+    "keyboard are run by it, and its windows show what they change. Otherwise keyloftctl\n"
+    "opens the keyboard itself.\n";
 
 void PrintUsage(std::ostream& out) {
   out << kUsage;
@@ -56,6 +64,8 @@ int main(int argc, char** argv) {
       options.yes = true;
     } else if (option == "--verify") {
       options.verify = true;
+    } else if (option == "--verbose") {
+      options.verbose = true;
     } else if (option == "--vhid") {
       if (i + 1 >= args.size()) return Fail(kExitUsage, "--vhid needs a folder");
       options.vhidDir = args[++i];
@@ -71,16 +81,17 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   const std::string& name = args[i];
-  const std::span<const std::string> rest = std::span(args).subspan(i + 1);
-  for (const Command& c : Commands()) {
-    if (c.name != name) continue;
-    for (const std::string& word : rest) {
-      if (word == "--help") {
-        std::cout << "Usage: keyloftctl [GLOBAL OPTIONS] " << c.usage << '\n';
-        return kExitOk;
-      }
+  const Command* command = FindCommand(name);
+  if (!command) return Fail(kExitUsage, "unknown command '" + name + "' (see keyloftctl --help)");
+  const std::span<const std::string> words = std::span(args).subspan(i);
+  for (const std::string& word : words.subspan(1)) {
+    if (word == "--help") {
+      std::cout << "Usage: keyloftctl [GLOBAL OPTIONS] " << command->usage << '\n';
+      return kExitOk;
     }
-    return c.run(options, rest);
   }
-  return Fail(kExitUsage, "unknown command '" + name + "' (see keyloftctl --help)");
+  if (command->usesKeyboard) {
+    if (const std::optional<int> code = ForwardToRunningProgram(options, words)) return *code;
+  }
+  return RunCommand(options, words);
 }

@@ -74,6 +74,7 @@ ApplyOutcome SyncEngine::Apply() {
       outcome.result = ApplyResult::Applied;
       workspace_.ClearPendingIfUnchangedSince(edits);
       ports_.editing.SetApplyEnabled(workspace_.Pending());
+      if (ports_.events) ports_.events->Publish("applied", device_.activeProfileCache.load());
     }
   }
   ports_.progress.Hide();

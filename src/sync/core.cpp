@@ -14,6 +14,9 @@ std::vector<DeviceIdentity> DeviceIdentities(std::span<const KeyboardModel> mode
 
 KeyloftCore::KeyloftCore(const Paths& paths, HidTransportConfig transport, CorePorts ports, CoreOptions options)
     : ports_(ports),
+      prompts_(ports.ui.prompts),
+      watched_(ports.ui, events_),
+      ui_{prompts_, watched_, ports.ui.editing, watched_, watched_, ports.ui.progress, &events_},
       model_(DefaultKeyboardModel()),
       registry_(SettingsFolder(paths) / "registry.ini"),
       lang_(paths.programFolder, ResolveLanguageId(registry_, SystemLanguageId())),
@@ -22,10 +25,10 @@ KeyloftCore::KeyloftCore(const Paths& paths, HidTransportConfig transport, CoreP
       device_(transport, PrivateRuntimeFolder(paths), DeviceIdentities(KeyboardModels()), model_.defaultKeyMap),
       workspace_(std::make_unique<ProfileWorkspace>()),
       schemes_(userData_, model_.ledSlots),
-      lighting_(device_, lang_, settings_, ports.ui.lightingView, schemes_),
-      keyColours_(lighting_, schemes_, ports.ui.lightingView, model_.ledSlots),
-      sync_(device_, *workspace_, lighting_, userData_, lang_, ports.ui),
-      editor_(device_, *workspace_, sync_, lighting_, lang_, model_, ports.ui),
+      lighting_(device_, lang_, settings_, ui_.lightingView, schemes_),
+      keyColours_(lighting_, schemes_, ui_.lightingView, model_.ledSlots),
+      sync_(device_, *workspace_, lighting_, userData_, lang_, ui_),
+      editor_(device_, *workspace_, sync_, lighting_, lang_, model_, ui_),
       monitor_(device_, *this, options.startedHidden, options.timing),
       listener_(transport, DeviceIdentities(KeyboardModels()), *this),
       listen_(options.listen) {}
@@ -45,6 +48,17 @@ void KeyloftCore::Stop() {
   monitor_.Stop();
 }
 
+bool KeyloftCore::EditsUnapplied() { return workspace_->Pending() || ui_.editing.KeyDialogOpen(); }
+
+void KeyloftCore::ShowState() {
+  if (!device_.deviceConnected) return;
+  // The program's own ports: a redraw is nothing for watchers to hear of.
+  ports_.ui.keys.RedrawKeys();
+  if (const int active = device_.activeProfileCache; active >= 0 && active <= 2) ports_.ui.keys.MarkProfileButton(active);
+  ports_.ui.keys.RefreshProfileCaption();
+  ports_.ui.lightingView.RefreshPanel();
+}
+
 TrayIcon KeyloftCore::ShownTrayIcon() const {
   std::scoped_lock lock(trayMutex_);
   return tray_.Shown();
@@ -59,7 +73,7 @@ void KeyloftCore::KeyboardDisconnected() {
 }
 
 void KeyloftCore::OpenRequested() {
-  ports_.executor.Post([this] { ports_.ui.shell.OpenRequested(); });
+  ports_.executor.Post([this] { ui_.shell.OpenRequested(); });
 }
 
 void KeyloftCore::Notify(std::string_view textKey) {
@@ -72,7 +86,7 @@ void KeyloftCore::ShowTrayIcon(TrayIcon icon, bool remember) {
     std::scoped_lock lock(trayMutex_);
     shown = tray_.Show(icon, remember);
   }
-  ports_.executor.Post([this, shown] { ports_.ui.shell.ShowTrayIcon(shown); });
+  ports_.executor.Post([this, shown] { ui_.shell.ShowTrayIcon(shown); });
 }
 
 void KeyloftCore::MacroPlaying(bool playing) {
@@ -81,7 +95,7 @@ void KeyloftCore::MacroPlaying(bool playing) {
     std::scoped_lock lock(trayMutex_);
     shown = tray_.ShowMacroPlaying(playing);
   }
-  ports_.executor.Post([this, shown] { ports_.ui.shell.ShowTrayIcon(shown); });
+  ports_.executor.Post([this, shown] { ui_.shell.ShowTrayIcon(shown); });
 }
 
 void KeyloftCore::LightingChangedOnKeyboard() {

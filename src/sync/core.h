@@ -23,9 +23,11 @@
 #include "sync/lighting_controller.h"
 #include "sync/profile_editor.h"
 #include "sync/profile_workspace.h"
+#include "sync/prompt_router.h"
 #include "sync/readback.h"
 #include "sync/scheme_editor.h"
 #include "sync/scheme_store.h"
+#include "sync/watched_ports.h"
 
 namespace keyloft {
 
@@ -72,6 +74,14 @@ class KeyloftCore : private DeviceEvents {
   // The tables of the keyboard shown: the connected model's, else the first.
   const KeyboardModel& Model() const { return model_; }
   TrayIcon ShownTrayIcon() const;
+  // What the sequences did, whoever started them (keyloftctl watch).
+  CoreEvents& Events() { return events_; }
+  // The user has key or macro changes not yet applied, or is making some (a
+  // key dialog is open): nothing from elsewhere may write keys or macros now.
+  bool EditsUnapplied();
+  // Sequence thread: the windows shown the whole state again (keys, the
+  // active profile, the lighting), after a change they did not make.
+  void ShowState();
 
  private:
   void KeyboardConnected() override;
@@ -84,6 +94,11 @@ class KeyloftCore : private DeviceEvents {
   void ProfileChangedOnKeyboard() override;
 
   CorePorts ports_;
+  CoreEvents events_;
+  PromptRouter prompts_;
+  WatchedPorts watched_;
+  // What the sequences call: the program's ports, routed and watched.
+  SyncPorts ui_;
   const KeyboardModel& model_;
   RegistryKey registry_;
   Localisation lang_;

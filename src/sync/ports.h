@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "device/device_events.h"
+#include "sync/core_events.h"
 
 namespace keyloft {
 
@@ -77,6 +78,8 @@ struct SyncPorts {
   KeyView& keys;
   LightingView& lightingView;
   ProgressPort& progress;
+  // Where what the sequences did is published; none for a user interface alone.
+  CoreEvents* events = nullptr;
 };
 
 }  // namespace keyloft

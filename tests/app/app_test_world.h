@@ -116,6 +116,22 @@ class AppWorld {
     return std::stoi(Dump()["params"].text.substr(at, 2), nullptr, 16);
   }
 
+  // keyloftctl as the same user runs it beside the program (so it finds the
+  // program's socket); the event loop runs while it does.
+  RunResult Keyloftctl(const std::vector<std::string>& args) {
+    BackgroundProgram ctl(KEYLOFTCTL_PATH, args, CtlEnv(), root_ / "scratch");
+    [[maybe_unused]] const bool ended = QTest::qWaitFor([&] { return !ctl.Running(); }, 60000);
+    RunResult r;
+    r.exitCode = ctl.Wait(1);
+    r.out = ctl.Out();
+    r.err = ctl.Err();
+    return r;
+  }
+  // keyloftctl left running (watch), with the same environment.
+  std::unique_ptr<BackgroundProgram> StartKeyloftctl(const std::vector<std::string>& args) {
+    return std::make_unique<BackgroundProgram>(KEYLOFTCTL_PATH, args, CtlEnv(), root_ / "scratch");
+  }
+
   // The program, started as keyloft starts it; hidden: --start.
   [[nodiscard]] bool StartProgram(bool hidden = false) {
     instance_ = std::make_unique<app::SingleInstance>(paths_.runtimeFolder);
@@ -155,6 +171,11 @@ class AppWorld {
  private:
   std::vector<std::string> Env() const {
     return {"HOME=" + root_.Path().string(), "PATH=/usr/bin:/bin"};
+  }
+  std::vector<std::string> CtlEnv() const {
+    return {"HOME=" + root_.Path().string(), "XDG_DATA_HOME=" + paths_.dataHome.string(),
+            "XDG_CONFIG_HOME=" + paths_.configHome.string(), "XDG_RUNTIME_DIR=" + paths_.runtimeFolder.string(),
+            "KEYLOFT_VHID_DIR=" + (root_ / "vhid").string(), "LANG=en_US.UTF-8", "PATH=/usr/bin:/bin"};
   }
 
   TempDir root_;
