@@ -4,6 +4,9 @@
 //   open_ms       OPEN sent to the window's first paint
 //   idle_cpu_pct  CPU over the idle period, connected, window hidden
 //   rss_mb        resident memory after it
+//   ctl_direct_ms, ctl_forwarded_ms, forward_overhead_ms
+//                 keyloftctl profile (median of 20) opening the keyboard
+//                 itself, and sent to the running program; the difference
 // Then the program's windows run in this process with a 10 ms heartbeat on
 // their Qt thread, and a 1 ms keyboard:
 //   stall_ms      the longest gap of the heartbeat while the connection
@@ -15,6 +18,8 @@
 //                    opening, which loads the dialog's skin)
 //   preview_cpu_pct  CPU of this whole process over the preview period, the
 //                    lighting view on with the ripple effect animating
+//   external_redraw_ms  keyloftctl assign through these windows: from the
+//                    keyboard taking the change to the key's repaint (median of 9)
 // Usage: keyloft-bench-desktop [--runs N] [--idle-seconds S] [--preview-seconds S]
 #include <QApplication>
 #include <QComboBox>
@@ -33,6 +38,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -156,6 +162,9 @@ class Program {
     }
   }
 
+  // Already waited for elsewhere.
+  void Forget() { pid_ = -1; }
+
   int Stop() {
     if (pid_ < 0) return -1;
     ::kill(pid_, SIGTERM);
@@ -171,6 +180,15 @@ class Program {
   std::string buffer_;
   Clock::time_point started_;
 };
+
+// Runs a program to its end, its output discarded; its exit code.
+int RunToEnd(const std::string& path, const std::vector<std::string>& args, const std::vector<std::string>& env) {
+  Program program(path, args, env);
+  int status = 0;
+  ::waitpid(program.Pid(), &status, 0);
+  program.Forget();
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 void SendToInstance(const std::filesystem::path& socketPath, const char* message) {
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -253,6 +271,29 @@ void MeasureProgram(const std::filesystem::path& home, int runs, int idleSeconds
   std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
   const double used = CpuSeconds(program.Pid()) - before;
   std::printf("idle_cpu_pct=%.3f\nrss_mb=%.1f\n", 100.0 * used / idleSeconds, ResidentMb(program.Pid()));
+  std::fflush(stdout);
+
+  // The same command, keyloftctl alone (a runtime folder where no program
+  // listens) and through the running program.
+  const std::string ctl = (ExecutableFolder() / "keyloftctl").string();
+  std::vector<std::string> alone = env;
+  std::filesystem::create_directories(home / "run-alone");
+  ::chmod((home / "run-alone").c_str(), 0700);
+  for (std::string& e : alone) {
+    if (e.starts_with("XDG_RUNTIME_DIR=")) e = "XDG_RUNTIME_DIR=" + (home / "run-alone").string();
+  }
+  const std::vector<std::string> profile = {"--vhid", (home / "vhid").string(), "profile"};
+  std::vector<double> direct, forwarded;
+  for (int i = 0; i < 20; ++i) {
+    auto start = Clock::now();
+    if (RunToEnd(ctl, profile, alone) != 0) Fail("keyloftctl profile failed alone");
+    direct.push_back(MsSince(start));
+    start = Clock::now();
+    if (RunToEnd(ctl, profile, env) != 0) Fail("keyloftctl profile failed through keyloft");
+    forwarded.push_back(MsSince(start));
+  }
+  std::printf("ctl_direct_ms=%.1f\nctl_forwarded_ms=%.1f\nforward_overhead_ms=%.1f\n", Median(direct),
+              Median(forwarded), Median(forwarded) - Median(direct));
   std::fflush(stdout);
 }
 
@@ -340,6 +381,54 @@ void MeasureDialog(app::Application& application, int runs) {
   std::fflush(stdout);
 }
 
+// keyloftctl assign through the windows of this process: from the moment the
+// keyboard took the change (its Apply published) to the key's repaint.
+void MeasureExternalRedraw(app::Application& application, const std::filesystem::path& home, const Paths& paths) {
+  app::MainWindow& window = application.mainWindow();
+  window.show();
+  const std::vector<std::string> env = {
+      "HOME=" + home.string(),
+      "XDG_RUNTIME_DIR=" + paths.runtimeFolder.string(),
+      "XDG_CONFIG_HOME=" + paths.configHome.string(),
+      "XDG_DATA_HOME=" + paths.dataHome.string(),
+      "KEYLOFT_VHID_DIR=" + (home / "vhid-stall").string(),
+      "LANG=C.UTF-8",
+      "PATH=/usr/bin:/bin",
+  };
+  const std::string ctl = (ExecutableFolder() / "keyloftctl").string();
+  ImageButton* key = window.keyButton(0x01E);
+  std::vector<double> ms;
+  std::atomic<int64_t> appliedAt{0};
+  CoreEvents& events = application.core().Events();
+  const int subscription = events.Subscribe([&](std::string_view event, int) {
+    if (event == "applied") appliedAt = Clock::now().time_since_epoch().count();
+  });
+  for (int i = 0; i < 9; ++i) {
+    const bool ticked = key->isTicked();
+    appliedAt = 0;
+    FirstPaint paint;
+    key->installEventFilter(&paint);
+    Program program(ctl, {"assign", "A", ticked ? "default" : "key:B"}, env);
+    RunUntil([&] {
+      // Only a paint of the new state counts.
+      if (appliedAt == 0 || key->isTicked() == ticked) paint.painted = false;
+      return paint.painted;
+    });
+    const auto painted = Clock::now();
+    key->removeEventFilter(&paint);
+    ms.push_back(std::chrono::duration<double, std::milli>(painted.time_since_epoch() -
+                                                           Clock::duration(appliedAt.load()))
+                     .count());
+    int status = 0;
+    ::waitpid(program.Pid(), &status, 0);
+    program.Forget();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) Fail("keyloftctl assign failed through the windows");
+  }
+  events.Unsubscribe(subscription);
+  std::printf("external_redraw_ms=%.1f\n", Median(ms));
+  std::fflush(stdout);
+}
+
 void MeasurePreview(app::Application& application, int seconds) {
   app::MainWindow& window = application.mainWindow();
   window.show();
@@ -412,6 +501,7 @@ void MeasureStalls(const std::filesystem::path& home, int previewSeconds) {
               apply, silent);
   std::fflush(stdout);
   MeasureDialog(application, 9);
+  MeasureExternalRedraw(application, home, paths);
   MeasurePreview(application, previewSeconds);
   application.shutdown();
 }

@@ -189,6 +189,10 @@ void ControlServer::AcceptLoop() {
     connections_.push_back(std::move(connection));
     c.thread = std::thread([this, &c] {
       Serve(c);
+      // The client hears the end at once; the socket itself goes when the connection is reaped.
+      c.out.flush();
+      c.err.flush();
+      ::shutdown(c.fd, SHUT_RDWR);
       c.finished = true;
     });
   }

@@ -46,6 +46,9 @@ class CoreWorld {
     }
     return *core_;
   }
+  Executor& SequenceThread() { return executor_; }
+  HidTransportConfig Transport() const { return keyboard_.Config(); }
+  const std::filesystem::path& Home() const { return home_.Path(); }
   // Runs on the sequences' thread, as the program's sequences do.
   void OnUiThread(const std::function<void()>& task) { executor_.RunAndWait(task); }
   // The command numbers the host wrote since the trace was cleared.
