@@ -122,14 +122,10 @@ int Session::Connect() {
 int Session::ConnectHosted() {
   KeyloftCore& core = host_->core;
   bool connected = false;
-  bool silent = false;
   // After whatever the program's sequence thread has queued, an arrival's read-back included.
-  Run([&] {
-    connected = core.Device().deviceConnected;
-    silent = core.Device().unanswered;
-  });
+  Run([&] { connected = core.Device().deviceConnected; });
   if (!connected) return Fail(kExitNoKeyboard, "no keyboard found; run 'keyloftctl doctor' to see why");
-  if (silent) return Fail(kExitKeyboard, DevResultText(DevResult::NoReply));
+  // A keyboard the program once found silent may answer by now: it is asked.
   InfoBlock info;
   const DevResult result = ReadInfo(info);
   if (result != DevResult::Ok) return Fail(kExitKeyboard, DevResultText(result));
