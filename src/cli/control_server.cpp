@@ -20,11 +20,21 @@ namespace {
 
 // A client that connected says what it wants at once; one that does not is dropped.
 constexpr int kRequestWaitMs = 5000;
+// A client that stops reading (watch piped into a pager that waits) is
+// dropped after this, so the sequence thread that prints to it never stalls for long.
+constexpr int kSendWaitMs = 2000;
+// keyloftctl commands served at once; more are refused.
+constexpr size_t kMaxConnections = 32;
 
 bool SendAll(int fd, std::span<const uint8_t> bytes) {
   while (!bytes.empty()) {
-    const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd p{fd, POLLOUT, 0};
+      if (::poll(&p, 1, kSendWaitMs) <= 0) return false;
+      continue;
+    }
     if (n <= 0) return false;
     bytes = bytes.subspan(static_cast<size_t>(n));
   }
@@ -186,6 +196,10 @@ void ControlServer::AcceptLoop() {
     }
     Connection& c = *connection;
     std::scoped_lock lock(connectionsMutex_);
+    if (connections_.size() >= kMaxConnections) {
+      connection->Send(EncodeError("busy: " + std::to_string(kMaxConnections) + " keyloftctl commands are running already"));
+      continue;
+    }
     connections_.push_back(std::move(connection));
     c.thread = std::thread([this, &c] {
       Serve(c);
