@@ -265,10 +265,10 @@ void KeyDialog::openForKey(KeyCode key, const QRect& buttonOnScreen, bool macroO
     return;
   }
   placeControls();
-  const int active = core_.Device().activeProfileCache;
-  const KeyCode target = macroOnly ? static_cast<KeyCode>(kFirstGKey + kGKeysShown - 1) : key;
-  session_ = std::make_unique<KeyEditSession>(core_.Editor(), core_.Lang(), active >= 0 && active <= 2 ? active : 0,
-                                              target, macroOnly, core_.AppSettings().ReadRecordDelay());
+  const int shown = core_.Model().ShownProfile(core_.Device().activeProfileCache);
+  const KeyCode target = macroOnly ? core_.Model().macroKey : key;
+  session_ = std::make_unique<KeyEditSession>(core_.Editor(), core_.Lang(), shown, target, macroOnly,
+                                              core_.AppSettings().ReadRecordDelay());
   setTexts();
   showMode();
   refresh();

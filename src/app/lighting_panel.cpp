@@ -40,7 +40,8 @@ const std::vector<std::string> kAlwaysShown = {"CONTROL_DengStatic", "CONTROL_De
 
 constexpr std::array<const char*, 4> kFourColourPictures = {"hong", "huang", "lv", "lan"};
 
-// Arrow pictures and the layout of the direction controls for an effect.
+// Arrow pictures and the layout of the direction controls for an effect, by
+// the kind of direction the model gives it.
 struct ArrowLook {
   const char* firstUp;
   const char* firstDown;
@@ -49,16 +50,17 @@ struct ArrowLook {
   const char* layoutSuffix;
 };
 ArrowLook ArrowLookFor(int mode) {
-  switch (mode) {
-    case 1: case 2: case 3: case 11:
+  switch (ControlsForEffect(mode).direction) {
+    case DirectionKind::kLeftRight:
       return {"leftup.bmp", "leftdown.bmp", "rightup.bmp", "rightdown.bmp", "2"};
-    case 12:
+    case DirectionKind::kUpDown:
       return {"upup.bmp", "updown.bmp", "downup.bmp", "downdown.bmp", "3"};
-    case 18:
+    case DirectionKind::kOutwardInward:
       return {"kuosan.bmp", "kuosandown.bmp", "julong.bmp", "julongdown.bmp", ""};
-    default:
-      return {"leftup.bmp", "leftdown.bmp", "rightup.bmp", "rightdown.bmp", ""};
+    case DirectionKind::kNone:
+      break;
   }
+  return {"leftup.bmp", "leftdown.bmp", "rightup.bmp", "rightdown.bmp", ""};
 }
 
 }  // namespace
@@ -287,16 +289,18 @@ void LightingPanel::showControls(int mode, bool enteringView, bool fromOffPictur
     return;
   }
   const EffectControls shown = ControlsForEffect(mode);
+  const ModeInfo* quirks = FindModeInfo(mode);
   auto show = [this](const std::vector<std::string>& group, bool on) {
     for (const std::string& key : group) control(key)->setVisible(on);
   };
   show(kComboGroup, shown.modeCombo);
   show(kBrightnessGroup, shown.brightness);
   show(kSpeedGroup, shown.speed);
-  // Turned on with effect 11, the arrows wait for the next refresh.
-  show(kDirectionGroup, shown.direction != DirectionKind::kNone && !(enteringView && mode == 11));
+  show(kDirectionGroup, shown.direction != DirectionKind::kNone && !(enteringView && quirks && quirks->arrowsWaitOnEnter));
   show(kColourGroup, shown.colour);
-  if (enteringView && fromOffPicture && mode == 10) control("CONTROL_HXysButton")->hide();
+  if (enteringView && fromOffPicture && quirks && quirks->colourHiddenEnteringFromOff) {
+    control("CONTROL_HXysButton")->hide();
+  }
   show(kReactiveGroup, shown.reactiveColour);
   show(kFourColourGroup, shown.fourColour);
   show(kUserGroup, shown.userDefined);
@@ -473,7 +477,7 @@ void LightingPanel::paintKey(KeyCode key) {
   // Shown at once; the core's repaint follows with what it stored.
   const Colour colour = lighting_.tools.tool == 1 ? lighting_.tools.baseColour : lighting_.tools.brushColour;
   const int slot = LedSlotOfKey(core_.Model().ledSlots, key);
-  if (slot >= 0 && (key < kFirstGKey || key == kFnKey)) {
+  if (slot >= 0 && ShowsOwnLight(core_.Model().ledSlots, key)) {
     lighting_.mirror.Set(lighting_.state.profile, slot, colour);
     RepaintKeysFromMirror();
   }
@@ -514,8 +518,10 @@ void LightingPanel::previewTick() {
       return;
     case PreviewFrame::kPainted:
       // Only the buttons whose colour changed are drawn again.
-      for (auto& [key, button] : window_.keyButtons())
-        setKeyColour(key, key >= kFirstGKey && key != kFnKey ? std::nullopt : std::optional(preview_.ColourOf(key)));
+      for (auto& [key, button] : window_.keyButtons()) {
+        const bool lit = ShowsOwnLight(core_.Model().ledSlots, key);
+        setKeyColour(key, lit ? std::optional(preview_.ColourOf(key)) : std::nullopt);
+      }
       return;
   }
 }

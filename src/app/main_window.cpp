@@ -143,9 +143,9 @@ void MainWindow::wire() {
   for (int r = 0; r < 4; ++r) connect(button(kReportKeys[r]), &QAbstractButton::clicked, this, [this, r] { reportRateClicked(r); });
   connect(button("FUNC_PROFILES"), &QAbstractButton::clicked, this, &MainWindow::openProfileManager);
   connect(button("FUNC_MACRO"), &QAbstractButton::clicked, this, [this] {
-    // The macro button edits what G9 plays.
-    if (keyEditor_) keyEditor_->openForKey(kFirstGKey + 8, keyButton(kFirstGKey + 8)->rect().translated(
-                                                                keyButton(kFirstGKey + 8)->mapToGlobal(QPoint())), true);
+    const KeyCode macroKey = core_.Model().macroKey;
+    if (keyEditor_) keyEditor_->openForKey(macroKey, keyButton(macroKey)->rect().translated(
+                                                         keyButton(macroKey)->mapToGlobal(QPoint())), true);
   });
   connect(button("FUNC_DEFAULT"), &QAbstractButton::clicked, this, &MainWindow::restoreDefaults);
   connect(button("FLIP_1"), &QAbstractButton::clicked, this, &MainWindow::toggleFlip);
@@ -189,8 +189,7 @@ void MainWindow::keyClicked(KeyCode key) {
 void MainWindow::redrawKeys() {
   // The lighting view shows colours, not assignments.
   if (lightingPanel_ && lightingPanel_->viewShown()) return;
-  const int active = core_.Device().activeProfileCache;
-  for (const KeyDescription& d : core_.Editor().DescribeAll(active >= 0 && active <= 2 ? active : 0)) {
+  for (const KeyDescription& d : core_.Editor().DescribeAll(core_.Model().ShownProfile(core_.Device().activeProfileCache))) {
     ImageButton* b = keyButton(d.key);
     if (!b) continue;
     b->setTooltipText(QString::fromStdString(d.description), true);
@@ -239,8 +238,8 @@ void MainWindow::toggleFlip() {
 }
 
 void MainWindow::applyFlip() {
-  for (KeyCode f : {0x03B, 0x03C, 0x03D, 0x03E}) button(KeyButtonKey(f))->setEnabled(flip_ == 0);
-  for (int n = 1; n <= 6; ++n) button(DKeyButtonKey(n))->setEnabled(flip_ == 1);
+  for (KeyCode f : core_.Model().flipFunctionKeys) button(KeyButtonKey(f))->setEnabled(flip_ == 0);
+  for (int n = 1; n <= core_.Model().dKeys; ++n) button(DKeyButtonKey(n))->setEnabled(flip_ == 1);
   const QPixmap& arrow = cache_.Picture(skinLayout().PicturePath(kArrowPicture), size());
   PlaceArrowButton(*button("LEFT_ARROW"), skinLayout(), "LEFT_ARROW", ArrowOffsetKey(true, flip_, 1), &arrow);
   PlaceArrowButton(*button("RIGHT_ARROW"), skinLayout(), "RIGHT_ARROW", ArrowOffsetKey(false, flip_, 1), &arrow);

@@ -96,9 +96,9 @@ void ProfileManagerDialog::fill() {
   ReportModel& rows = list_->reportModel();
   while (rows.rowCount() > 0) rows.removeRow(0);
   const std::filesystem::path working = WorkingProfileFile(core_.UserFiles().Folder());
-  for (int r = 0; r < 3; ++r) appendFile(working);
+  for (int r = 0; r < core_.Model().profileCount; ++r) appendFile(working);
   const int active = core_.Device().activeProfileCache;
-  if (active >= 0 && active <= 2) rows.setChecked(active, true);
+  if (active >= 0 && active < core_.Model().profileCount) rows.setChecked(active, true);
   clearChanged();
 }
 

@@ -169,6 +169,14 @@ inline constexpr std::array<LedSlotEntry, 115> kFullSizeLedSlots = {{
 
 // ---- Lookups in a model's LED table --------------------------------------------
 
+// Whether the lighting view shows a key in its own colour: every key of the
+// board and Fn, not the G-keys (one light for all of them).
+constexpr bool ShowsOwnLight(std::span<const LedSlotEntry> table, KeyCode key) {
+  for (const LedSlotEntry& e : table)
+    if (e.key == key) return e.kind != LedKeyKind::kGKey;
+  return key < kFirstGKey || key == kFnKey;
+}
+
 // The slot of a key; -1 for a key without one.
 constexpr int LedSlotOfKey(std::span<const LedSlotEntry> table, KeyCode key) {
   for (const LedSlotEntry& e : table)
@@ -192,6 +200,9 @@ constexpr SlotKeys KeysOfSlot(std::span<const LedSlotEntry> table, int slot) {
 
 // ---- The models ------------------------------------------------------------------
 
+// F1..F4, which share their place with D1..D6 (Flip says which may be clicked).
+inline constexpr KeyCode kFlipFunctionKeys[] = {0x03B, 0x03C, 0x03D, 0x03E};
+
 struct KeyboardModel {
   std::string_view name;
   uint16_t vendorId;
@@ -201,6 +212,15 @@ struct KeyboardModel {
   std::span<const KeyCode> keys;
   std::span<const LedSlotEntry> ledSlots;
   std::span<const uint8_t> defaultKeyMap;  // kLargestKeyMapBytes: the built-in factory key map
+  int profileCount = 3;                     // onboard profiles, 0..profileCount-1
+  KeyCode macroKey = kFirstGKey + kGKeysShown - 1;  // the key the Macros button edits (G9)
+  // Flip: either these keys or D1..D<dKeys> can be clicked.
+  std::span<const KeyCode> flipFunctionKeys = kFlipFunctionKeys;
+  int dKeys = 6;
+
+  // The profile the windows show for what the keyboard reported: the active
+  // one, or the first while it is not known.
+  int ShownProfile(int active) const { return active >= 0 && active < profileCount ? active : 0; }
 };
 
 std::span<const KeyboardModel> KeyboardModels();

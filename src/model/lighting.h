@@ -92,6 +92,10 @@ struct ModeInfo {
   bool colour;  // the breathing-type colour button and its multicolour toggle
   OtherControl other;
   bool selectWritesMulticolour;  // selecting the effect also writes byte 4
+  // Quirks of the view being turned on with the effect: the direction arrows
+  // wait for the next refresh; coming from the off picture, the colour button stays hidden.
+  bool arrowsWaitOnEnter = false;
+  bool colourHiddenEnteringFromOff = false;
 };
 
 // Brightness applies to every effect. Effect 19 has no entry.
@@ -105,8 +109,8 @@ inline constexpr std::array<ModeInfo, 19> kModeTable = {{
     {7, true, DirectionKind::kNone, true, OtherControl::kNone, true},
     {8, true, DirectionKind::kNone, true, OtherControl::kNone, true},
     {9, true, DirectionKind::kNone, true, OtherControl::kNone, true},
-    {10, true, DirectionKind::kNone, true, OtherControl::kNone, false},
-    {11, true, DirectionKind::kLeftRight, true, OtherControl::kNone, false},
+    {10, true, DirectionKind::kNone, true, OtherControl::kNone, false, false, true},
+    {11, true, DirectionKind::kLeftRight, true, OtherControl::kNone, false, true, false},
     {12, true, DirectionKind::kUpDown, false, OtherControl::kNone, false},
     {13, true, DirectionKind::kNone, true, OtherControl::kNone, true},
     {14, true, DirectionKind::kNone, true, OtherControl::kNone, true},

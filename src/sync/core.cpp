@@ -54,7 +54,9 @@ void KeyloftCore::ShowState() {
   if (!device_.deviceConnected) return;
   // The program's own ports: a redraw is nothing for watchers to hear of.
   ports_.ui.keys.RedrawKeys();
-  if (const int active = device_.activeProfileCache; active >= 0 && active <= 2) ports_.ui.keys.MarkProfileButton(active);
+  if (const int active = device_.activeProfileCache; active >= 0 && active < model_.profileCount) {
+    ports_.ui.keys.MarkProfileButton(active);
+  }
   ports_.ui.keys.RefreshProfileCaption();
   ports_.ui.lightingView.RefreshPanel();
 }
