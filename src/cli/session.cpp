@@ -49,6 +49,10 @@ Session::Session(const GlobalOptions& options, bool listen)
     core_ = std::make_unique<KeyloftCore>(Paths::FromEnvironment(), TransportFor(options),
                                           CorePorts{*executor_, ui_.Ports()},
                                           CoreOptions{false, MonitorTiming{}, listen});
+    // What the command reads it may write back: the keyboard is this
+    // process's from its first exchange to the command's end. watch only
+    // follows, and holds nothing.
+    if (!listen) hold_.emplace(core_->Device());
   }
   ui_.SetLanguage(&Core().Lang());
   if (options_.verbose) {
@@ -59,6 +63,7 @@ Session::Session(const GlobalOptions& options, bool listen)
 }
 
 Session::~Session() {
+  hold_.reset();
   if (core_) core_->Stop();
 }
 
@@ -113,6 +118,7 @@ int Session::Connect() {
   // The connection already found it silent: asking again would only wait out
   // the retries once more.
   if (core_->Device().unanswered) return Fail(kExitKeyboard, DevResultText(DevResult::NoReply));
+  if (core_->Device().keyboardInUse) return Fail(kExitKeyboard, DevResultText(DevResult::InUse));
   InfoBlock info;
   const DevResult result = ReadInfo(info);
   if (result != DevResult::Ok) return Fail(kExitKeyboard, DevResultText(result));

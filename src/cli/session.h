@@ -109,6 +109,7 @@ class Session {
   // Without a running program: a core of our own.
   std::unique_ptr<ThreadExecutor> executor_;
   std::unique_ptr<KeyloftCore> core_;
+  std::optional<KeyboardHold> hold_;
 };
 
 // Profile numbers as the user writes them (1..3) into 0..2; -1 when the text is not one.

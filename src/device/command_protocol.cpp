@@ -9,9 +9,11 @@
 namespace keyloft {
 namespace {
 
-// Replies left over from an earlier attempt, or read for another program, are
-// at most the link's queue long; stop well after that.
-constexpr int kMaxStaleReports = 128;
+// Replies left over from an earlier attempt, or read for another program while
+// this one waited for its turn: at most the link's queue long (64 on hidraw, more
+// on a socket), and a stale one of the same command would pass for the answer.
+// The bound only stops a link that never runs dry.
+constexpr int kMaxStaleReports = 4096;
 
 bool IsKnownCommand(uint8_t c) {
   switch (c) {
@@ -30,22 +32,18 @@ DevResult StatusResult(uint8_t status) {
   return DevResult::Ok;
 }
 
-// Keyboard lock held for one exchange, released on every path.
-// The keyboard lock for one exchange, released on every path; within an open
-// bracket the bracket holds it already.
+// The keyboard lock for one exchange, let go on every path unless a bracket
+// or a hold keeps it.
 class ExchangeGuard {
  public:
-  explicit ExchangeGuard(DeviceContext& d) : exchange_(d.exchangeLock), device_(d), own_(d.bracketsOpen == 0) {
-    if (own_) device_.keyboardLock.Lock();
-  }
-  ~ExchangeGuard() {
-    if (own_) device_.keyboardLock.Unlock();
-  }
+  explicit ExchangeGuard(DeviceContext& d) : exchange_(d.exchangeLock), device_(d), taken_(d.TakeKeyboard()) {}
+  ~ExchangeGuard() { device_.ReleaseKeyboardIfDone(); }
+  bool Taken() const { return taken_; }
 
  private:
   std::scoped_lock<std::mutex> exchange_;
   DeviceContext& device_;
-  bool own_;
+  bool taken_;
 };
 
 }  // namespace
@@ -58,6 +56,7 @@ const char* DescribeDevResult(DevResult result) {
     case DevResult::StatusFF: return "the keyboard refused the command";
     case DevResult::StatusFE: return "the keyboard rejected the command as malformed";
     case DevResult::BadProfile: return "no such onboard profile";
+    case DevResult::InUse: return "another program kept the keyboard busy too long; try again when it has finished";
   }
   return "the keyboard failed";
 }
@@ -101,10 +100,15 @@ DevResult CommandChannel::SendCommand(std::span<const uint8_t> frame, std::span<
   if (bytesRead) *bytesRead = 0;
   // A keyboard already found silent in this sequence is not asked again.
   if (!device_.deviceConnected || device_.unanswered) return DevResult::NoReply;
+  if (device_.keyboardInUse) return DevResult::InUse;
   std::array<uint8_t, kCommandReportBytes> report{};
   std::copy_n(frame.begin(), std::min(frame.size(), report.size()), report.begin());
 
   ExchangeGuard exchange(device_);
+  if (!exchange.Taken()) {
+    device_.keyboardInUse = true;
+    return DevResult::InUse;
+  }
   HidLink& link = device_.commandLink;
   for (int attempt = 0; attempt < kCommandAttempts; ++attempt) {
     // Whatever waits on the link now is no answer to what we are about to ask.
@@ -141,7 +145,11 @@ DevResult CommandChannel::DevBegin() {
   if (device_.deviceConnected) {
     // From here to the end, the keyboard is this program's alone.
     std::scoped_lock lock(device_.exchangeLock);
-    if (device_.bracketsOpen++ == 0) device_.keyboardLock.Lock();
+    if (device_.keyboardInUse || !device_.TakeKeyboard()) {
+      device_.keyboardInUse = true;
+      return DevResult::InUse;
+    }
+    ++device_.bracketsOpen;
   }
   CommandReport r;
   r.SetHeader(CMD_BEGIN, 0, 0);
@@ -155,7 +163,8 @@ DevResult CommandChannel::DevEnd() {
   r.SetHeader(CMD_END, 0, 0);
   const DevResult result = Exchange(r, nullptr);
   std::scoped_lock lock(device_.exchangeLock);
-  if (device_.bracketsOpen > 0 && --device_.bracketsOpen == 0) device_.keyboardLock.Unlock();
+  if (device_.bracketsOpen > 0) --device_.bracketsOpen;
+  device_.ReleaseKeyboardIfDone();
   return result;
 }
 

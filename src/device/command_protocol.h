@@ -21,6 +21,7 @@ enum class [[nodiscard]] DevResult : int {
   StatusFF = -102,   // the keyboard refused the command
   StatusFE = -103,   // the keyboard found the report malformed
   BadProfile = -201, // a key-map profile outside 0..2 (nothing sent)
+  InUse = -301,      // another program kept the keyboard past the wait (nothing sent)
 };
 
 // A short phrase for messages: "the keyboard did not answer", ...
@@ -75,7 +76,8 @@ class CommandChannel {
   // one reply: Ok when a reply arrived, NoReply, or WriteFailed. A command left
   // unanswered after its retries marks the keyboard silent (DeviceContext), and
   // until a sequence starts afresh nothing more is sent: each further command
-  // returns NoReply at once instead of waiting out its own retries.
+  // returns NoReply at once instead of waiting out its own retries. The same
+  // for InUse: another program's turn is waited out once per sequence.
   DevResult SendCommand(std::span<const uint8_t> frame, std::span<uint8_t, kCommandReportBytes> reply,
                   uint32_t* bytesRead = nullptr);
 

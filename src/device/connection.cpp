@@ -101,7 +101,7 @@ void ConnectionMonitor::Connect() {
   device_.keyMapStride = model->keyMapStride;
   {
     std::scoped_lock lock(device_.exchangeLock);
-    if (!device_.lockFolder.empty()) device_.keyboardLock.Open(KeyboardLockFile(device_.lockFolder, link.Path()));
+    if (!device_.lockFolder.empty()) device_.OpenKeyboardLock(KeyboardLockFile(device_.lockFolder, link.Path()));
   }
   device_.deviceConnected = true;
 }
@@ -117,6 +117,7 @@ void ConnectionMonitor::Run() {
   // A keyboard silent now stays taken as silent through the connection that
   // follows, so it costs one command's retries, not every read's.
   device_.unanswered = false;
+  device_.keyboardInUse = false;
   bool matched = false;
   if (!Scan(matched)) {
     running_ = false;
@@ -138,8 +139,7 @@ void ConnectionMonitor::Run() {
         device_.deviceConnected = false;
         {
           std::scoped_lock lock(device_.exchangeLock);
-          device_.keyboardLock.Close();
-          device_.bracketsOpen = 0;
+          device_.CloseKeyboardLock();
         }
         NotifyConnection(0);
       }
@@ -172,6 +172,7 @@ void ConnectionMonitor::NotifyConnection(int state) {
     device_.activeProfileCache = -1;
     // The next keyboard found is asked afresh.
     device_.unanswered = false;
+    device_.keyboardInUse = false;
     events_.KeyboardDisconnected();
     events_.ShowTrayIcon(TrayIcon::Disconnected, true);
   } else {

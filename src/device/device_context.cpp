@@ -20,12 +20,57 @@ DeviceContext::DeviceContext(HidTransportConfig config, std::filesystem::path lo
               defaultKeyMap.begin());
 }
 
+bool DeviceContext::TakeKeyboard() {
+  if (keyboardLockHeld || !keyboardLock.IsOpen()) return true;
+  keyboardLockHeld = keyboardLock.LockFor(keyboardWait);
+  return keyboardLockHeld;
+}
+
+void DeviceContext::ReleaseKeyboardIfDone() {
+  if (!keyboardLockHeld || bracketsOpen > 0 || keyboardHolds > 0) return;
+  keyboardLock.Unlock();
+  keyboardLockHeld = false;
+}
+
+void DeviceContext::OpenKeyboardLock(const std::filesystem::path& path) {
+  CloseKeyboardLock();
+  keyboardLock.Open(path);
+}
+
+void DeviceContext::CloseKeyboardLock() {
+  keyboardLock.Close();  // closing releases it
+  keyboardLockHeld = false;
+  bracketsOpen = 0;
+}
+
+KeyboardHold::KeyboardHold(DeviceContext& device) : device_(device) {
+  std::scoped_lock lock(device_.exchangeLock);
+  ++device_.keyboardHolds;
+}
+
+KeyboardHold::~KeyboardHold() {
+  std::scoped_lock lock(device_.exchangeLock);
+  --device_.keyboardHolds;
+  device_.ReleaseKeyboardIfDone();
+}
+
+DeviceSequence::DeviceSequence(DeviceContext& device, Start start) : device_(device) {
+  if (device_.sequenceDepth++ > 0) return;
+  if (start == Fresh) {
+    device_.unanswered = false;
+    device_.keyboardInUse = false;
+  }
+  hold_.emplace(device_);
+}
+
 DeviceSequence::~DeviceSequence() {
   if (--device_.sequenceDepth > 0) return;
-  // A bracket the sequence left open holds another program's commands off no longer.
-  std::scoped_lock lock(device_.exchangeLock);
-  if (device_.bracketsOpen > 0) device_.keyboardLock.Unlock();
-  device_.bracketsOpen = 0;
+  {
+    // A bracket the sequence left open holds another program's commands off no longer.
+    std::scoped_lock lock(device_.exchangeLock);
+    device_.bracketsOpen = 0;
+  }
+  hold_.reset();
 }
 
 std::filesystem::path KeyboardLockFile(const std::filesystem::path& lockFolder, std::string_view devicePath) {

@@ -6,9 +6,11 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -19,6 +21,9 @@ namespace keyloft {
 
 inline constexpr size_t kInfoBlockBytes = 44;
 inline constexpr size_t kDefaultKeyMapBytes = 512;
+// Longer than any one command's whole turn (a restore with its check), so a
+// second writer waits for the first rather than giving up.
+inline constexpr int kKeyboardWaitMs = 20000;
 
 // The keyboard's 44-byte information block.
 struct InfoBlock {
@@ -63,14 +68,29 @@ struct DeviceContext {
   // taken by the exchange that asked for it. Lock order: exchangeLock,
   // keyboardLock, commandLock.
   std::mutex exchangeLock;
-  // The same across processes: one lock file per keyboard node. Held for one
-  // exchange, or from a bracket's begin to its end, so another program's
-  // commands never land inside this program's bracket.
+  // The same across processes: one lock file per keyboard node. Taken by the
+  // first exchange and held for that exchange, from a bracket's begin to its
+  // end, or while a hold lasts (KeyboardHold): a sequence that reads what it
+  // will write is one turn at the keyboard, which another program's commands
+  // never land in. The members below are guarded by exchangeLock.
   FileLock keyboardLock;
+  bool keyboardLockHeld = false;
   // Brackets begun and not yet ended; the keyboard lock is held while any is.
-  // Guarded by exchangeLock.
   int bracketsOpen = 0;
+  // Holds in force: once taken, the keyboard lock is kept until the last ends.
+  int keyboardHolds = 0;
+  // How long an exchange waits for another program to finish its turn.
+  std::chrono::milliseconds keyboardWait{kKeyboardWaitMs};
   std::filesystem::path lockFolder;
+
+  // Under exchangeLock. False when another program kept the keyboard past
+  // keyboardWait (the sequence then sends nothing more: keyboardInUse).
+  bool TakeKeyboard();
+  // Under exchangeLock: lets the keyboard go unless a bracket or hold needs it.
+  void ReleaseKeyboardIfDone();
+  // Under exchangeLock: the lock file of another keyboard node, or none.
+  void OpenKeyboardLock(const std::filesystem::path& path);
+  void CloseKeyboardLock();
 
   std::atomic<bool> deviceConnected{false};
   std::atomic<uint32_t> keyMapBytes{378};
@@ -82,6 +102,8 @@ struct DeviceContext {
   // written): the keyboard is taken to be silent and nothing more is sent until
   // a sequence starts afresh (DeviceSequence) or the keyboard is found anew.
   std::atomic<bool> unanswered{false};
+  // Set when another program kept the keyboard past keyboardWait; cleared with unanswered.
+  std::atomic<bool> keyboardInUse{false};
   // How deep the sequence thread is in DeviceSequence scopes; only that thread uses it.
   int sequenceDepth = 0;
 
@@ -91,23 +113,37 @@ struct DeviceContext {
   InfoBlock lastInfo;
 };
 
+// Keeps the keyboard lock, once an exchange has taken it, until the hold ends:
+// what is read in the meantime is still what the keyboard holds when it is
+// written back. Any thread.
+class KeyboardHold {
+ public:
+  explicit KeyboardHold(DeviceContext& device);
+  ~KeyboardHold();
+  KeyboardHold(const KeyboardHold&) = delete;
+  KeyboardHold& operator=(const KeyboardHold&) = delete;
+
+ private:
+  DeviceContext& device_;
+};
+
 // One sequence's dealings with the keyboard: the outermost scope of a sequence
 // started by the user or by the keyboard's own event gives the keyboard a fresh
 // chance (Fresh); a scope that continues what the device link began (the
 // connection's read-back) keeps a silence already found (Continue). Nested
-// scopes change nothing. Used on the sequence thread only.
+// scopes change nothing. The outermost scope is one turn at the keyboard (a
+// KeyboardHold). Used on the sequence thread only.
 class DeviceSequence {
  public:
   enum Start { Fresh, Continue };
-  DeviceSequence(DeviceContext& device, Start start) : device_(device) {
-    if (device_.sequenceDepth++ == 0 && start == Fresh) device_.unanswered = false;
-  }
+  DeviceSequence(DeviceContext& device, Start start);
   ~DeviceSequence();
   DeviceSequence(const DeviceSequence&) = delete;
   DeviceSequence& operator=(const DeviceSequence&) = delete;
 
  private:
   DeviceContext& device_;
+  std::optional<KeyboardHold> hold_;
 };
 
 // The lock file of a keyboard node: its path made into one file name.

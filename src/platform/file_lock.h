@@ -3,6 +3,7 @@
 // from interleaving.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 
 namespace keyloft {
@@ -21,6 +22,8 @@ class FileLock {
 
   // Blocks until the lock is ours; does nothing when no file is open.
   void Lock();
+  // The same, giving up after limit; true when the lock is ours or no file is open.
+  bool LockFor(std::chrono::milliseconds limit);
   void Unlock();
 
  private:

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <chrono>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -548,6 +550,49 @@ TEST_F(CtlTest, MacrosAreAddedShownAndDeletedOnTheKeyboard) {
   EXPECT_NE(Ctl({"keys", "--profile", "3"}).out.find("\nF5\tReassigned to macro (Other)\n"), std::string::npos);
   EXPECT_NE(Ctl({"keys"}).out.find("\nF6\tdefault\n"), std::string::npos);
   EXPECT_EQ(CtlJson({"macros"})["macros"].items.size(), 1u);
+}
+
+// Two writers at once: each reads the macro area and key map, changes them and
+// writes them back. Neither may write back what it read before the other's
+// write, so every change either acknowledged is on the keyboard, and nothing else.
+TEST_F(CtlTest, TwoWritersAtOnceLoseNothing) {
+  StartKeyboard({"--latency-ms", "1"});
+  constexpr int kRounds = 8;
+  const std::array<std::string, 2> keys = {"QWERTYUI", "ASDFGHJK"};
+  std::array<std::vector<std::string>, 2> acknowledged;
+  std::array<std::string, 2> failures;
+  auto writer = [&](int w) {
+    for (int i = 0; i < kRounds; ++i) {
+      const std::string name = "W" + std::to_string(w + 1) + "-" + std::to_string(i + 1);
+      const RunResult added = Ctl({"macro", "add", name, "A+", "A-"});
+      if (added.exitCode != 0) {
+        failures[w] += name + ": " + added.err;
+        continue;
+      }
+      acknowledged[w].push_back(name);
+      const RunResult assigned = Ctl({"assign", std::string(1, keys[w][i]), "macro:" + name});
+      if (assigned.exitCode != 0) failures[w] += name + " assigned: " + assigned.err;
+    }
+  };
+  std::thread second(writer, 1);
+  writer(0);
+  second.join();
+  EXPECT_EQ(failures[0] + failures[1], "");
+
+  std::set<std::string> expected(acknowledged[0].begin(), acknowledged[0].end());
+  expected.insert(acknowledged[1].begin(), acknowledged[1].end());
+  std::set<std::string> onKeyboard;
+  const JsonValue list = CtlJson({"macros"});
+  for (const JsonValue& m : list["macros"].items) onKeyboard.insert(m["name"].text);
+  EXPECT_EQ(onKeyboard, expected);
+  const std::string assignments = Ctl({"keys"}).out;
+  for (int w = 0; w < 2; ++w) {
+    for (int i = 0; i < kRounds; ++i) {
+      const std::string line = std::string("\n") + keys[w][i] + "\tReassigned to macro (W" + std::to_string(w + 1) +
+                               "-" + std::to_string(i + 1) + ")\n";
+      EXPECT_NE(assignments.find(line), std::string::npos) << line << "in\n" << assignments;
+    }
+  }
 }
 
 // The keyboard refuses the macro area's write and takes the rest: the macro

@@ -34,7 +34,7 @@ inline bool ConnectDirectly(DeviceContext& device) {
     const DeviceIdentity* model = device.FindKeyboard(link.Info().vendorId, link.Info().productId);
     device.keyMapBytes = model->keyMapBytes;
     device.keyMapStride = model->keyMapStride;
-    device.keyboardLock.Open(KeyboardLockFile(device.lockFolder, link.Path()));
+    device.OpenKeyboardLock(KeyboardLockFile(device.lockFolder, link.Path()));
     device.deviceConnected = true;
     return true;
   }

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -58,7 +59,8 @@ int WaitFor(pid_t pid, std::chrono::steady_clock::duration limit) {
 }
 
 int RunCount() {
-  static int count = 0;
+  // Tests run programs from several threads at once (racing writers).
+  static std::atomic<int> count = 0;
   return ++count;
 }
 

@@ -207,6 +207,59 @@ TEST_F(CommandProtocol, AnotherProgramWaitsForTheEndOfABracket) {
   EXPECT_EQ(device_.bracketsOpen, 0);
 }
 
+// A sequence reads what it will write: between its exchanges, outside any
+// bracket, another program still cannot get in.
+TEST_F(CommandProtocol, ASequenceIsOneTurnAtTheKeyboard) {
+  test::TestDevice other(keyboard_.Config(), keyboard_.LockFolder());
+  ASSERT_TRUE(test::ConnectDirectly(other));
+  CommandChannel otherChannel(other);
+  std::future<DevResult> read;
+  {
+    DeviceSequence sequence(device_, DeviceSequence::Fresh);
+    InfoBlock info;
+    ASSERT_EQ(channel_.DevReadInfo(info.bytes), DevResult::Ok);
+    read = std::async(std::launch::async, [&] {
+      InfoBlock theirs;
+      return otherChannel.DevReadInfo(theirs.bytes);
+    });
+    EXPECT_EQ(read.wait_for(200ms), std::future_status::timeout);
+    ASSERT_EQ(channel_.DevBegin(), DevResult::Ok);
+    ASSERT_EQ(channel_.DevWriteInfo(info.bytes), DevResult::Ok);
+    ASSERT_EQ(channel_.DevEnd(), DevResult::Ok);
+    EXPECT_EQ(read.wait_for(100ms), std::future_status::timeout);  // the bracket's end is not the turn's
+  }
+  EXPECT_EQ(read.get(), DevResult::Ok);
+}
+
+TEST_F(CommandProtocol, ATurnKeptPastTheWaitIsInUseOncePerSequence) {
+  test::TestDevice other(keyboard_.Config(), keyboard_.LockFolder());
+  ASSERT_TRUE(test::ConnectDirectly(other));
+  other.keyboardWait = 100ms;
+  CommandChannel otherChannel(other);
+  auto otherSequence = [&] {
+    DeviceSequence sequence(other, DeviceSequence::Fresh);
+    InfoBlock info;
+    const DevResult first = otherChannel.DevReadInfo(info.bytes);
+    const auto start = std::chrono::steady_clock::now();
+    const DevResult second = otherChannel.DevBegin();
+    return std::tuple(first, second, std::chrono::steady_clock::now() - start);
+  };
+  {
+    KeyboardHold hold(device_);
+    InfoBlock info;
+    ASSERT_EQ(channel_.DevReadInfo(info.bytes), DevResult::Ok);
+    const auto [first, second, secondTook] = std::async(std::launch::async, otherSequence).get();
+    EXPECT_EQ(first, DevResult::InUse);
+    EXPECT_EQ(second, DevResult::InUse);
+    EXPECT_LT(secondTook, 50ms) << "the wait is not sat out again within the sequence";
+    EXPECT_EQ(other.bracketsOpen, 0);
+  }
+  // Once the turn is over, the next sequence gets the keyboard.
+  const auto [first, second, secondTook] = std::async(std::launch::async, otherSequence).get();
+  EXPECT_EQ(first, DevResult::Ok);
+  EXPECT_EQ(second, DevResult::Ok);
+}
+
 TEST(CommandReport, ChecksumCoversBytes3To63) {
   CommandReport r;
   r.SetHeader(CMD_WRITE_PARAMS, 56, 0xFFFF);
