@@ -2,6 +2,7 @@
 
 #include "device/command_protocol.h"
 #include "device/connection.h"
+#include "store/profile_file.h"
 
 namespace keyloft::cli {
 
@@ -94,6 +95,18 @@ std::string EditResultText(EditResult result) {
     case EditResult::Declined: return "nothing was changed";
   }
   return "the edit was refused";
+}
+
+int ProfileFileExitCode(const std::filesystem::path& shown, int check, const std::string& damage) {
+  const std::string name = shown.string();
+  switch (check) {
+    case kProfileFileValid: return kExitOk;
+    case kProfileFileUnreadable: return Fail(kExitFileRejected, name + " cannot be read");
+    case kProfileFileNoMemory: return Fail(kExitFileRejected, name + " is too large to load");
+    default: break;
+  }
+  if (damage.empty()) return Fail(kExitFileRejected, name + " is not a profile file (missing or of the wrong size)");
+  return Fail(kExitFileRejected, name + " is damaged: " + damage);
 }
 
 int ApplyExitCode(const ApplyOutcome& applied, std::string_view what) {

@@ -50,6 +50,9 @@ std::string EditResultText(EditResult result);
 
 // What Apply came to, said on stderr when it is not Applied; the exit code.
 int ApplyExitCode(const ApplyOutcome& applied, std::string_view what);
+// kExitOk for a valid profile file; otherwise kExitFileRejected after saying
+// why (check and damage as ValidateProfileFile gives them).
+int ProfileFileExitCode(const std::filesystem::path& shown, int check, const std::string& damage);
 
 // One key's assignment in a profile, as keys and the file commands show it.
 using KeyLine = KeyDescription;

@@ -216,12 +216,9 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> words)
   Session session(options);
   const std::filesystem::path file = FromCaller(options, path);
   // A rejected file is told before anything reaches the keyboard.
-  const int check = ValidateProfileFile(file, session.Ui());
-  if (check == kProfileFileUnreadable) return Fail(kExitFileRejected, path.string() + " cannot be read");
-  if (check == kProfileFileNoMemory) return Fail(kExitFileRejected, path.string() + " is too large to load");
-  if (check != kProfileFileValid) {
-    return Fail(kExitFileRejected, path.string() + " is not a profile file (missing, of the wrong size, or with a damaged header)");
-  }
+  std::string damage;
+  const int check = ValidateProfileFile(file, session.Ui(), &damage);
+  if (int code = ProfileFileExitCode(path, check, damage)) return code;
   if (int code = session.Connect()) return code;
   if (int code = session.RefuseWhileEditing()) return code;
   std::filesystem::path backup;

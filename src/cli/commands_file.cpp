@@ -32,11 +32,9 @@ class SilentPrompts : public Prompts {
 
 int LoadFile(const std::filesystem::path& path, ProfileData& model) {
   SilentPrompts quiet;
-  const int check = ValidateProfileFile(path, quiet);
-  if (check == kProfileFileUnreadable) return Fail(kExitFileRejected, path.string() + " cannot be read");
-  if (check != kProfileFileValid) {
-    return Fail(kExitFileRejected, path.string() + " is not a profile file (missing, of the wrong size, or with a damaged header)");
-  }
+  std::string damage;
+  const int check = ValidateProfileFile(path, quiet, &damage);
+  if (int code = ProfileFileExitCode(path, check, damage)) return code;
   if (!LoadProfileFile(path, model)) return Fail(kExitFileRejected, path.string() + " could not be loaded");
   return kExitOk;
 }

@@ -10,9 +10,6 @@ namespace {
 
 constexpr size_t kStepBytes = 4;
 constexpr size_t kBlockHeaderBytes = 4;
-constexpr size_t kRecordNameUnits = 250;
-constexpr size_t kRecordStepsOffset = 512;
-constexpr size_t kRecordStepBytes = 8;
 
 size_t BlockBytes(const MacroRecord& m, bool withNames) {
   size_t steps = std::min(m.steps.size(), kMaxMacroSteps);

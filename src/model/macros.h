@@ -30,6 +30,10 @@ inline constexpr uint32_t kMaxImageDelayMs = 40950;   // what a step word can ho
 inline constexpr uint16_t kMacroImageMagic = 0x55AA;
 inline constexpr size_t kMacroImageHeaderBytes = 16;
 inline constexpr size_t kMacroRecordBytes = 32512;  // one record in a profile file
+inline constexpr size_t kRecordNameUnits = 250;      // the name with its terminator
+inline constexpr size_t kRecordFieldsOffset = 2 * kRecordNameUnits;
+inline constexpr size_t kRecordStepsOffset = 512;
+inline constexpr size_t kRecordStepBytes = 8;
 
 enum StepState : uint16_t { kStepPress = 0, kStepRelease = 1 };
 

@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <new>
+#include <algorithm>
 #include <numeric>
 #include <string>
 #include <system_error>
 
 #include "lang/prompts.h"
 #include "util/atomic_file.h"
+#include "model/key_codes.h"
 #include "util/bytes.h"
 
 namespace keyloft {
@@ -78,6 +80,98 @@ std::u16string TextAt(std::span<const uint8_t> pool, uint32_t offset) {
   return {};
 }
 
+// Whether UTF-16 units are text a person wrote: surrogates in pairs, and,
+// where controlsAllowed is false, no control characters.
+bool IsCleanText(std::u16string_view text, bool controlsAllowed) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t u = text[i];
+    if (!controlsAllowed && (u < 0x20 || u == 0x7F)) return false;
+    if (u >= 0xD800 && u <= 0xDBFF) {
+      if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return false;
+      ++i;
+    } else if (u >= 0xDC00 && u <= 0xDFFF) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CanBeProduced(KeyCode key) { return KeyCodeToUsage(key).type != kUsageNone; }
+
+// What is wrong with one macro record, as the file holds it; empty when nothing.
+std::string MacroRecordDamage(std::span<const uint8_t, kMacroRecordBytes> raw) {
+  size_t nameUnits = 0;
+  while (nameUnits < kRecordNameUnits && GetU16(raw, 2 * nameUnits) != 0) ++nameUnits;
+  if (nameUnits == kRecordNameUnits) return "its name has no end";
+  const size_t steps = GetU16(raw, kRecordFieldsOffset + 8);
+  if (steps > kMaxMacroSteps) return "it claims " + std::to_string(steps) + " steps";
+  const MacroRecord m = ReadMacroRecord(raw);
+  if (m.name.empty() || !IsCleanText(m.name, false)) return "its name is not text";
+  if (m.cycles < kMinMacroCycles) return "it plays 0 times";
+  if (m.id < 1 || m.id > kMaxMacros) return "its number " + std::to_string(m.id) + " is out of range";
+  for (size_t s = 0; s < m.steps.size(); ++s) {
+    const MacroStep& step = m.steps[s];
+    if (step.state > kStepRelease || !CanBeProduced(step.key) || step.delay > kMaxImageDelayMs) {
+      return "step " + std::to_string(s + 1) + " is not a key press, release or pause";
+    }
+  }
+  return {};
+}
+
+// What is wrong with the body behind a header that passed: record types and
+// values, the macro records and the texts, and bytes the header does not
+// declare. Empty when nothing is. A checksum covers the header only, so a
+// damaged body shows only through values no program writes.
+std::string BodyDamage(std::span<const uint8_t> bytes, const HeaderCounts& counts) {
+  if (bytes.size() != counts.total) {
+    return std::to_string(bytes.size() - counts.total) + " bytes follow what the header declares";
+  }
+  std::vector<uint16_t> ids;
+  for (uint16_t m = 0; m < counts.macroCount; ++m) {
+    const auto raw = bytes.subspan(kRecordBlockBytes + size_t{m} * kMacroRecordBytes).first<kMacroRecordBytes>();
+    if (std::string why = MacroRecordDamage(raw); !why.empty()) return "macro " + std::to_string(m + 1) + ": " + why;
+    const uint16_t id = ReadMacroRecord(raw).id;
+    if (std::find(ids.begin(), ids.end(), id) != ids.end()) {
+      return "macro " + std::to_string(m + 1) + ": another macro has its number " + std::to_string(id);
+    }
+    ids.push_back(id);
+  }
+  ProfileRecordBlock block;
+  ReadRecordBlock(bytes.first<kRecordBlockBytes>(), block);
+  const size_t poolStart = kRecordBlockBytes + size_t{counts.macroCount} * kMacroRecordBytes;
+  const auto pool = bytes.subspan(poolStart, counts.textBytes);
+  for (size_t slot = 0; slot < kTextSlots; ++slot) {
+    const KeyAssignment& r = block.arrays[slot / kRecordsPerArray][slot % kRecordsPerArray];
+    bool fine = true;
+    switch (r.type) {
+      case kAssignDefault: case kAssignDisabled: case kAssignStopMacro:
+      case kAssignMacro:  // a macro that is gone plays the first one, as described for restored files
+        break;
+      case kAssignKey:
+        fine = r.value <= 0xFFFF && CanBeProduced(static_cast<KeyCode>(r.value));
+        break;
+      case kAssignMedia:
+        fine = r.value < kMediaCount;
+        break;
+      case kAssignFunction:
+        fine = r.value < kFunctionCount;
+        break;
+      case kAssignLaunch: case kAssignText: {
+        const std::u16string text = TextAt(pool, r.value);
+        fine = IsCleanText(text, r.type == kAssignText);  // a record without a text points past the pool
+        break;
+      }
+      default:
+        fine = false;
+    }
+    if (!fine) {
+      return "key record " + std::to_string(slot % kRecordsPerArray) + " of set " + std::to_string(slot / kRecordsPerArray + 1) +
+             " holds type " + std::to_string(r.type) + " with value " + std::to_string(r.value);
+    }
+  }
+  return {};
+}
+
 bool Decode(std::span<const uint8_t> bytes, ProfileData& profile) {
   HeaderCounts counts{GetU32(bytes, 8), GetU16(bytes, 14), GetU32(bytes, 16)};
   const uint64_t macroBytes = uint64_t{counts.macroCount} * kMacroRecordBytes;
@@ -121,12 +215,14 @@ bool WriteProfileFile(const std::filesystem::path& path, std::span<const uint8_t
   return ReplaceFileAtomically(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-int ValidateProfileFile(const std::filesystem::path& path, Prompts& prompts) {
+int ValidateProfileFile(const std::filesystem::path& path, Prompts& prompts, std::string* damage) {
   std::vector<uint8_t> bytes;
   int result = ReadFileChecked(path, bytes);
   if (result != kProfileFileValid) return result;
   HeaderCounts counts;
-  if (!HeaderPasses(bytes, bytes.size(), counts)) {
+  std::string why = HeaderPasses(bytes, bytes.size(), counts) ? BodyDamage(bytes, counts) : "its header is damaged";
+  if (!why.empty()) {
+    if (damage) *damage = std::move(why);
     prompts.NotifyFormatted("PROFILE_FORMAT_ERROR", std::string_view(path.native()));
     return kProfileFileRejected;
   }
@@ -137,7 +233,7 @@ bool LoadProfileFile(const std::filesystem::path& path, ProfileData& profile) {
   std::vector<uint8_t> bytes;
   if (ReadFileChecked(path, bytes) != kProfileFileValid) return false;
   HeaderCounts counts;
-  if (!HeaderPasses(bytes, bytes.size(), counts)) return false;
+  if (!HeaderPasses(bytes, bytes.size(), counts) || !BodyDamage(bytes, counts).empty()) return false;
   ProfileData loaded;
   if (!Decode(bytes, loaded)) return false;
   profile = std::move(loaded);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "model/profile_data.h"
@@ -22,12 +23,14 @@ enum ProfileFileCheck : int {
 };
 
 // Whether path holds an acceptable profile file. A header that fails its tests
-// (or declares more than the file holds) is shown as PROFILE_FORMAT_ERROR with
-// the path; the other refusals say nothing.
-int ValidateProfileFile(const std::filesystem::path& path, Prompts& prompts);
+// (or declares more than the file holds) or a damaged body (a value no program
+// writes, a macro record that does not hold together, bytes past what the
+// header declares) is shown as PROFILE_FORMAT_ERROR with the path, and damage
+// says what was found; the other refusals say nothing.
+int ValidateProfileFile(const std::filesystem::path& path, Prompts& prompts, std::string* damage = nullptr);
 
 // The model held in a valid file. False, with profile untouched, when the file
-// cannot be read. Texts come only from inside the pool.
+// cannot be read or is not valid. Texts come only from inside the pool.
 bool LoadProfileFile(const std::filesystem::path& path, ProfileData& profile);
 
 // Writes the model to path, atomically: on failure the old file stays. The

@@ -382,16 +382,22 @@ TEST_F(CtlTest, RestoreBringsBackABackupAndSavesTheKeyboardFirst) {
 
 TEST_F(CtlTest, ARejectedFileIsExitFourAndTouchesNothing) {
   StartKeyboard();
+  ASSERT_EQ(Ctl({"macro", "add", "Hello", "H+", "H-"}).exitCode, 0);
   ASSERT_EQ(Ctl({"backup", (root_ / "good.fwc").string()}).exitCode, 0);
   const std::string good = TempDir::ReadFile(root_ / "good.fwc");
   const auto junk = root_.Write("junk.fwc", "not a profile file");
   const auto cut = root_.Write("cut.fwc", good.substr(0, good.size() / 2));
+  // The header's checksum covers the header only: a body damaged behind it is found by its values.
+  std::string steps = good;
+  steps[32832 + 509] = '\x10';  // the first macro's step count, 2 + 4096
+  const auto damaged = root_.Write("damaged.fwc", steps);
   const std::string before = keyboard_->Dump();
-  for (const auto& path : {junk, cut, root_ / "missing.fwc"}) {
+  for (const auto& path : {junk, cut, damaged, root_ / "missing.fwc"}) {
     const RunResult r = Ctl({"restore", path.string()});
     EXPECT_EQ(r.exitCode, 4) << path;
     EXPECT_NE(r.err.find(path.string()), std::string::npos) << r.err;
   }
+  EXPECT_NE(Ctl({"restore", damaged.string()}).err.find("is damaged: macro 1: it claims 4098 steps"), std::string::npos);
   EXPECT_EQ(keyboard_->Dump(), before);
   EXPECT_FALSE(std::filesystem::exists(UserDataFolder()) &&
                std::any_of(std::filesystem::directory_iterator(UserDataFolder()), {},

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "device_fixture.h"
 #include "printers.h"
 #include "recording_prompts.h"
@@ -117,6 +119,79 @@ TEST_F(ProfileFiles, DamagedHeadersAreRefusedWithTheFormatMessage) {
   ProfileData untouched = TwoMacrosTwoTexts();
   EXPECT_FALSE(LoadProfileFile(dir_ / "bad.fwc", untouched));
   EXPECT_EQ(untouched.macros.size(), 2u);
+}
+
+// Behind a good header, values no program writes: the file is refused as a
+// damaged one, before anything could reach the keyboard, and says where.
+struct BodyDamageCase {
+  const char* name;
+  std::function<void(std::vector<uint8_t>&)> damage;
+  const char* found;
+};
+
+class DamagedBodies : public ProfileFiles, public ::testing::WithParamInterface<BodyDamageCase> {};
+
+constexpr size_t kSecondRecord = 64 + 5 * kAssignmentBytes;  // array 0, record 5
+constexpr size_t kFirstMacro = kRecordBlockBytes;
+constexpr size_t kSecondMacro = kRecordBlockBytes + kMacroRecordBytes;
+constexpr size_t kPool = kRecordBlockBytes + 2 * kMacroRecordBytes;
+
+void SetRecord(std::vector<uint8_t>& b, uint16_t type, uint32_t value) {
+  PutU16(b, kSecondRecord, type);
+  PutU32(b, kSecondRecord + 4, value);
+}
+
+TEST_P(DamagedBodies, AreRefusedAndSayWhere) {
+  ProfileData model = TwoMacrosTwoTexts();
+  auto bytes = Bytes(dir_.Read(Save(model).filename().string()));
+  GetParam().damage(bytes);
+  const auto path = dir_.Write("bad.fwc", std::string(bytes.begin(), bytes.end()));
+  std::string damage;
+  EXPECT_EQ(ValidateProfileFile(path, prompts_, &damage), kProfileFileRejected);
+  EXPECT_NE(damage.find(GetParam().found), std::string::npos) << damage;
+  EXPECT_EQ(prompts_.shown, std::vector<std::string>{"PROFILE_FORMAT_ERROR " + path.string()});
+  ProfileData untouched = TwoMacrosTwoTexts();
+  EXPECT_FALSE(LoadProfileFile(path, untouched));
+  EXPECT_EQ(untouched.macros.size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ProfileFiles, DamagedBodies,
+    ::testing::Values(
+        BodyDamageCase{"UnknownRecordType", [](auto& b) { SetRecord(b, 9, 0); }, "key record 5 of set 1 holds type 9"},
+        BodyDamageCase{"KeyNoKeyboardHas", [](auto& b) { SetRecord(b, kAssignKey, 0x1FFFF); }, "type 2 with value"},
+        BodyDamageCase{"MediaPastTheList", [](auto& b) { SetRecord(b, kAssignMedia, kMediaCount); }, "type 7"},
+        BodyDamageCase{"FunctionPastTheList", [](auto& b) { SetRecord(b, kAssignFunction, kFunctionCount); }, "type 8"},
+        BodyDamageCase{"LaunchPathWithAControl", [](auto& b) { PutU16(b, kPool + 2, 0x0007); }, "key record 30 of set 1"},
+        BodyDamageCase{"NameWithoutItsEnd",
+                       [](auto& b) { for (size_t u = 0; u < kRecordNameUnits; ++u) PutU16(b, kFirstMacro + 2 * u, u'x'); },
+                       "macro 1: its name has no end"},
+        BodyDamageCase{"NameWithAControl", [](auto& b) { PutU16(b, kFirstMacro + 2, 0x0001); }, "macro 1: its name is not text"},
+        BodyDamageCase{"NameWithALoneSurrogate", [](auto& b) { PutU16(b, kSecondMacro, 0xD800); }, "macro 2: its name is not text"},
+        BodyDamageCase{"MoreStepsThanAMacroHolds", [](auto& b) { PutU16(b, kFirstMacro + kRecordFieldsOffset + 8, 4001); },
+                       "macro 1: it claims 4001 steps"},
+        BodyDamageCase{"NoCycles", [](auto& b) { b[kFirstMacro + kRecordFieldsOffset] = 0; }, "macro 1: it plays 0 times"},
+        BodyDamageCase{"NumberOutOfRange", [](auto& b) { PutU16(b, kFirstMacro + kRecordFieldsOffset + 6, 101); },
+                       "macro 1: its number 101"},
+        BodyDamageCase{"TwoMacrosOneNumber", [](auto& b) { PutU16(b, kSecondMacro + kRecordFieldsOffset + 6, 1); },
+                       "macro 2: another macro has its number 1"},
+        BodyDamageCase{"StepNeitherPressNorRelease", [](auto& b) { PutU16(b, kSecondMacro + kRecordStepsOffset + 6, 2); },
+                       "macro 2: step 1"},
+        BodyDamageCase{"StepOfNoKey", [](auto& b) { PutU16(b, kFirstMacro + kRecordStepsOffset + 8 + 4, 0xFFFF); },
+                       "macro 1: step 2"},
+        BodyDamageCase{"BytesPastTheDeclaredEnd", [](auto& b) { b.push_back(0); }, "1 bytes follow"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// What the program itself writes passes, a text block's line breaks included.
+TEST_F(ProfileFiles, EverythingTheProgramWritesPasses) {
+  ProfileData model = TwoMacrosTwoTexts();
+  model.texts.bySlot[512 + 7] = u"two\nlines\t";
+  model.block.arrays[0][5] = {kAssignMedia, 0, static_cast<uint32_t>(kMediaCount - 1)};
+  model.block.arrays[0][6] = {kAssignFunction, 0, static_cast<uint32_t>(kFunctionCount - 1)};
+  model.block.arrays[0][7] = {kAssignMacro, 1, 9};  // a macro that is gone plays the first: not damage
+  model.macros[0].name = u"Grüße \U0001F600";
+  std::string damage;
+  EXPECT_EQ(ValidateProfileFile(Save(model), prompts_, &damage), kProfileFileValid) << damage;
 }
 
 TEST_F(ProfileFiles, ShortOrMissingFilesAreRefusedSilently) {
