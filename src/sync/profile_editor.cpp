@@ -98,6 +98,7 @@ EditResult ProfileEditor::AssignKey(int profile, KeyCode key, const KeyAction& a
   if (result != EditResult::Ok) return result;
   // Apply writes the active profile's key map; another profile goes with all three.
   if (profile != device_.activeProfileCache) workspace_.SetWriteAll(true);
+  workspace_.NoteEditedProfile(profile);
   Changed();
   return EditResult::Ok;
 }

@@ -61,9 +61,19 @@ class ProfileWorkspace {
     pending_ = true;
   }
   // Nothing pending any more; with a count from Edits(), only if no change came since.
-  void ClearPending() { pending_ = false; }
+  void ClearPending() {
+    pending_ = false;
+    editedProfile_ = -1;
+  }
   void ClearPendingIfUnchangedSince(uint64_t edits) {
-    if (edits_ == edits) pending_ = false;
+    if (edits_ == edits) ClearPending();
+  }
+  // The profile whose key map the pending changes are in (-1: none, the
+  // macros only); changes in another go with the write-all flag.
+  int EditedProfile() const { return editedProfile_; }
+  void NoteEditedProfile(int profile) {
+    if (editedProfile_ < 0) editedProfile_ = profile;
+    else if (editedProfile_ != profile) writeAll_ = true;
   }
   // The next save writes the key maps of all three profiles.
   bool WriteAll() const { return writeAll_; }
@@ -78,6 +88,7 @@ class ProfileWorkspace {
   std::atomic<bool> pending_{false};
   std::atomic<uint64_t> edits_{0};
   std::atomic<bool> writeAll_{false};
+  std::atomic<int> editedProfile_{-1};
 };
 
 }  // namespace keyloft

@@ -87,6 +87,33 @@ void SyncEngine::TakeReadBack(DevResult read, ProfileData&& image, bool keepAppl
   if (!keepApply) SetPending(false);
 }
 
+void SyncEngine::ReadBackUnderPendingChanges() {
+  userData_.EnsureUserDataFolder();
+  StopRecordingAndSay();
+  ProfileData image;
+  // The working file takes the keyboard's content, so discarding the changes
+  // goes back to it; the model keeps the changes. A keyboard that does not
+  // answer leaves the model as it was: it is the user's, not the defaults.
+  if (ReadIntoWorkingFile(image) == DevResult::Ok && !workspace_.WriteAll()) {
+    const int edited = workspace_.EditedProfile();
+    workspace_.Edit([&](ProfileData& working) {
+      for (size_t p = 0; p < kProfiles; ++p) {
+        if (static_cast<int>(p) == edited) continue;
+        working.block.arrays[p] = image.block.arrays[p];
+        for (size_t r = 0; r < kRecordsPerArray; ++r) {
+          const size_t slot = p * kRecordsPerArray + r;
+          working.texts.bySlot[slot] = std::move(image.texts.bySlot[slot]);
+        }
+      }
+    });
+    // Apply writes the active profile's key map: the changes were made in
+    // another, so all three go.
+    if (edited >= 0 && edited != GetActiveProfile(device_, channel_)) workspace_.SetWriteAll(true);
+  }
+  ports_.keys.RedrawKeys();
+  ports_.editing.SetApplyEnabled(true);
+}
+
 DevResult SyncEngine::ReadIntoWorkingFile(ProfileData& image) {
   DevResult read = DevResult::NoReply;
   if (GetActiveProfile(device_, channel_) >= 0) read = ReadOnboardProfiles(image);
@@ -178,7 +205,11 @@ void SyncEngine::MarkActiveProfile() {
 void SyncEngine::OnConnected() {
   // Part of what the device link began: a keyboard found silent stays so.
   DeviceSequence sequence(device_, DeviceSequence::Continue);
-  [[maybe_unused]] DevResult read = LoadOnboardProfiles(false);  // the defaults when it fails
+  if (workspace_.Pending()) {
+    ReadBackUnderPendingChanges();
+  } else {
+    [[maybe_unused]] DevResult read = LoadOnboardProfiles(false);  // the defaults when it fails
+  }
   MarkActiveProfile();
   [[maybe_unused]] DevResult lit = lighting_.SyncOnConnect();  // refreshes the panel and the base flags itself
   ports_.shell.KeyboardConnected();

@@ -115,6 +115,9 @@ class SyncEngine {
   // A read-back's image (or, when read failed, the defaults) into the working
   // model, shown; nothing pending afterwards unless keepApply.
   void TakeReadBack(DevResult read, ProfileData&& image, bool keepApply);
+  // The keyboard came back while changes it never took were pending: they
+  // stay, and stay pending; the profiles they are not in are read back.
+  void ReadBackUnderPendingChanges();
   void StopRecordingAndSay();
   void SetPending(bool pending);
 

@@ -268,6 +268,64 @@ TEST_F(SyncTest, Apply) {
   EXPECT_TRUE(core.Workspace().Pending());
 }
 
+// An Apply the cable cuts short: the changes stay the user's and stay pending
+// across the return, which reads the profiles they are not in; the next Apply
+// writes them. (They were once replaced by the read-back, and Apply closed.)
+TEST_F(SyncTest, ChangesTheKeyboardNeverTookSurviveItsReturn) {
+  constexpr KeyCode kA = 0x01E, kB = 0x030, kC = 0x02E, kD = 0x020;
+  KeyloftCore& core = Core();
+  auto record = [&](int profile, KeyCode key) {
+    return core.Workspace().Read([&](const ProfileData& w) {
+      return w.block.arrays[static_cast<size_t>(profile)][KeyCodeToIndex(key)];
+    });
+  };
+  auto apply = [&] {
+    ApplyOutcome applied;
+    OnUiThread([&] { applied = core.Editor().Apply(); });
+    return applied.result;
+  };
+  ASSERT_EQ(core.Editor().AssignKey(0, kA, KeyAction::Key(kB)), EditResult::Ok);
+  ASSERT_EQ(apply(), ApplyResult::Applied);
+  {
+    // Meanwhile another program gives profile 2 what profile 1 holds.
+    test::TestDevice other(keyboard_.Config(), keyboard_.LockFolder());
+    ASSERT_TRUE(test::ConnectDirectly(other));
+    CommandChannel channel(other);
+    std::vector<uint8_t> keyMap(other.keyMapBytes);
+    ASSERT_EQ(channel.DevReadKeyMap(keyMap, 0), DevResult::Ok);
+    ASSERT_EQ(channel.DevBegin(), DevResult::Ok);
+    ASSERT_EQ(channel.DevWriteKeyMap(keyMap, 1), DevResult::Ok);
+    ASSERT_EQ(channel.DevEnd(), DevResult::Ok);
+  }
+
+  ASSERT_EQ(core.Editor().AssignKey(0, kC, KeyAction::Key(kD)), EditResult::Ok);
+  uint16_t id = 0;
+  ASSERT_EQ(core.Editor().AddMacro("Dash", {{10, kA, kStepPress}, {0, kA, kStepRelease}}, 1, &id), EditResult::Ok);
+  ASSERT_EQ(keyboard_.Control("unplug-after 6"), "ok");  // inside the macro area's write
+  EXPECT_EQ(apply(), ApplyResult::WriteFailed);
+  ASSERT_TRUE(WaitUntil([&] { return ui_.Saw("shell removed"); }));
+  ui_.ClearLog();
+  ASSERT_EQ(keyboard_.Control("plug"), "ok");
+  ASSERT_TRUE(WaitUntil([&] { return ui_.Saw("shell connected"); }, 5s));
+
+  EXPECT_TRUE(core.Workspace().Pending());
+  EXPECT_TRUE(ui_.applyEnabled);
+  EXPECT_EQ(record(0, kC), (KeyAssignment{kAssignKey, 0, kD}));  // the change, still to write
+  EXPECT_EQ(record(1, kA), (KeyAssignment{kAssignKey, 0, kB}));  // profile 2 as the keyboard holds it now
+  ASSERT_EQ(core.Editor().Macros().size(), 1u);
+
+  ASSERT_EQ(apply(), ApplyResult::Applied);
+  EXPECT_FALSE(core.Workspace().Pending());
+  DevResult read = DevResult::NoReply;
+  OnUiThread([&] { read = core.Sync().LoadOnboardProfiles(false); });
+  ASSERT_EQ(read, DevResult::Ok);
+  EXPECT_EQ(record(0, kC), (KeyAssignment{kAssignKey, 0, kD}));
+  EXPECT_EQ(record(0, kA), (KeyAssignment{kAssignKey, 0, kB}));
+  EXPECT_EQ(record(1, kA), (KeyAssignment{kAssignKey, 0, kB}));
+  ASSERT_EQ(core.Editor().Macros().size(), 1u);
+  EXPECT_EQ(core.Editor().Macros()[0].name, u"Dash");
+}
+
 // A keyboard that stops answering costs one command's retries, not every
 // command's: the rest of the sequence sends nothing, and what touches only the
 // program still happens.
