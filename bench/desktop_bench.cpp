@@ -470,6 +470,7 @@ void MeasureStalls(const std::filesystem::path& home, int previewSeconds) {
   Paths paths;
   paths.programFolder = ExecutableFolder();
   paths.dataHome = home / "data-stall";
+  paths.stateHome = home / "state-stall";
   paths.configHome = home / "config-stall";
   paths.runtimeFolder = home / "run-stall";
 

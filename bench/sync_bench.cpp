@@ -132,6 +132,7 @@ int Run(int latencyMs) {
   Paths paths;
   paths.programFolder = ExecutableFolder();
   paths.dataHome = home / "data";
+  paths.stateHome = home / "state";
   paths.configHome = home / "config";
   paths.runtimeFolder = home;
   const int result = Measure(paths, home, latencyMs);

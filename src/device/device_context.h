@@ -82,6 +82,9 @@ struct DeviceContext {
   // How long an exchange waits for another program to finish its turn.
   std::chrono::milliseconds keyboardWait{kKeyboardWaitMs};
   std::filesystem::path lockFolder;
+  // Where a write of the macro area and key maps notes what it writes until
+  // its bracket closes (store/write_journal.h); none when empty.
+  std::filesystem::path journalFolder;
 
   // Under exchangeLock. False when another program kept the keyboard past
   // keyboardWait (the sequence then sends nothing more: keyboardInUse).

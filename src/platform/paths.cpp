@@ -46,16 +46,20 @@ Paths Paths::FromEnvironment(const std::function<const char*(const char*)>& gete
   if (p.programFolder.empty()) p.programFolder = ExecutableFolder();
   p.dataHome = AbsoluteOrEmpty(getenv("XDG_DATA_HOME"));
   p.configHome = AbsoluteOrEmpty(getenv("XDG_CONFIG_HOME"));
-  if (p.dataHome.empty() || p.configHome.empty()) {
+  p.stateHome = AbsoluteOrEmpty(getenv("XDG_STATE_HOME"));
+  if (p.dataHome.empty() || p.configHome.empty() || p.stateHome.empty()) {
     auto home = HomeFolder(getenv);
     if (p.dataHome.empty()) p.dataHome = home / ".local" / "share";
     if (p.configHome.empty()) p.configHome = home / ".config";
+    if (p.stateHome.empty()) p.stateHome = home / ".local" / "state";
   }
   p.runtimeFolder = AbsoluteOrEmpty(getenv("XDG_RUNTIME_DIR"));
   return p;
 }
 
 std::filesystem::path UserDataFolder(const Paths& paths) { return paths.dataHome / kProductFolderName; }
+
+std::filesystem::path StateFolder(const Paths& paths) { return paths.stateHome / "keyloft"; }
 
 std::filesystem::path SettingsFolder(const Paths& paths) { return paths.configHome / kProductFolderName; }
 

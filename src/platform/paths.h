@@ -16,6 +16,7 @@ struct Paths {
   std::filesystem::path programFolder;  // KEYLOFT_PROGRAM_DIR, else the folder of /proc/self/exe
   std::filesystem::path dataHome;       // XDG_DATA_HOME, else ~/.local/share
   std::filesystem::path configHome;     // XDG_CONFIG_HOME, else ~/.config
+  std::filesystem::path stateHome;      // XDG_STATE_HOME, else ~/.local/state
   std::filesystem::path runtimeFolder;  // XDG_RUNTIME_DIR; empty when the session has none
 
   // Reads the process environment.
@@ -26,6 +27,10 @@ struct Paths {
 
 // The per-user folder for profiles, lighting schemes and lykb.ini.
 std::filesystem::path UserDataFolder(const Paths& paths);
+
+// The per-user folder of what the program notes for itself across runs (the
+// journal of a write to the keyboard): the state folder's "keyloft".
+std::filesystem::path StateFolder(const Paths& paths);
 
 // The folder of the settings that stand in for the application's registry key.
 std::filesystem::path SettingsFolder(const Paths& paths);

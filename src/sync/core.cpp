@@ -31,7 +31,9 @@ KeyloftCore::KeyloftCore(const Paths& paths, HidTransportConfig transport, CoreP
       editor_(device_, *workspace_, sync_, lighting_, lang_, model_, ui_),
       monitor_(device_, *this, options.startedHidden, options.timing),
       listener_(transport, DeviceIdentities(KeyboardModels()), *this),
-      listen_(options.listen) {}
+      listen_(options.listen) {
+  if (paths.stateHome.is_absolute()) device_.journalFolder = StateFolder(paths);
+}
 
 KeyloftCore::~KeyloftCore() { Stop(); }
 

@@ -5,6 +5,8 @@
 #include "device/connection.h"
 #include "model/key_assignments.h"
 #include "store/profile_file.h"
+#include "store/write_journal.h"
+#include "sync/save_to_keyboard.h"
 #include "sync/lighting_view.h"
 #include "util/bytes.h"
 #include "util/text.h"
@@ -85,6 +87,25 @@ void SyncEngine::TakeReadBack(DevResult read, ProfileData&& image, bool keepAppl
   });
   ports_.keys.RedrawKeys();
   if (!keepApply) SetPending(false);
+}
+
+void SyncEngine::FinishInterruptedWrite() {
+  const std::filesystem::path file = JournalFileOf(device_);
+  std::error_code ec;
+  if (file.empty() || !std::filesystem::exists(file, ec)) return;
+  // Asked inside this sequence's turn at the keyboard: a program that is
+  // writing holds the turn until its write is done and its journal gone.
+  InfoBlock info;
+  if (channel_.DevReadInfo(info.bytes) != DevResult::Ok || !std::filesystem::exists(file, ec)) return;
+  const std::optional<WriteJournal> journal = LoadWriteJournal(file);
+  DevResult written = DevResult::WriteFailed;
+  if (journal) {
+    bool begun = false;
+    written = WriteMacrosAndKeyMaps(channel_, journal->macroImage, journal->keyMaps, &begun);
+    if (begun && (written == DevResult::NoReply || written == DevResult::WriteFailed)) return;
+  }
+  RemoveWriteJournal(file);
+  ports_.prompts.Notify(written == DevResult::Ok ? "MAIN_WRITE_FINISHED" : "MAIN_WRITE_NOT_FINISHED");
 }
 
 void SyncEngine::ReadBackUnderPendingChanges() {
@@ -205,6 +226,7 @@ void SyncEngine::MarkActiveProfile() {
 void SyncEngine::OnConnected() {
   // Part of what the device link began: a keyboard found silent stays so.
   DeviceSequence sequence(device_, DeviceSequence::Continue);
+  FinishInterruptedWrite();
   if (workspace_.Pending()) {
     ReadBackUnderPendingChanges();
   } else {

@@ -118,6 +118,10 @@ class SyncEngine {
   // The keyboard came back while changes it never took were pending: they
   // stay, and stay pending; the profiles they are not in are read back.
   void ReadBackUnderPendingChanges();
+  // A write to this keyboard that was cut short (its journal is still there)
+  // is written again, before anything is read from the keyboard, and the user
+  // told; a keyboard that stops answering again leaves it for next time.
+  void FinishInterruptedWrite();
   void StopRecordingAndSay();
   void SetPending(bool pending);
 

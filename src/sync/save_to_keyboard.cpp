@@ -7,8 +7,26 @@
 #include "device/connection.h"
 #include "model/key_assignments.h"
 #include "model/macros.h"
+#include "store/write_journal.h"
 
 namespace keyloft {
+
+std::filesystem::path JournalFileOf(DeviceContext& device) {
+  if (device.journalFolder.empty()) return {};
+  return WriteJournalFile(device.journalFolder, device.commandLink.Info().vendorId, device.commandLink.Info().productId);
+}
+
+DevResult WriteMacrosAndKeyMaps(CommandChannel& channel, std::span<const uint8_t> macroImage,
+                                std::span<const std::pair<int, std::vector<uint8_t>>> keyMaps, bool* begun) {
+  DevResults results;
+  results.Add(channel.DevBegin());
+  if (begun) *begun = results.Ok();
+  results.Add(channel.DevWriteMacros(macroImage));
+  for (const auto& [profile, image] : keyMaps) results.Add(channel.DevWriteKeyMap(image, profile));
+  // A bracket the keyboard never saw closed is no finished write.
+  results.Add(channel.DevEnd());
+  return results.First();
+}
 
 SaveOutcome SaveToKeyboard(ProfileWorkspace& workspace, DeviceContext& device, CommandChannel& channel,
                            Prompts& prompts, bool allProfiles) {
@@ -59,13 +77,19 @@ SaveOutcome SaveToKeyboard(ProfileWorkspace& workspace, DeviceContext& device, C
           const auto& records = upload.block.arrays[active >= 0 && active < 3 ? static_cast<size_t>(active) : 0];
           keyMaps.emplace_back(active, EncodeKeyMapImage(records, defaultImage, upload.macros));
         }
-        DevResults results;
-        results.Add(channel.DevBegin());
-        results.Add(channel.DevWriteMacros(macroImage));
-        for (const auto& [profile, image] : keyMaps) results.Add(channel.DevWriteKeyMap(image, profile));
-        // A bracket the keyboard never saw closed is no finished write.
-        results.Add(channel.DevEnd());
-        outcome.device = results.First();
+        // Noted first, so a write cut short is finished at the next connection
+        // instead of its torn content being read as the keyboard's.
+        const std::filesystem::path journal = JournalFileOf(device);
+        if (!journal.empty()) {
+          [[maybe_unused]] bool noted = SaveWriteJournal(journal, {device.commandLink.Info().vendorId,
+                                                                    device.commandLink.Info().productId, macroImage, keyMaps});
+        }
+        bool begun = false;
+        outcome.device = WriteMacrosAndKeyMaps(channel, macroImage, keyMaps, &begun);
+        // Only a write the keyboard stopped answering in the middle of is left
+        // to finish: one done, refused by a keyboard that answers, or never begun is not.
+        const bool cutShort = begun && (outcome.device == DevResult::NoReply || outcome.device == DevResult::WriteFailed);
+        if (!journal.empty() && !cutShort) RemoveWriteJournal(journal);
       });
 
   if (!fits) {

@@ -2,6 +2,11 @@
 // working model, its macro image and key map(s), and one begin/end bracket.
 #pragma once
 
+#include <filesystem>
+#include <span>
+#include <utility>
+#include <vector>
+
 #include "device/command_protocol.h"
 #include "device/device_context.h"
 #include "lang/prompts.h"
@@ -30,5 +35,12 @@ struct SaveOutcome {
 // EXTRA_PROFILE_SPACE_TIGHT after a write that left the names out.
 SaveOutcome SaveToKeyboard(ProfileWorkspace& workspace, DeviceContext& device, CommandChannel& channel,
                            Prompts& prompts, bool allProfiles);
+
+// The macro image and key maps in one bracket; the first failure. begun: the
+// bracket's begin was taken, so what followed may have reached the keyboard.
+DevResult WriteMacrosAndKeyMaps(CommandChannel& channel, std::span<const uint8_t> macroImage,
+                                std::span<const std::pair<int, std::vector<uint8_t>>> keyMaps, bool* begun = nullptr);
+// The journal file of the connected keyboard; empty when the program keeps none.
+std::filesystem::path JournalFileOf(DeviceContext& device);
 
 }  // namespace keyloft

@@ -88,6 +88,7 @@ class AppWorld {
     ::chmod((root_ / "run").c_str(), 0700);
     paths_.programFolder = KEYLOFT_ASSETS_DIR;
     paths_.dataHome = root_ / "data";
+    paths_.stateHome = root_ / "state";
     paths_.configHome = root_ / "config";
     paths_.runtimeFolder = root_ / "run";
   }

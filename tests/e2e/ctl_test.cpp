@@ -7,6 +7,7 @@
 #include <array>
 #include <cctype>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -599,6 +600,48 @@ TEST_F(CtlTest, TwoWritersAtOnceLoseNothing) {
       EXPECT_NE(assignments.find(line), std::string::npos) << line << "in\n" << assignments;
     }
   }
+}
+
+// The cable pulled at each point of a macro add in turn. Whatever the point,
+// the next command finds the keyboard holding the old macros or the new ones,
+// whole, never a mix, and what it holds agrees with what was said: a failed add
+// whose macro is there was finished, and the command that finished it says so.
+TEST_F(CtlTest, AnAddCutShortAnywhereLeavesOldOrNewAndSaysWhich) {
+  const std::vector<std::string> addNew = [] {
+    std::vector<std::string> words = {"macro", "add", "New"};
+    for (int i = 0; i < 150; ++i) words.insert(words.end(), {"A+", "A-"});
+    return words;
+  }();
+  bool finishedOnce = false;
+  for (int n = 1;; n += 3) {
+    SCOPED_TRACE("unplugged at command " + std::to_string(n));
+    keyboard_.reset();
+    StartKeyboard();
+    ASSERT_EQ(Ctl({"macro", "add", "Old", "B+", "B-"}).exitCode, 0);
+    ASSERT_EQ(keyboard_->Ctl({"unplug-after", std::to_string(n)}).out, "ok\n");
+    const RunResult added = Ctl(addNew);
+    if (added.exitCode == 0) break;  // done before the cable went: every point has been tried
+    ASSERT_EQ(keyboard_->Ctl({"plug"}).out, "ok\n");
+    const RunResult listed = Ctl({"--json", "macros"});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    const auto doc = ParseJson(listed.out);
+    ASSERT_TRUE(doc);
+    std::map<std::string, long long> steps;
+    for (const JsonValue& m : (*doc)["macros"].items) steps[m["name"].text] = m["steps"].Int();
+    EXPECT_EQ(steps["Old"], 2);
+    const bool finished = listed.err.find("It has been finished now") != std::string::npos;
+    finishedOnce = finishedOnce || finished;
+    if (steps.count("New")) {
+      EXPECT_EQ(steps["New"], 300);
+      EXPECT_TRUE(added.exitCode == 0 || finished) << added.err << listed.err;
+    } else {
+      EXPECT_NE(added.exitCode, 0);
+      EXPECT_FALSE(finished);
+    }
+    EXPECT_EQ(steps.size(), steps.count("New") ? 2u : 1u);
+    ASSERT_LT(n, 400) << "the add never got through";
+  }
+  EXPECT_TRUE(finishedOnce) << "no point of the write was cut";
 }
 
 // The keyboard refuses the macro area's write and takes the rest: the macro

@@ -24,6 +24,7 @@ class CoreWorld {
   explicit CoreWorld(std::filesystem::path assets, int model = 1) : keyboard_(model) {
     paths_.programFolder = std::move(assets);
     paths_.dataHome = home_ / "data";
+    paths_.stateHome = home_ / "state";
     paths_.configHome = home_ / "config";
     paths_.runtimeFolder = keyboard_.LockFolder();
   }

@@ -326,6 +326,38 @@ TEST_F(SyncTest, ChangesTheKeyboardNeverTookSurviveItsReturn) {
   EXPECT_EQ(core.Editor().Macros()[0].name, u"Dash");
 }
 
+// A write cut short leaves the macro area torn; its journal has it finished at
+// the return, before anything is read, and the user is told.
+TEST_F(SyncTest, AWriteCutShortIsFinishedAtTheReturn) {
+  KeyloftCore& core = Core();
+  const std::filesystem::path journal = Home() / "state" / "keyloft" / "write-journal-0c45-652f";
+  uint16_t id = 0;
+  ASSERT_EQ(core.Editor().AddMacro("Dash", std::vector<MacroStep>(300, {10, 0x01E, kStepPress}), 1, &id), EditResult::Ok);
+  ASSERT_EQ(keyboard_.Control("unplug-after 12"), "ok");  // the macro area is 1.2 KB: 22 chunks
+  ApplyOutcome applied;
+  OnUiThread([&] { applied = core.Editor().Apply(); });
+  ASSERT_EQ(applied.result, ApplyResult::WriteFailed);
+  EXPECT_TRUE(std::filesystem::exists(journal));
+  ASSERT_TRUE(WaitUntil([&] { return ui_.Saw("shell removed"); }));
+  ui_.ClearLog();
+  keyboard_.ClearTrace();
+  ASSERT_EQ(keyboard_.Control("plug"), "ok");
+  ASSERT_TRUE(WaitUntil([&] { return ui_.Saw("shell connected"); }, 5s));
+
+  EXPECT_TRUE(ui_.Saw("notify MAIN_WRITE_FINISHED"));
+  EXPECT_FALSE(std::filesystem::exists(journal));
+  // Written before the keyboard's content was read.
+  const std::vector<uint8_t> sent = CommandNumbers();
+  const auto firstWrite = std::find(sent.begin(), sent.end(), CMD_WRITE_MACROS);
+  const auto firstKeyMapRead = std::find(sent.begin(), sent.end(), CMD_READ_KEYMAP);
+  EXPECT_LT(firstWrite, firstKeyMapRead);
+  // What the keyboard holds now is the whole macro.
+  OnUiThread([&] { ASSERT_EQ(core.Sync().LoadOnboardProfiles(false), DevResult::Ok); });
+  ASSERT_EQ(core.Editor().Macros().size(), 1u);
+  EXPECT_EQ(core.Editor().Macros()[0].name, u"Dash");
+  EXPECT_EQ(core.Editor().Macros()[0].steps.size(), 300u);
+}
+
 // A keyboard that stops answering costs one command's retries, not every
 // command's: the rest of the sequence sends nothing, and what touches only the
 // program still happens.
