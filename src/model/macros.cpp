@@ -59,6 +59,8 @@ DeviceKeyItem StepItem(KeyCode key) {
 std::array<uint8_t, 4> EncodeMacroStep(const MacroStep& step) {
   DeviceKeyItem item = StepItem(step.key);
   uint32_t units = std::min(step.delay, kMaxImageDelayMs) / 10;
+  // A pause shorter than the keyboard's 10 ms step is kept as its shortest, not dropped.
+  if (units == 0 && step.delay > 0) units = 1;
   uint16_t word = static_cast<uint16_t>((units & 0x0FFF) | (item.category & 0x7) << 12);
   if (step.state != kStepRelease) word |= 0x8000;
   return {static_cast<uint8_t>(word & 0xFF), static_cast<uint8_t>(word >> 8), item.data1, item.data2};

@@ -57,7 +57,9 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase{{1234, 0x01D, kStepPress}, {0x7B, 0xA0, 0x01, 0x01}, {1230, 0x01D, kStepPress}},
         StepCase{{0, 0x162, kStepPress}, {0x00, 0x90, 0x05, 0xFF}, {0, 0x162, kStepPress}},  // wheel down
         StepCase{{0, 0x162, kStepRelease}, {0x00, 0x10, 0x05, 0xFF}, {0, 0x162, kStepRelease}},
-        StepCase{{9, 0x01E, kStepPress}, {0x00, 0xA0, 0x02, 0x04}, {0, 0x01E, kStepPress}},
+        // A pause under the 10 ms step is kept as the shortest, not dropped; longer ones are cut to the step.
+        StepCase{{9, 0x01E, kStepPress}, {0x01, 0xA0, 0x02, 0x04}, {10, 0x01E, kStepPress}},
+        StepCase{{19, 0x01E, kStepPress}, {0x01, 0xA0, 0x02, 0x04}, {10, 0x01E, kStepPress}},
         StepCase{{40000, 0x01E, kStepPress}, {0xA0, 0xAF, 0x02, 0x04}, {40000, 0x01E, kStepPress}},
         // Beyond what a word holds: clamped, never wrapped to a short pause.
         StepCase{{60000, 0x01E, kStepPress}, {0xFF, 0xAF, 0x02, 0x04}, {40950, 0x01E, kStepPress}},
