@@ -99,7 +99,17 @@ void Application::startCompanion() {
 void Application::openMainWindow() {
   if (stopped_) return;
   if (core_->Monitor().ReportedConnection() != 1) {
-    showNotice(QString::fromStdString(core_->Lang().GetText("MAIN_NO_DEVICE_PROMPT")));
+    // Each start of keyloft asks this copy to open: one box says it, however often.
+    if (noKeyboardBox_) {
+      noKeyboardBox_->raise();
+      noKeyboardBox_->activateWindow();
+      return;
+    }
+    QMessageBox box(QMessageBox::Information, Caption(),
+                    QString::fromStdString(core_->Lang().GetText("MAIN_NO_DEVICE_PROMPT")), QMessageBox::Ok,
+                    window_->isVisible() ? window_.get() : nullptr);
+    noKeyboardBox_ = &box;
+    box.exec();
     return;
   }
   awaitingPaint_ = !window_->isVisible();

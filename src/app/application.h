@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QObject>
+#include <QMessageBox>
 #include <QPointer>
 #include <filesystem>
 #include <memory>
@@ -99,6 +100,8 @@ class Application : public QObject, private DesktopShell {
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<Tray> tray_;
   QPointer<AboutBox> about_;
+  // The "no keyboard" box while it is shown: asked again, it is raised, not stacked.
+  QPointer<QMessageBox> noKeyboardBox_;
   bool trayShown_ = false;
   bool stopped_ = false;
   bool awaitingPaint_ = false;
