@@ -210,8 +210,10 @@ void MainWindow::refreshProfileCaption() {
 }
 
 void MainWindow::profileClicked(int profile) {
-  runner_.run([this, profile] { return core_.Sync().ProfileButton(profile); }, [](DevResult) {
-    // The buttons follow what the keyboard took (MarkProfileButton).
+  // The buttons follow what the keyboard took (MarkProfileButton); a keyboard
+  // that did not take it is said, as for every other click.
+  runner_.run([this, profile] { return core_.Sync().ProfileButton(profile); }, [this](DevResult result) {
+    if (result != DevResult::Ok) QMessageBox::warning(this, text("MAIN_CAPTION"), text("MAIN_KEYBOARD_FAILED"));
   });
 }
 

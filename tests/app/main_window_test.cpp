@@ -134,6 +134,13 @@ class MainWindowTest : public QObject {
     QVERIFY(world_->WaitIdle());
     QCOMPARE(Count(world_->Trace().CommandNumbers(), CMD_WRITE_INFO), 0);
     QCOMPARE(world_->ActiveProfileOnKeyboard(), 1);
+
+    // A keyboard that stopped answering: the click says so, and the mark stays where it was.
+    QVERIFY(world_->Ctl("silent on").starts_with("ok"));
+    MessageBoxes boxes;
+    Button("FUNC_PROFILE3")->click();
+    QTRY_COMPARE(boxes.texts(), QStringList{Text("MAIN_KEYBOARD_FAILED")});
+    QVERIFY(!Button("FUNC_PROFILE3")->isTicked());
   }
 
   void followsAProfileChosenOnTheKeyboard() {
