@@ -154,6 +154,40 @@ MacroList DecodeMacroImage(std::span<const uint8_t> image, std::u16string_view n
   return list;
 }
 
+std::string MacroImageDamage(std::span<const uint8_t> image) {
+  uint16_t size = 0, count = 0;
+  if (!ReadMacroImageHeader(image, size, count)) return "it has no macro header";
+  if (size != image.size()) return "it declares " + std::to_string(size) + " bytes";
+  if (count > kMaxMacros) return "it claims " + std::to_string(count) + " macros";
+  const uint16_t namesFlag = GetU16(image, 6);
+  if (namesFlag > 1) return "its names flag is " + std::to_string(namesFlag);
+  size_t expected = kMacroImageHeaderBytes + 2 * size_t{count};
+  if (expected > image.size()) return "its table of macros runs past its end";
+  for (size_t i = 0; i < count; ++i) {
+    const std::string which = "macro " + std::to_string(i + 1) + ": ";
+    const size_t at = GetU16(image, kMacroImageHeaderBytes + 2 * i);
+    if (at != expected || at + kBlockHeaderBytes > image.size()) return which + "it does not start where the one before ends";
+    const size_t steps = GetU16(image, at);
+    const size_t nameChars = image[at + 3];
+    if (steps > kMaxMacroSteps) return which + "it claims " + std::to_string(steps) + " steps";
+    if (nameChars > 0 && namesFlag == 0) return which + "it has a name in an image without names";
+    if (nameChars > kMaxMacroNameChars) return which + "its name is too long";
+    const size_t end = at + kBlockHeaderBytes + kStepBytes * steps + 2 * nameChars;
+    if (end > image.size()) return which + "it runs past the image's end";
+    for (size_t c = 0; c < nameChars; ++c) {
+      const char16_t unit = static_cast<char16_t>(GetU16(image, end - 2 * nameChars + 2 * c));
+      const bool high = unit >= 0xD800 && unit <= 0xDBFF, low = unit >= 0xDC00 && unit <= 0xDFFF;
+      const bool nextLow = c + 1 < nameChars && GetU16(image, end - 2 * nameChars + 2 * (c + 1)) >= 0xDC00 &&
+                           GetU16(image, end - 2 * nameChars + 2 * (c + 1)) <= 0xDFFF;
+      if (unit < 0x20 || unit == 0x7F || low || (high && !nextLow)) return which + "its name is not text";
+      if (high) ++c;
+    }
+    expected = end;
+  }
+  if (expected != image.size()) return std::to_string(image.size() - expected) + " bytes follow its last macro";
+  return {};
+}
+
 uint16_t FindMacroPosition(const MacroList& list, uint16_t id) {
   for (size_t i = 0; i < list.size(); ++i) {
     if (list[i].id == id) return static_cast<uint16_t>(i);

@@ -79,6 +79,13 @@ bool ReadMacroImageHeader(std::span<const uint8_t> header, uint16_t& size, uint1
 // 249 characters are taken.
 MacroList DecodeMacroImage(std::span<const uint8_t> image, std::u16string_view namePrefix);
 
+// What is wrong with an image read from the keyboard, empty when it holds
+// together as a write leaves it: its declared size is what was read, at most
+// 100 macros, the blocks follow each other without gap or overlap up to that
+// size, each within 4000 steps, names only where the names flag says so, and
+// names are text. A write cut short leaves a mix that fails these.
+std::string MacroImageDamage(std::span<const uint8_t> image);
+
 // One step as the image stores it, and back.
 std::array<uint8_t, 4> EncodeMacroStep(const MacroStep& step);
 MacroStep DecodeMacroStep(std::span<const uint8_t, 4> bytes);

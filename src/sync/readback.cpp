@@ -56,7 +56,14 @@ DevResult SyncEngine::ReadOnboardProfiles(ProfileData& image) {
     DecodeKeyMapImage(std::span(keyMaps[p]).first(keyMapBytes), std::span(defaults).first(keyMapBytes),
                       image.block.arrays[p]);
   }
-  if (!macroArea.empty()) image.macros = DecodeMacroImage(macroArea, Utf8ToUtf16(lang_.GetText("MACRO_NEW_PREFIX")));
+  if (!macroArea.empty()) {
+    if (MacroImageDamage(macroArea).empty()) {
+      image.macros = DecodeMacroImage(macroArea, Utf8ToUtf16(lang_.GetText("MACRO_NEW_PREFIX")));
+    } else {
+      // A torn area is said, not taken: what it decodes to is no one's macros.
+      ports_.prompts.Notify("MAIN_MACROS_DAMAGED");
+    }
+  }
   return DevResult::Ok;
 }
 

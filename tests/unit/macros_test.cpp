@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "util/bytes.h"
@@ -180,6 +181,68 @@ TEST(MacroImage, RandomListsRoundTrip) {
     EXPECT_EQ(DecodeMacroImage(BuildMacroImage(list, true), u"M"), list);
   }
 }
+
+}  // namespace
+}  // namespace keyloft
+
+namespace keyloft {
+namespace {
+
+// Two macros with names: header 16, table 4, "Go" at 20 (4 + 2 × 4 + 4 = 16 bytes), "Hop" at 36.
+MacroList TwoNamedMacros() {
+  return {Macro(u"Go", {{10, 0x01E, kStepPress}, {0, 0x01E, kStepRelease}}, 1),
+          Macro(u"Hop", {{0, 0x030, kStepPress}, {0, 0x030, kStepRelease}}, 2)};
+}
+
+TEST(MacroImageDamage, WhatAWriteLeavesHoldsTogether) {
+  EXPECT_EQ(MacroImageDamage(BuildMacroImage({}, true)), "");
+  EXPECT_EQ(MacroImageDamage(BuildMacroImage(TwoNamedMacros(), true)), "");
+  EXPECT_EQ(MacroImageDamage(BuildMacroImage(TwoNamedMacros(), false)), "");
+  MacroList wide = {Macro(u"Grüße \U0001F600", std::vector<MacroStep>(4000, {10, 0x01E, kStepPress}))};
+  EXPECT_EQ(MacroImageDamage(BuildMacroImage(wide, true)), "");
+}
+
+struct ImageDamageCase {
+  const char* name;
+  std::function<void(std::vector<uint8_t>&)> damage;
+  const char* found;
+};
+
+class MacroImageDamages : public ::testing::TestWithParam<ImageDamageCase> {};
+
+TEST_P(MacroImageDamages, AreFound) {
+  std::vector<uint8_t> image = BuildMacroImage(TwoNamedMacros(), true);
+  ASSERT_EQ(image.size(), 54u);
+  GetParam().damage(image);
+  EXPECT_NE(MacroImageDamage(image).find(GetParam().found), std::string::npos) << MacroImageDamage(image);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, MacroImageDamages,
+    ::testing::Values(
+        ImageDamageCase{"SizeNotWhatWasRead", [](auto& b) { PutU16(b, 2, 60); }, "declares 60"},
+        ImageDamageCase{"TooManyMacros", [](auto& b) { PutU16(b, 4, 101); }, "claims 101 macros"},
+        ImageDamageCase{"NamesFlag", [](auto& b) { PutU16(b, 6, 2); }, "names flag"},
+        ImageDamageCase{"BlockMoved", [](auto& b) { PutU16(b, 18, 38); }, "macro 2: it does not start"},
+        ImageDamageCase{"MoreSteps", [](auto& b) { PutU16(b, 20, 3); }, "macro 1"},
+        ImageDamageCase{"StepsPastTheEnd", [](auto& b) { PutU16(b, 36, 5); }, "macro 2: it runs past"},
+        ImageDamageCase{"NamedWithoutNames", [](auto& b) { PutU16(b, 6, 0); }, "macro 1: it has a name"},
+        ImageDamageCase{"NameNotText", [](auto& b) { PutU16(b, 32, 0x0003); }, "macro 1: its name is not text"},
+        ImageDamageCase{"LoneSurrogate", [](auto& b) { PutU16(b, 48, 0xDC00); }, "macro 2: its name is not text"},
+        ImageDamageCase{"BytesAfterTheLast", [](auto& b) { b.push_back(0); PutU16(b, 2, 55); }, "1 bytes follow"},
+        // The realistic one: a longer new image written over an old one, cut short after 24 bytes.
+        ImageDamageCase{"ATornWrite",
+                        [](auto& b) {
+                          MacroList longer = TwoNamedMacros();
+                          longer[0].steps.resize(6, {10, 0x01F, kStepPress});
+                          const std::vector<uint8_t> newer = BuildMacroImage(longer, true);
+                          std::vector<uint8_t> torn(newer.begin(), newer.begin() + 24);
+                          torn.insert(torn.end(), b.begin() + 24, b.end());
+                          torn.resize(newer.size(), 0);
+                          b = torn;
+                        },
+                        "macro 2"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace keyloft

@@ -358,6 +358,33 @@ TEST_F(SyncTest, AWriteCutShortIsFinishedAtTheReturn) {
   EXPECT_EQ(core.Editor().Macros()[0].steps.size(), 300u);
 }
 
+// A macro area left torn (by a program that kept no journal) is said, and not
+// taken for the keyboard's macros.
+TEST_F(SyncTest, ATornMacroAreaIsSaidNotTaken) {
+  KeyloftCore& core = Core();
+  {
+    test::TestDevice other(keyboard_.Config(), keyboard_.LockFolder());
+    ASSERT_TRUE(test::ConnectDirectly(other));
+    MacroList list(2);
+    list[0].id = 1;
+    list[0].steps.assign(3, {10, 0x01E, kStepPress});
+    list[1].id = 2;
+    list[1].steps.assign(3, {10, 0x030, kStepRelease});
+    std::vector<uint8_t> image = BuildMacroImage(list, false);
+    PutU16(image, 20, 40);  // the first macro claims more steps than lie before the second
+    CommandChannel channel(other);
+    ASSERT_EQ(channel.DevBegin(), DevResult::Ok);
+    ASSERT_EQ(channel.DevWriteMacros(image), DevResult::Ok);
+    ASSERT_EQ(channel.DevEnd(), DevResult::Ok);
+  }
+  ui_.ClearLog();
+  DevResult read = DevResult::NoReply;
+  OnUiThread([&] { read = core.Sync().LoadOnboardProfiles(false); });
+  EXPECT_EQ(read, DevResult::Ok);
+  EXPECT_TRUE(ui_.Saw("notify MAIN_MACROS_DAMAGED"));
+  EXPECT_TRUE(core.Editor().Macros().empty());
+}
+
 // A keyboard that stops answering costs one command's retries, not every
 // command's: the rest of the sequence sends nothing, and what touches only the
 // program still happens.
