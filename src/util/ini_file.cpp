@@ -206,11 +206,17 @@ std::string ReadIniString(const std::filesystem::path& file, std::string_view se
 namespace {
 
 // The file's text: empty when it does not exist, nothing when it cannot be read.
+// The file's text for a change, an empty text when there is no file, nothing
+// when it cannot be read or is in another encoding (UTF-16, as Windows may
+// write it): a line of UTF-8 added to it would be text in neither.
 std::optional<std::string> ReadForUpdate(const std::filesystem::path& file) {
   std::error_code ec;
-  if (std::filesystem::exists(file, ec)) return ReadWholeFile(file);
-  if (ec) return std::nullopt;
-  return std::string();
+  if (!std::filesystem::exists(file, ec)) return ec ? std::nullopt : std::optional<std::string>(std::string());
+  std::optional<std::string> text = ReadWholeFile(file);
+  if (!text) return std::nullopt;
+  const bool utf16Mark = text->starts_with("\xFF\xFE") || text->starts_with("\xFE\xFF");
+  if (utf16Mark || text->find('\0') != std::string::npos) return std::nullopt;
+  return text;
 }
 
 }  // namespace
@@ -229,18 +235,8 @@ bool WriteIniStrings(const std::filesystem::path& file, std::string_view section
 
 bool WriteIniString(const std::filesystem::path& file, std::string_view section, std::string_view key,
                     std::string_view value) {
-  std::string old;
-  std::error_code ec;
-  if (std::filesystem::exists(file, ec)) {
-    auto text = ReadWholeFile(file);
-    if (!text) return false;  // never replace a file we could not read
-    old = std::move(*text);
-  } else if (ec) {
-    return false;
-  }
-  auto updated = SetIniValue(old, section, key, value);
-  if (!updated) return false;
-  return *updated == old || ReplaceFileAtomically(file, *updated);
+  const IniValue one{std::string(key), std::string(value)};
+  return WriteIniStrings(file, section, std::span(&one, 1));
 }
 
 }  // namespace keyloft

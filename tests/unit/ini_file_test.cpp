@@ -144,6 +144,25 @@ TEST(IniFile, AFailedWriteLeavesTheOldFileAndNoLeftovers) {
   EXPECT_EQ(entries, 2);  // keep.ini and blocked.ini, no temporary files
 }
 
+// A file in another encoding (UTF-16, as Windows may save it) is never
+// appended to in UTF-8: the write is refused and the file stays as it was.
+TEST(IniFile, AFileInAnotherEncodingIsNotWrittenInto) {
+  TempDir dir;
+  const std::string utf16("\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0" "1\0", 20);
+  const std::string bigEndian("\xFE\xFF\0[\0S\0]", 8);
+  for (const std::string& text : {utf16, bigEndian, std::string("[S]\nk=1\0\n", 10)}) {
+    const auto file = dir.Write("wide.ini", text);
+    EXPECT_FALSE(WriteIniString(file, "S", "k", "2"));
+    const IniValue one{"k", "2"};
+    EXPECT_FALSE(WriteIniStrings(file, "S", std::span(&one, 1)));
+    EXPECT_EQ(dir.Read("wide.ini"), text);
+  }
+  // A UTF-8 byte order mark is this program's own encoding.
+  const auto marked = dir.Write("marked.ini", "\xEF\xBB\xBF[S]\nk=1\n");
+  EXPECT_TRUE(WriteIniString(marked, "S", "k", "2"));
+  EXPECT_EQ(dir.Read("marked.ini"), "\xEF\xBB\xBF[S]\nk=2\n");
+}
+
 TEST(IniFile, WriteKeepsPermissionsAndFollowsLinks) {
   TempDir dir;
   auto target = dir.Write("real.ini", "[S]\nk=1\n");
