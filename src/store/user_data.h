@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -83,6 +84,12 @@ class UserData {
   // feeds become CR LF; a 0x1A byte ends it). When the template cannot be
   // read the old file stays and the result is false.
   bool ResetLightingFile(int profile);
+
+  // A scheme file that is there but cannot be read (or is in an encoding this
+  // program does not write) is renamed aside with a time stamp, never
+  // overwritten, and a copy of the template takes its place: the new name, or
+  // nothing when the file is readable, missing, or cannot be moved.
+  std::optional<std::filesystem::path> SetAsideUnreadableLightingFile(int profile);
 
   std::filesystem::path LightingFilePath(int profile) const;
   std::filesystem::path TemplatePath() const;

@@ -115,6 +115,14 @@ void SyncEngine::FinishInterruptedWrite() {
   ports_.prompts.Notify(written == DevResult::Ok ? "MAIN_WRITE_FINISHED" : "MAIN_WRITE_NOT_FINISHED");
 }
 
+void SyncEngine::SetAsideUnreadableSchemes() {
+  for (int p = 0; p < static_cast<int>(kProfiles); ++p) {
+    if (const auto aside = userData_.SetAsideUnreadableLightingFile(p)) {
+      ports_.prompts.NotifyFormatted("LIGHT_SCHEMES_SET_ASIDE", std::string_view(aside->native()));
+    }
+  }
+}
+
 void SyncEngine::ReadBackUnderPendingChanges() {
   userData_.EnsureUserDataFolder();
   StopRecordingAndSay();
@@ -234,6 +242,7 @@ void SyncEngine::OnConnected() {
   // Part of what the device link began: a keyboard found silent stays so.
   DeviceSequence sequence(device_, DeviceSequence::Continue);
   FinishInterruptedWrite();
+  SetAsideUnreadableSchemes();
   if (workspace_.Pending()) {
     ReadBackUnderPendingChanges();
   } else {

@@ -122,6 +122,9 @@ class SyncEngine {
   // is written again, before anything is read from the keyboard, and the user
   // told; a keyboard that stops answering again leaves it for next time.
   void FinishInterruptedWrite();
+  // A scheme file that cannot be read is put aside (never written over) and
+  // the user told where, once: the profile's schemes start from the template.
+  void SetAsideUnreadableSchemes();
   void StopRecordingAndSay();
   void SetPending(bool pending);
 

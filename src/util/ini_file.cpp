@@ -206,6 +206,14 @@ std::string ReadIniString(const std::filesystem::path& file, std::string_view se
 namespace {
 
 // The file's text: empty when it does not exist, nothing when it cannot be read.
+}  // namespace
+
+bool InForeignEncoding(std::string_view text) {
+  return text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF") || text.find('\0') != std::string_view::npos;
+}
+
+namespace {
+
 // The file's text for a change, an empty text when there is no file, nothing
 // when it cannot be read or is in another encoding (UTF-16, as Windows may
 // write it): a line of UTF-8 added to it would be text in neither.
@@ -213,9 +221,7 @@ std::optional<std::string> ReadForUpdate(const std::filesystem::path& file) {
   std::error_code ec;
   if (!std::filesystem::exists(file, ec)) return ec ? std::nullopt : std::optional<std::string>(std::string());
   std::optional<std::string> text = ReadWholeFile(file);
-  if (!text) return std::nullopt;
-  const bool utf16Mark = text->starts_with("\xFF\xFE") || text->starts_with("\xFE\xFF");
-  if (utf16Mark || text->find('\0') != std::string::npos) return std::nullopt;
+  if (!text || InForeignEncoding(*text)) return std::nullopt;
   return text;
 }
 

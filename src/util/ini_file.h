@@ -53,6 +53,10 @@ class IniTable {
   std::unordered_map<std::string, std::string> values_;
 };
 
+// Whether a file's text is in an encoding this program neither reads nor
+// writes: UTF-16 (as Windows may save an INI file), or anything with NUL bytes.
+bool InForeignEncoding(std::string_view text);
+
 // The value in the file, whole, or nothing when the file, section or key is missing.
 std::optional<std::string> ReadIniValue(const std::filesystem::path& file, std::string_view section,
                                         std::string_view key);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <thread>
@@ -356,6 +357,35 @@ TEST_F(SyncTest, AWriteCutShortIsFinishedAtTheReturn) {
   ASSERT_EQ(core.Editor().Macros().size(), 1u);
   EXPECT_EQ(core.Editor().Macros()[0].name, u"Dash");
   EXPECT_EQ(core.Editor().Macros()[0].steps.size(), 300u);
+}
+
+// A scheme file in UTF-16 (saved by another program) was read as empty and then
+// had UTF-8 lines appended: now it is put aside whole, the user told where,
+// and the profile starts again from the template. Readable files stay.
+TEST_F(SyncTest, AnUnreadableSchemeFileIsPutAsideAndSaid) {
+  const std::filesystem::path folder = UserDataFolder(paths_);
+  std::filesystem::create_directories(folder);
+  const std::string wide("\xFF\xFE[\0S\0]\0", 8);
+  auto write = [&](const std::string& name, const std::string& text) {
+    std::ofstream(folder / name, std::ios::binary) << text;
+  };
+  write("UserDengColor_1.userd", wide);
+  write("UserDengColor_2.userd", "[Scheme]\r\nIndex=3\r\n");
+  Core();
+  ASSERT_TRUE(ui_.Saw("shell connected"));
+
+  std::vector<std::filesystem::path> aside;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    if (e.path().filename().string().starts_with("UserDengColor_1.userd.unreadable-")) aside.push_back(e.path());
+  }
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_EQ(test::TempDir::ReadFile(aside[0]), wide);
+  EXPECT_TRUE(ui_.Saw("notify LIGHT_SCHEMES_SET_ASIDE"));
+  test::TempDir fresh;
+  UserData template_(fresh.Path(), paths_.programFolder);
+  ASSERT_TRUE(template_.ResetLightingFile(0));
+  EXPECT_EQ(Scheme(1), test::TempDir::ReadFile(template_.LightingFilePath(0)));  // as a fresh profile has it
+  EXPECT_EQ(Scheme(2), "[Scheme]\r\nIndex=3\r\n");
 }
 
 // A macro area left torn (by a program that kept no journal) is said, and not
