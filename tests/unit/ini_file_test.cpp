@@ -148,9 +148,9 @@ TEST(IniFile, AFailedWriteLeavesTheOldFileAndNoLeftovers) {
 // appended to in UTF-8: the write is refused and the file stays as it was.
 TEST(IniFile, AFileInAnotherEncodingIsNotWrittenInto) {
   TempDir dir;
-  const std::string utf16("\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0" "1\0", 20);
+  const std::string utf16("\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0" "1\0", 18);
   const std::string bigEndian("\xFE\xFF\0[\0S\0]", 8);
-  for (const std::string& text : {utf16, bigEndian, std::string("[S]\nk=1\0\n", 10)}) {
+  for (const std::string& text : {utf16, bigEndian, std::string("[S]\nk=1\0\n", 9)}) {
     const auto file = dir.Write("wide.ini", text);
     EXPECT_FALSE(WriteIniString(file, "S", "k", "2"));
     const IniValue one{"k", "2"};
