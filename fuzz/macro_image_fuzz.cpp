@@ -1,5 +1,6 @@
-// Macro images from the keyboard: decoding never reads out of bounds, keeps
-// the list's limits, and what it gives survives a rebuild unchanged.
+// Macro images from the keyboard: decoding and the damage check never read out
+// of bounds, decoding keeps the list's limits, and what it gives survives a
+// rebuild unchanged.
 #include <cstdint>
 #include <cstdlib>
 
@@ -24,6 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // but the identifiers, which follow the positions.
   auto image = BuildMacroImage(list, true);
   if (image.empty()) return 0;  // too large for one image
+  // An image that holds together gives a list whose own image holds together too.
+  if (MacroImageDamage(std::span(data, size)).empty()) Check(MacroImageDamage(image).empty());
   MacroList again = DecodeMacroImage(image, u"Macro ");
   Check(again.size() == list.size());
   for (size_t i = 0; i < list.size(); ++i) Check(again[i].steps == list[i].steps && again[i].cycles == list[i].cycles);
