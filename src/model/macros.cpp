@@ -4,6 +4,7 @@
 #include <array>
 
 #include "util/bytes.h"
+#include "util/text.h"
 
 namespace keyloft {
 namespace {
@@ -174,14 +175,9 @@ std::string MacroImageDamage(std::span<const uint8_t> image) {
     if (nameChars > kMaxMacroNameChars) return which + "its name is too long";
     const size_t end = at + kBlockHeaderBytes + kStepBytes * steps + 2 * nameChars;
     if (end > image.size()) return which + "it runs past the image's end";
-    for (size_t c = 0; c < nameChars; ++c) {
-      const char16_t unit = static_cast<char16_t>(GetU16(image, end - 2 * nameChars + 2 * c));
-      const bool high = unit >= 0xD800 && unit <= 0xDBFF, low = unit >= 0xDC00 && unit <= 0xDFFF;
-      const bool nextLow = c + 1 < nameChars && GetU16(image, end - 2 * nameChars + 2 * (c + 1)) >= 0xDC00 &&
-                           GetU16(image, end - 2 * nameChars + 2 * (c + 1)) <= 0xDFFF;
-      if (unit < 0x20 || unit == 0x7F || low || (high && !nextLow)) return which + "its name is not text";
-      if (high) ++c;
-    }
+    std::u16string name;
+    for (size_t c = 0; c < nameChars; ++c) name += static_cast<char16_t>(GetU16(image, end - 2 * nameChars + 2 * c));
+    if (!IsCleanUtf16(name, false)) return which + "its name is not text";
     expected = end;
   }
   if (expected != image.size()) return std::to_string(image.size() - expected) + " bytes follow its last macro";

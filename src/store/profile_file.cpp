@@ -14,6 +14,7 @@
 #include "util/atomic_file.h"
 #include "model/key_codes.h"
 #include "util/bytes.h"
+#include "util/text.h"
 
 namespace keyloft {
 namespace {
@@ -80,22 +81,6 @@ std::u16string TextAt(std::span<const uint8_t> pool, uint32_t offset) {
   return {};
 }
 
-// Whether UTF-16 units are text a person wrote: surrogates in pairs, and,
-// where controlsAllowed is false, no control characters.
-bool IsCleanText(std::u16string_view text, bool controlsAllowed) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char16_t u = text[i];
-    if (!controlsAllowed && (u < 0x20 || u == 0x7F)) return false;
-    if (u >= 0xD800 && u <= 0xDBFF) {
-      if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return false;
-      ++i;
-    } else if (u >= 0xDC00 && u <= 0xDFFF) {
-      return false;
-    }
-  }
-  return true;
-}
-
 bool CanBeProduced(KeyCode key) { return KeyCodeToUsage(key).type != kUsageNone; }
 
 // What is wrong with one macro record, as the file holds it; empty when nothing.
@@ -106,7 +91,7 @@ std::string MacroRecordDamage(std::span<const uint8_t, kMacroRecordBytes> raw) {
   const size_t steps = GetU16(raw, kRecordFieldsOffset + 8);
   if (steps > kMaxMacroSteps) return "it claims " + std::to_string(steps) + " steps";
   const MacroRecord m = ReadMacroRecord(raw);
-  if (m.name.empty() || !IsCleanText(m.name, false)) return "its name is not text";
+  if (m.name.empty() || !IsCleanUtf16(m.name, false)) return "its name is not text";
   if (m.cycles < kMinMacroCycles) return "it plays 0 times";
   if (m.id < 1 || m.id > kMaxMacros) return "its number " + std::to_string(m.id) + " is out of range";
   for (size_t s = 0; s < m.steps.size(); ++s) {
@@ -158,7 +143,7 @@ std::string BodyDamage(std::span<const uint8_t> bytes, const HeaderCounts& count
         break;
       case kAssignLaunch: case kAssignText: {
         const std::u16string text = TextAt(pool, r.value);
-        fine = IsCleanText(text, r.type == kAssignText);  // a record without a text points past the pool
+        fine = IsCleanUtf16(text, r.type == kAssignText);  // a record without a text points past the pool
         break;
       }
       default:

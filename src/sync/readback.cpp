@@ -109,7 +109,7 @@ void SyncEngine::FinishInterruptedWrite() {
   if (journal) {
     bool begun = false;
     written = WriteMacrosAndKeyMaps(channel_, journal->macroImage, journal->keyMaps, &begun);
-    if (begun && (written == DevResult::NoReply || written == DevResult::WriteFailed)) return;
+    if (WriteCutShort(begun, written)) return;
   }
   RemoveWriteJournal(file);
   ports_.prompts.Notify(written == DevResult::Ok ? "MAIN_WRITE_FINISHED" : "MAIN_WRITE_NOT_FINISHED");

@@ -88,8 +88,7 @@ SaveOutcome SaveToKeyboard(ProfileWorkspace& workspace, DeviceContext& device, C
         outcome.device = WriteMacrosAndKeyMaps(channel, macroImage, keyMaps, &begun);
         // Only a write the keyboard stopped answering in the middle of is left
         // to finish: one done, refused by a keyboard that answers, or never begun is not.
-        const bool cutShort = begun && (outcome.device == DevResult::NoReply || outcome.device == DevResult::WriteFailed);
-        if (!journal.empty() && !cutShort) RemoveWriteJournal(journal);
+        if (!journal.empty() && !WriteCutShort(begun, outcome.device)) RemoveWriteJournal(journal);
       });
 
   if (!fits) {

@@ -40,6 +40,11 @@ SaveOutcome SaveToKeyboard(ProfileWorkspace& workspace, DeviceContext& device, C
 // bracket's begin was taken, so what followed may have reached the keyboard.
 DevResult WriteMacrosAndKeyMaps(CommandChannel& channel, std::span<const uint8_t> macroImage,
                                 std::span<const std::pair<int, std::vector<uint8_t>>> keyMaps, bool* begun = nullptr);
+// Whether such a write stopped in the middle for want of an answer, so the
+// keyboard may hold part of it: its journal stays, to finish it later.
+inline bool WriteCutShort(bool begun, DevResult result) {
+  return begun && (result == DevResult::NoReply || result == DevResult::WriteFailed);
+}
 // The journal file of the connected keyboard; empty when the program keeps none.
 std::filesystem::path JournalFileOf(DeviceContext& device);
 

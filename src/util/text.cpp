@@ -126,6 +126,20 @@ std::u16string Utf8ToUtf16(std::string_view text) {
   return out;
 }
 
+bool IsCleanUtf16(std::u16string_view text, bool controlsAllowed) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t u = text[i];
+    if (!controlsAllowed && (u < 0x20 || u == 0x7F)) return false;
+    if (u >= 0xD800 && u <= 0xDBFF) {
+      if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return false;
+      ++i;
+    } else if (u >= 0xDC00 && u <= 0xDFFF) {
+      return false;
+    }
+  }
+  return true;
+}
+
 std::string Utf16ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());

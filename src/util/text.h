@@ -28,6 +28,10 @@ std::string_view TruncateCodePoints(std::string_view text, size_t maxCodePoints)
 // of the following characters.
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
+// Whether UTF-16 units are text a person wrote: surrogates in pairs and, unless
+// controlsAllowed, no control characters. What decides that a name or text in
+// a file or on the keyboard is damaged.
+bool IsCleanUtf16(std::u16string_view text, bool controlsAllowed);
 
 // Reads a decimal integer as "%d" would: leading blanks, an optional sign, digits,
 // anything after them ignored. Text without digits yields fallback; values beyond
