@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdio>
-#include <ctime>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -97,23 +96,8 @@ bool UserData::ResetLightingFile(int profile) {
 }
 
 std::optional<std::filesystem::path> UserData::SetAsideUnreadableLightingFile(int profile) {
-  const std::filesystem::path path = LightingFilePath(profile);
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return std::nullopt;
-  if (const std::optional<std::string> text = ReadWholeFile(path); text && !InForeignEncoding(*text)) return std::nullopt;
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-  std::filesystem::path aside = path;
-  aside += std::string(".unreadable-") + stamp;
-  for (int n = 2; std::filesystem::exists(aside, ec); ++n) {
-    aside = path;
-    aside += std::string(".unreadable-") + stamp + "-" + std::to_string(n);
-  }
-  std::filesystem::rename(path, aside, ec);
-  if (ec) return std::nullopt;
+  const std::optional<std::filesystem::path> aside = SetAsideForeignFile(LightingFilePath(profile));
+  if (!aside) return std::nullopt;
   ResetLightingFile(profile);
   return aside;
 }

@@ -1,10 +1,24 @@
 #include "sync/core.h"
 
 #include "platform/locale.h"
+#include "util/ini_file.h"
 
 #include <vector>
 
 namespace keyloft {
+namespace {
+
+// A settings file no write could reach would keep the defaults it reads as
+// for good: it goes aside first, so the choices made from now on are kept.
+std::vector<std::filesystem::path> SetAsideUnreadableSettings(const Paths& paths) {
+  std::vector<std::filesystem::path> aside;
+  for (const std::filesystem::path& file : {SettingsFolder(paths) / "registry.ini", UserDataFolder(paths) / "lykb.ini"}) {
+    if (std::optional<std::filesystem::path> moved = SetAsideForeignFile(file)) aside.push_back(std::move(*moved));
+  }
+  return aside;
+}
+
+}  // namespace
 
 std::vector<DeviceIdentity> DeviceIdentities(std::span<const KeyboardModel> models) {
   std::vector<DeviceIdentity> keyboards;
@@ -18,6 +32,7 @@ KeyloftCore::KeyloftCore(const Paths& paths, HidTransportConfig transport, CoreP
       watched_(ports.ui, events_),
       ui_{prompts_, watched_, ports.ui.editing, watched_, watched_, ports.ui.progress, &events_},
       model_(DefaultKeyboardModel()),
+      settingsSetAside_(SetAsideUnreadableSettings(paths)),
       registry_(SettingsFolder(paths) / "registry.ini"),
       lang_(paths.programFolder, ResolveLanguageId(registry_, SystemLanguageId())),
       settings_(registry_, UserDataFolder(paths), lang_),
@@ -39,6 +54,10 @@ KeyloftCore::~KeyloftCore() { Stop(); }
 
 void KeyloftCore::Start() {
   userData_.EnsureUserDataFolder();
+  for (const std::filesystem::path& aside : settingsSetAside_) {
+    ports_.executor.Post([this, aside] { prompts_.NotifyFormatted("SETTINGS_SET_ASIDE", std::string_view(aside.native())); });
+  }
+  settingsSetAside_.clear();
   if (listen_) listener_.Start();
   monitor_.Start();
 }

@@ -100,6 +100,8 @@ class KeyloftCore : private DeviceEvents {
   // What the sequences call: the program's ports, routed and watched.
   SyncPorts ui_;
   const KeyboardModel& model_;
+  // Settings files set aside before anything reads them; told at the start.
+  std::vector<std::filesystem::path> settingsSetAside_;
   RegistryKey registry_;
   Localisation lang_;
   Settings settings_;

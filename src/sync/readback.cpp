@@ -8,6 +8,7 @@
 #include "store/write_journal.h"
 #include "sync/save_to_keyboard.h"
 #include "sync/lighting_view.h"
+#include "util/atomic_file.h"
 #include "util/bytes.h"
 #include "util/text.h"
 
@@ -115,12 +116,23 @@ void SyncEngine::FinishInterruptedWrite() {
   ports_.prompts.Notify(written == DevResult::Ok ? "MAIN_WRITE_FINISHED" : "MAIN_WRITE_NOT_FINISHED");
 }
 
-void SyncEngine::SetAsideUnreadableSchemes() {
+void SyncEngine::SetAsideUnreadableFiles() {
   for (int p = 0; p < static_cast<int>(kProfiles); ++p) {
     if (const auto aside = userData_.SetAsideUnreadableLightingFile(p)) {
       ports_.prompts.NotifyFormatted("LIGHT_SCHEMES_SET_ASIDE", std::string_view(aside->native()));
     }
   }
+  SetAsideUnreadableWorkingFile();
+}
+
+bool SyncEngine::SetAsideUnreadableWorkingFile() {
+  const std::filesystem::path file = WorkingProfileFile();
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec)) return false;
+  if (ProfileData probe; LoadProfileFile(file, probe)) return false;
+  const std::optional<std::filesystem::path> aside = SetFileAside(file);
+  if (aside) ports_.prompts.NotifyFormatted("WORKING_FILE_SET_ASIDE", std::string_view(aside->native()));
+  return aside.has_value();
 }
 
 void SyncEngine::ReadBackUnderPendingChanges() {
@@ -204,9 +216,12 @@ SwitchOutcome SyncEngine::SwitchProfile(int profile) {
       if (GetActiveProfile(device_, channel_) >= 0) {
         // Discarded means discarded: without a working file to go back to,
         // the model goes back to the defaults, as after a failed read-back.
-        workspace_.Edit([&](ProfileData& working) {
-          if (!LoadProfileFile(WorkingProfileFile(), working)) BuildDefaultProfile(working);
+        const bool kept = workspace_.Edit([&](ProfileData& working) {
+          if (LoadProfileFile(WorkingProfileFile(), working)) return true;
+          BuildDefaultProfile(working);
+          return false;
         });
+        if (!kept) SetAsideUnreadableWorkingFile();
       }
     }
     switched = SetActiveProfile(device_, channel_, profile);
@@ -242,7 +257,7 @@ void SyncEngine::OnConnected() {
   // Part of what the device link began: a keyboard found silent stays so.
   DeviceSequence sequence(device_, DeviceSequence::Continue);
   FinishInterruptedWrite();
-  SetAsideUnreadableSchemes();
+  SetAsideUnreadableFiles();
   if (workspace_.Pending()) {
     ReadBackUnderPendingChanges();
   } else {

@@ -124,7 +124,10 @@ class SyncEngine {
   void FinishInterruptedWrite();
   // A scheme file that cannot be read is put aside (never written over) and
   // the user told where, once: the profile's schemes start from the template.
-  void SetAsideUnreadableSchemes();
+  // So is a working file that cannot be loaded: the read-back makes a new one.
+  void SetAsideUnreadableFiles();
+  // True when the working file was there, could not be loaded, and was moved.
+  bool SetAsideUnreadableWorkingFile();
   void StopRecordingAndSay();
   void SetPending(bool pending);
 

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -76,6 +78,22 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
   s << in.rdbuf();
   if (in.bad()) return std::nullopt;
   return std::move(s).str();
+}
+
+std::optional<std::filesystem::path> SetFileAside(const std::filesystem::path& path) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  for (int n = 1; n < 100; ++n) {
+    std::filesystem::path aside = path;
+    aside += std::string(".unreadable-") + stamp + (n > 1 ? "-" + std::to_string(n) : std::string());
+    // No-replace: a file set aside a moment ago under the same name stays.
+    if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) return aside;
+    if (errno != EEXIST) return std::nullopt;
+  }
+  return std::nullopt;
 }
 
 }  // namespace keyloft

@@ -18,4 +18,9 @@ bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view c
 // The whole file, or nothing when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
 
+// Moves a file this program cannot use out of the way, never overwriting it:
+// renamed beside itself as "<name>.unreadable-<local time>" (a number added
+// when that name is taken). The new name, or nothing when it could not move.
+std::optional<std::filesystem::path> SetFileAside(const std::filesystem::path& path);
+
 }  // namespace keyloft

@@ -212,6 +212,13 @@ bool InForeignEncoding(std::string_view text) {
   return text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF") || text.find('\0') != std::string_view::npos;
 }
 
+std::optional<std::filesystem::path> SetAsideForeignFile(const std::filesystem::path& file) {
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec)) return std::nullopt;
+  if (const std::optional<std::string> text = ReadWholeFile(file); text && !InForeignEncoding(*text)) return std::nullopt;
+  return SetFileAside(file);
+}
+
 namespace {
 
 // The file's text for a change, an empty text when there is no file, nothing

@@ -57,6 +57,12 @@ class IniTable {
 // writes: UTF-16 (as Windows may save an INI file), or anything with NUL bytes.
 bool InForeignEncoding(std::string_view text);
 
+// A file that is there but in such an encoding reads as nothing and takes no
+// write, so every change to it would be lost without a word: it is set aside
+// (SetFileAside) and the new name returned. Nothing for a readable or missing
+// file, or one that could not move.
+std::optional<std::filesystem::path> SetAsideForeignFile(const std::filesystem::path& file);
+
 // The value in the file, whole, or nothing when the file, section or key is missing.
 std::optional<std::string> ReadIniValue(const std::filesystem::path& file, std::string_view section,
                                         std::string_view key);

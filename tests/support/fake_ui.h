@@ -3,6 +3,7 @@
 // written down in one log, and questions answered as the test says.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -35,6 +36,10 @@ class FakeUi : public HeadlessUi {
       if (e == entry) return true;
     }
     return false;
+  }
+  int Count(const std::string& entry) const {
+    std::scoped_lock lock(mutex_);
+    return static_cast<int>(std::count(log_.begin(), log_.end(), entry));
   }
   void ClearLog() {
     std::scoped_lock lock(mutex_);

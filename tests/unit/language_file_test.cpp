@@ -125,7 +125,8 @@ TEST(LanguageFile, OnlyTheFormatTextsHoldPlaceholders) {
   const std::set<std::string> formats = {"PROFILE_FORMAT_ERROR", "UNKNOWN_KEY", "MACRO_ERR_MAX",
                                          "MACRO_ACTION_ERR_DELAY_MAX", "MAIN_HELP_MISSING", "MAIN_LINK_FAILED",
                                          "MAIN_LINK_REFUSED", "MACRO_MEMORY_UNKNOWN", "MACRO_MEMORY_USED",
-                                         "MACRO_MEMORY_NO_NAMES", "MACRO_MEMORY_FULL", "LIGHT_SCHEMES_SET_ASIDE"};
+                                         "MACRO_MEMORY_NO_NAMES", "MACRO_MEMORY_FULL", "LIGHT_SCHEMES_SET_ASIDE",
+                                         "SETTINGS_SET_ASIDE", "WORKING_FILE_SET_ASIDE"};
   std::set<std::string> seen;
   for (const auto& key : KeysOf("TEXT")) {
     EXPECT_TRUE(seen.insert(key).second) << "duplicate key " << key;

@@ -388,6 +388,53 @@ TEST_F(SyncTest, AnUnreadableSchemeFileIsPutAsideAndSaid) {
   EXPECT_EQ(Scheme(2), "[Scheme]\r\nIndex=3\r\n");
 }
 
+std::vector<std::filesystem::path> SetAside(const std::filesystem::path& file) {
+  std::vector<std::filesystem::path> aside;
+  for (const auto& e : std::filesystem::directory_iterator(file.parent_path())) {
+    if (e.path().filename().string().starts_with(file.filename().string() + ".unreadable-")) aside.push_back(e.path());
+  }
+  return aside;
+}
+
+// Settings files in UTF-16 took no write, so every choice made was lost at the
+// next start: they go aside before anything reads them, the user is told, and
+// the choices made from then on are kept.
+TEST_F(SyncTest, UnreadableSettingsFilesArePutAsideAndLaterChoicesKept) {
+  const std::string wide("\xFF\xFE[\0F\0]\0", 8);
+  const std::filesystem::path registry = SettingsFolder(paths_) / "registry.ini";
+  const std::filesystem::path lykb = UserDataFolder(paths_) / "lykb.ini";
+  for (const auto& file : {registry, lykb}) {
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << wide;
+  }
+  KeyloftCore& core = Core();
+  EXPECT_TRUE(WaitUntil([&] { return ui_.Count("notify SETTINGS_SET_ASIDE") == 2; }));
+  for (const auto& file : {registry, lykb}) {
+    const auto aside = SetAside(file);
+    ASSERT_EQ(aside.size(), 1u) << file;
+    EXPECT_EQ(TempDir::ReadFile(aside[0]), wide);
+  }
+  EXPECT_EQ(core.AppSettings().WriteFlip(1), 1);
+  core.AppSettings().WriteLightingView(true);
+  EXPECT_EQ(core.AppSettings().ReadFlip(), 1);
+  EXPECT_TRUE(core.AppSettings().ReadLightingView());
+}
+
+// A working file that does not load is not the user's to lose either: it goes
+// aside, and the read-back makes a new one from the keyboard.
+TEST_F(SyncTest, AnUnreadableWorkingFileIsPutAsideAndMadeAgain) {
+  const std::filesystem::path working = WorkingProfileFile(UserDataFolder(paths_));
+  std::filesystem::create_directories(working.parent_path());
+  std::ofstream(working, std::ios::binary) << "not a profile file";
+  Core();
+  EXPECT_TRUE(ui_.Saw("notify WORKING_FILE_SET_ASIDE"));
+  const auto aside = SetAside(working);
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_EQ(TempDir::ReadFile(aside[0]), "not a profile file");
+  ProfileData loaded;
+  EXPECT_TRUE(LoadProfileFile(working, loaded));
+}
+
 // A macro area left torn (by a program that kept no journal) is said, and not
 // taken for the keyboard's macros.
 TEST_F(SyncTest, ATornMacroAreaIsSaidNotTaken) {
