@@ -4,6 +4,9 @@
 //   open_ms       OPEN sent to the window's first paint
 //   idle_cpu_pct  CPU over the idle period, connected, window hidden
 //   rss_mb        resident memory after it
+//   rss_growth_kb_per_cycle
+//                 resident memory gained per unplug and plug of the
+//                 keyboard, over --plug-cycles cycles after a warm-up
 //   ctl_direct_ms, ctl_forwarded_ms, forward_overhead_ms
 //                 keyloftctl profile (median of 20) opening the keyboard
 //                 itself, and sent to the running program; the difference
@@ -20,7 +23,7 @@
 //                    lighting view on with the ripple effect animating
 //   external_redraw_ms  keyloftctl assign through these windows: from the
 //                    keyboard taking the change to the key's repaint (median of 9)
-// Usage: keyloft-bench-desktop [--runs N] [--idle-seconds S] [--preview-seconds S]
+// Usage: keyloft-bench-desktop [--runs N] [--idle-seconds S] [--preview-seconds S] [--plug-cycles N]
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -218,20 +221,22 @@ double CpuSeconds(pid_t pid) {
   return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
-double ResidentMb(pid_t pid) {
+double ResidentKb(pid_t pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/status");
   for (std::string line; std::getline(in, line);) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+    if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6));
   }
   return 0;
 }
+
+double ResidentMb(pid_t pid) { return ResidentKb(pid) / 1024.0; }
 
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
 }
 
-void MeasureProgram(const std::filesystem::path& home, int runs, int idleSeconds) {
+void MeasureProgram(const std::filesystem::path& home, int runs, int idleSeconds, int plugCycles) {
   Keyboard keyboard(home / "vhid", 0);
   const std::vector<std::string> env = {
       "HOME=" + home.string(),
@@ -271,6 +276,21 @@ void MeasureProgram(const std::filesystem::path& home, int runs, int idleSeconds
   std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
   const double used = CpuSeconds(program.Pid()) - before;
   std::printf("idle_cpu_pct=%.3f\nrss_mb=%.1f\n", 100.0 * used / idleSeconds, ResidentMb(program.Pid()));
+  std::fflush(stdout);
+
+  // Each cycle waits for the program to see the removal and to finish the
+  // read-back of the return. The warm-up fills what is built once (caches,
+  // the allocator's pools), so what grows after it grows per cycle.
+  const auto plugCycle = [&] {
+    keyboard.Control("unplug");
+    program.WaitFor("keyloft.startup: removed");
+    keyboard.Control("plug");
+    program.WaitFor("keyloft.startup: connected");
+  };
+  for (int i = 0; i < 30; ++i) plugCycle();
+  const double rssBefore = ResidentKb(program.Pid());
+  for (int i = 0; i < plugCycles; ++i) plugCycle();
+  std::printf("rss_growth_kb_per_cycle=%.2f\n", (ResidentKb(program.Pid()) - rssBefore) / plugCycles);
   std::fflush(stdout);
 
   // The same command, keyloftctl alone (a runtime folder where no program
@@ -521,15 +541,17 @@ int main(int argc, char** argv) {
   int runs = 5;
   int idleSeconds = 60;
   int previewSeconds = 30;
+  int plugCycles = 300;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string name = argv[i];
     if (name == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
     if (name == "--idle-seconds") idleSeconds = std::max(1, std::atoi(argv[i + 1]));
     if (name == "--preview-seconds") previewSeconds = std::max(1, std::atoi(argv[i + 1]));
+    if (name == "--plug-cycles") plugCycles = std::max(1, std::atoi(argv[i + 1]));
   }
   const auto home = std::filesystem::temp_directory_path() / ("keyloft-bench-desktop-" + std::to_string(::getpid()));
   std::filesystem::create_directories(home);
-  keyloft::MeasureProgram(home, runs, idleSeconds);
+  keyloft::MeasureProgram(home, runs, idleSeconds, plugCycles);
 
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication qt(argc, argv);

@@ -188,6 +188,7 @@ bool Application::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Application::keyboardRemoved() {
+  qCInfo(lcStartup) << "removed";
   window_->closeChildDialogs();
   if (about_) about_->close();
   hideMainWindow();

@@ -7,6 +7,7 @@
 #include <array>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>
@@ -561,44 +562,56 @@ TEST_F(CtlTest, MacrosAreAddedShownAndDeletedOnTheKeyboard) {
 
 // Two writers at once: each reads the macro area and key map, changes them and
 // writes them back. Neither may write back what it read before the other's
-// write, so every change either acknowledged is on the keyboard, and nothing else.
+// write, so every change either acknowledged is on the keyboard, and nothing
+// else. Each writer adds a macro and gives it a key, and deletes its macro of
+// four rounds before (its key goes back to default), so the area changes size
+// both ways and the run can go on for as long as asked: KEYLOFT_RACE_SECONDS
+// (a soak; without it, eight rounds each).
 TEST_F(CtlTest, TwoWritersAtOnceLoseNothing) {
   StartKeyboard({"--latency-ms", "1"});
-  constexpr int kRounds = 8;
+  constexpr int kMinimumRounds = 8;
+  constexpr int kKept = 4;
+  const char* soak = std::getenv("KEYLOFT_RACE_SECONDS");
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(soak ? std::atoi(soak) : 0);
   const std::array<std::string, 2> keys = {"QWERTYUI", "ASDFGHJK"};
-  std::array<std::vector<std::string>, 2> acknowledged;
+  std::array<int, 2> rounds{};
   std::array<std::string, 2> failures;
+  auto name = [](int w, int i) { return "W" + std::to_string(w + 1) + "-" + std::to_string(i + 1); };
+  auto key = [&](int w, int i) { return std::string(1, keys[w][i % keys[w].size()]); };
   auto writer = [&](int w) {
-    for (int i = 0; i < kRounds; ++i) {
-      const std::string name = "W" + std::to_string(w + 1) + "-" + std::to_string(i + 1);
-      const RunResult added = Ctl({"macro", "add", name, "A+", "A-"});
-      if (added.exitCode != 0) {
-        failures[w] += name + ": " + added.err;
-        continue;
+    for (int i = 0; i < kMinimumRounds || std::chrono::steady_clock::now() < until; ++i) {
+      const RunResult added = Ctl({"macro", "add", name(w, i), "A+", "A-"});
+      const RunResult assigned = Ctl({"assign", key(w, i), "macro:" + name(w, i)});
+      const RunResult deleted = i >= kKept ? Ctl({"--yes", "macro", "delete", name(w, i - kKept)}) : RunResult{0, "", ""};
+      for (const RunResult* r : {&added, &assigned, &deleted}) {
+        if (r->exitCode != 0) failures[w] += name(w, i) + ": " + r->err;
       }
-      acknowledged[w].push_back(name);
-      const RunResult assigned = Ctl({"assign", std::string(1, keys[w][i]), "macro:" + name});
-      if (assigned.exitCode != 0) failures[w] += name + " assigned: " + assigned.err;
+      rounds[w] = i + 1;
+      if (!failures[w].empty()) return;  // what is expected is no longer known
     }
   };
   std::thread second(writer, 1);
   writer(0);
   second.join();
-  EXPECT_EQ(failures[0] + failures[1], "");
+  ASSERT_EQ(failures[0] + failures[1], "");
 
-  std::set<std::string> expected(acknowledged[0].begin(), acknowledged[0].end());
-  expected.insert(acknowledged[1].begin(), acknowledged[1].end());
+  std::set<std::string> expected;
+  std::map<std::string, std::string> expectedKeys;
+  for (int w = 0; w < 2; ++w) {
+    for (int i = std::max(0, rounds[w] - 2 * kKept); i < rounds[w]; ++i) {
+      const bool kept = i >= rounds[w] - kKept;
+      if (kept) expected.insert(name(w, i));
+      expectedKeys[key(w, i)] = kept ? "Reassigned to macro (" + name(w, i) + ")" : "default";
+    }
+  }
   std::set<std::string> onKeyboard;
   const JsonValue list = CtlJson({"macros"});
   for (const JsonValue& m : list["macros"].items) onKeyboard.insert(m["name"].text);
-  EXPECT_EQ(onKeyboard, expected);
+  EXPECT_EQ(onKeyboard, expected) << rounds[0] << " and " << rounds[1] << " rounds";
   const std::string assignments = Ctl({"keys"}).out;
-  for (int w = 0; w < 2; ++w) {
-    for (int i = 0; i < kRounds; ++i) {
-      const std::string line = std::string("\n") + keys[w][i] + "\tReassigned to macro (W" + std::to_string(w + 1) +
-                               "-" + std::to_string(i + 1) + ")\n";
-      EXPECT_NE(assignments.find(line), std::string::npos) << line << "in\n" << assignments;
-    }
+  for (const auto& [k, what] : expectedKeys) {
+    const std::string line = "\n" + k + "\t" + what + "\n";
+    EXPECT_NE(assignments.find(line), std::string::npos) << line << "in\n" << assignments;
   }
 }
 
