@@ -54,9 +54,9 @@ Application::Application(StartOptions options, const Paths& paths, SingleInstanc
   connect(&instance_, &SingleInstance::killRequested, this, &Application::shutdown);
   connect(tray_.get(), &Tray::openRequested, this, &Application::openMainWindow);
   connect(tray_.get(), &Tray::aboutRequested, this, &Application::showAbout);
-  connect(tray_.get(), &Tray::exitRequested, this, &Application::shutdown);
+  connect(tray_.get(), &Tray::exitRequested, this, &Application::requestExit);
   connect(window_.get(), &MainWindow::dismissed, this, &Application::hideMainWindow);
-  connect(window_.get(), &MainWindow::closeRequested, this, &Application::shutdown);
+  connect(window_.get(), &MainWindow::closeRequested, this, &Application::requestExit);
   connect(window_.get(), &MainWindow::helpRequested, this,
           [this] { OpenManual(paths_.programFolder, core_->Lang(), window_.get()); });
 }
@@ -146,9 +146,43 @@ void Application::showAbout() {
   about_->show();
 }
 
+void Application::requestExit() {
+  if (stopped_ || exitAsked_) return;
+  if (!core_->ChangesPending()) {
+    shutdown();
+    return;
+  }
+  const Localisation& lang = core_->Lang();
+  auto text = [&](std::string_view key) { return QString::fromStdString(lang.GetText(key)); };
+  QMessageBox box(QMessageBox::Question, Caption(), text("MAIN_EXIT_PROMPT"),
+                  QMessageBox::Apply | QMessageBox::Discard | QMessageBox::Cancel,
+                  window_->isVisible() ? window_.get() : nullptr);
+  box.button(QMessageBox::Apply)->setText(text("MAIN_EXIT_APPLY"));
+  box.button(QMessageBox::Discard)->setText(text("MAIN_EXIT_DISCARD"));
+  box.button(QMessageBox::Cancel)->setText(text("MAIN_EXIT_CANCEL"));
+  box.setDefaultButton(QMessageBox::Cancel);
+  box.setEscapeButton(QMessageBox::Cancel);
+  exitAsked_ = true;
+  const int answer = box.exec();
+  exitAsked_ = false;
+  if (answer == QMessageBox::Discard) {
+    discardChosen_ = true;
+    shutdown();
+  } else if (answer == QMessageBox::Apply) {
+    // The program ends once the keyboard took everything; a failure is said
+    // and the program stays, the changes still pending.
+    window_->applyThen([this](bool applied) {
+      if (applied) shutdown();
+    });
+  }
+}
+
 void Application::shutdown() {
   if (stopped_) return;
   stopped_ = true;
+  if (!discardChosen_ && core_->ChangesPending()) {
+    std::fprintf(stderr, "keyloft: changes that were not applied to the keyboard are discarded\n");
+  }
   window_->hide();
   if (about_) about_->close();
   window_->closeChildDialogs();

@@ -44,8 +44,14 @@ class Application : public QObject, private DesktopShell {
   // Open: the window when a keyboard is connected, else a word that there is none.
   void openMainWindow();
   // Exit: the windows close, the device threads stop and are joined, and the
-  // event loop ends.
+  // event loop ends. Changes not applied are discarded, and stderr says so
+  // (keyloft --kill, SIGTERM: nobody is there to ask).
   void shutdown();
+  // Exit as the user asks for it (the window's close, the tray's Exit): with
+  // changes not applied, asked first whether to apply them, discard them, or
+  // keep the program running.
+  void requestExit();
+  bool stopped() const { return stopped_; }
 
   MainWindow& mainWindow() { return *window_; }
   KeyloftCore& core() { return *core_; }
@@ -104,6 +110,9 @@ class Application : public QObject, private DesktopShell {
   QPointer<QMessageBox> noKeyboardBox_;
   bool trayShown_ = false;
   bool stopped_ = false;
+  bool exitAsked_ = false;
+  // The user chose to discard what was pending: nothing more to say of it.
+  bool discardChosen_ = false;
   bool awaitingPaint_ = false;
 };
 

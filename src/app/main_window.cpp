@@ -257,7 +257,14 @@ void MainWindow::setApplyEnabled(bool enabled) {
 }
 
 void MainWindow::apply() {
-  runner_.run([this] { return core_.Editor().Apply(); }, [this](const ApplyOutcome& outcome) { showApplyOutcome(outcome); });
+  applyThen([](bool) {});
+}
+
+void MainWindow::applyThen(std::function<void(bool applied)> done) {
+  runner_.run([this] { return core_.Editor().Apply(); }, [this, done = std::move(done)](const ApplyOutcome& outcome) {
+    showApplyOutcome(outcome);
+    done(outcome.result == ApplyResult::Applied || outcome.result == ApplyResult::NothingPending);
+  });
 }
 
 void MainWindow::showApplyOutcome(const ApplyOutcome& outcome) {

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -108,6 +109,9 @@ class MainWindow : public SkinnedDialog {
 
  public slots:
   void apply();
+  // Apply, then done(true) on the Qt thread when the changes reached the
+  // keyboard (or nothing was pending); a failure is said first.
+  void applyThen(std::function<void(bool applied)> done);
   // Escape, or the window manager's close: out of sight, like Cancel.
   void reject() override;
 

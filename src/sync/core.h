@@ -79,6 +79,8 @@ class KeyloftCore : private DeviceEvents {
   // The user has key or macro changes not yet applied, or is making some (a
   // key dialog is open): nothing from elsewhere may write keys or macros now.
   bool EditsUnapplied();
+  // Key or macro changes not yet written to the keyboard (the Apply button).
+  bool ChangesPending() const { return workspace_->Pending(); }
   // Sequence thread: the windows shown the whole state again (keys, the
   // active profile, the lighting), after a change they did not make.
   void ShowState();

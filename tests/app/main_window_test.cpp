@@ -259,6 +259,60 @@ class MainWindowTest : public QObject {
     }
   }
 
+  // The window's close and the tray's Exit with a change not applied: asked
+  // first. Cancel keeps the program and the change; Discard ends without
+  // writing; Apply writes and ends, unless the keyboard does not take it.
+  void exitWithUnappliedChangesAsksFirst_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("fromTray");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<bool>("ends");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("cancel") << int(QMessageBox::Cancel) << false << false << false << false;
+    QTest::newRow("discard") << int(QMessageBox::Discard) << true << false << true << false;
+    QTest::newRow("apply") << int(QMessageBox::Apply) << false << false << true << true;
+    QTest::newRow("apply, keyboard silent") << int(QMessageBox::Apply) << true << true << false << false;
+  }
+  void exitWithUnappliedChangesAsksFirst() {
+    QFETCH(int, answer);
+    QFETCH(bool, fromTray);
+    QFETCH(bool, silent);
+    QFETCH(bool, ends);
+    QFETCH(bool, written);
+    QVERIFY(Connect());
+    QCOMPARE(world_->Core().Editor().AssignKey(0, kA, KeyAction::Key(kB)), EditResult::Ok);
+    QTRY_VERIFY(Button("CONTROL2_APPLY")->isEnabled());
+    if (silent) QVERIFY(world_->Ctl("silent on").starts_with("ok"));
+    MessageBoxes boxes(static_cast<QMessageBox::StandardButton>(answer));
+    if (fromTray) {
+      emit world_->App().tray().exitRequested();
+    } else {
+      Button("CONTROL_CLOSE")->click();
+    }
+    QVERIFY(world_->WaitIdle());
+    QTRY_COMPARE(world_->App().stopped(), ends);
+    QStringList said{Text("MAIN_EXIT_PROMPT")};
+    if (silent) said << Text("MAIN_APPLY_FAILED");
+    QTRY_COMPARE(boxes.texts(), said);
+    if (!ends) {
+      QVERIFY(Button("CONTROL2_APPLY")->isEnabled());
+      QCOMPARE(Record(0, kA).type, kAssignKey);
+      return;
+    }
+    const std::string keys = world_->Keyloftctl({"keys", "--profile", "1"}).out;
+    QVERIFY2(keys.find("\nA\t") != std::string::npos, keys.c_str());
+    QCOMPARE(keys.find("\nA\tdefault\n") == std::string::npos, written);
+  }
+
+  // Without changes the close ends the program at once.
+  void exitWithoutChangesAsksNothing() {
+    QVERIFY(Connect());
+    MessageBoxes boxes;
+    Button("CONTROL_CLOSE")->click();
+    QVERIFY(world_->App().stopped());
+    QVERIFY(boxes.texts().isEmpty());
+  }
+
   void unplugClosesTheDialogsAndAReplugKeepsWhatIsPending() {
     QVERIFY(Connect());
     QTRY_VERIFY(Window().isVisible());
