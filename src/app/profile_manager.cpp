@@ -71,7 +71,8 @@ void ProfileManagerDialog::placeControls() {
   connect(button("FUNC_DELETE"), &QAbstractButton::clicked, this, &ProfileManagerDialog::remove);
   connect(button("CONTROL2_APPLY"), &QAbstractButton::clicked, this, &ProfileManagerDialog::applyChanges);
   connect(button("CONTROL_OK"), &QAbstractButton::clicked, this, [this] {
-    applyChanges();
+    // Nothing changed here: nothing to write, and nothing read over the edits.
+    if (pending_) applyChanges();
     finish(QDialog::Accepted);
   });
   connect(button("CONTROL_CANCEL"), &QAbstractButton::clicked, this, [this] { finish(QDialog::Rejected); });
@@ -188,6 +189,8 @@ void ProfileManagerDialog::selectRowQuiet(int profile) {
 void ProfileManagerDialog::closeIfOpen() {
   if (open_) finish(QDialog::Rejected);
 }
+
+void ProfileManagerDialog::reject() { finish(QDialog::Rejected); }
 
 void ProfileManagerDialog::finish(int result) {
   clearChanged();

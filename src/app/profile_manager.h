@@ -42,6 +42,9 @@ class ProfileManagerDialog : public SkinnedDialog {
   ImageButton* button(const char* skinKey) const;
   bool pending() const { return pending_; }
 
+  // Escape and the window manager's close are Cancel: the dialog is finished.
+  void reject() override;
+
  private:
   void placeControls();
   void fill();

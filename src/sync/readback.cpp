@@ -317,6 +317,14 @@ DevResult SyncEngine::ProfileButton(int profile) {
 
 DevResult SyncEngine::ProfileManagerApply(int profile) {
   DeviceSequence sequence(device_, DeviceSequence::Fresh);
+  if (workspace_.Pending()) {
+    // The key and macro edits are the user's: a read-back would put the
+    // keyboard's content over them. Another profile ticked is asked as a
+    // profile button asks; the same one leaves them as they are.
+    if (profile < 0 || profile == GetActiveProfile(device_, channel_)) return DevResult::Ok;
+    const SwitchOutcome switched = SwitchProfile(profile);
+    return switched.result == SwitchResult::Failed ? switched.device : DevResult::Ok;
+  }
   DevResults results;
   results.Add(SetActiveProfile(device_, channel_, profile));
   // The window's profile buttons and the lighting follow what the keyboard took.

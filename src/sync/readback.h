@@ -97,6 +97,9 @@ class SyncEngine {
   void OnProfileChanged();   // the keyboard's 0x0402
   // The first failure of what they sent, for the window to tell.
   DevResult ProfileButton(int profile);
+  // The profile manager's Apply: the ticked profile made active and the
+  // profiles read back; with key or macro edits pending, nothing is read over
+  // them and a switch asks first, as a profile button does.
   DevResult ProfileManagerApply(int profile);
 
   // Saves the working model to the working file and writes the pending changes

@@ -399,6 +399,60 @@ class MainWindowTest : public QObject {
     QCOMPARE(registry.ReadString(kProfilesSubKey, "PROFILE04").value_or("?"), extra.string());
   }
 
+  // Escape after a tick finishes the dialog: a later profile click asks no
+  // question. OK with nothing changed touches nothing; with key edits pending
+  // the dialog never reads the keyboard over them: the same profile keeps them,
+  // another asks first, as a profile button does.
+  void theProfileManagerLeavesUnappliedEditsAlone() {
+    QVERIFY(Connect());
+    MessageBoxes boxes(QMessageBox::No);
+    QTimer::singleShot(0, [&] {
+      app::ProfileManagerDialog& manager = *Window().profileManager();
+      ReportModel& rows = manager.list().reportModel();
+      QVERIFY(rows.setData(rows.index(2, 0), Qt::Checked, Qt::CheckStateRole));
+      QTest::keyClick(&manager, Qt::Key_Escape);
+    });
+    Button("FUNC_PROFILES")->click();
+    QVERIFY(!Window().profileManager()->pending());
+    Button("FUNC_PROFILE2")->click();
+    QVERIFY(world_->WaitIdle());
+    QCOMPARE(world_->ActiveProfileOnKeyboard(), 1);
+    QVERIFY(boxes.texts().isEmpty());
+
+    QCOMPARE(world_->Core().Editor().AssignKey(1, kA, KeyAction::Key(kB)), EditResult::Ok);
+    QTRY_VERIFY(Button("CONTROL2_APPLY")->isEnabled());
+    world_->Trace().Clear();
+    QTimer::singleShot(0, [&] { Window().profileManager()->button("CONTROL_OK")->click(); });
+    Button("FUNC_PROFILES")->click();
+    QVERIFY(world_->WaitIdle());
+    QVERIFY(world_->Trace().CommandNumbers().empty());
+
+    QTimer::singleShot(0, [&] {
+      app::ProfileManagerDialog& manager = *Window().profileManager();
+      manager.loadFile(world_->Root() / "kept.fwc");
+      manager.button("CONTROL_OK")->click();
+    });
+    Button("FUNC_PROFILES")->click();
+    QVERIFY(world_->WaitIdle());
+    QCOMPARE(Count(world_->Trace().CommandNumbers(), CMD_READ_KEYMAP), 0);
+    QVERIFY(Button("CONTROL2_APPLY")->isEnabled());
+    QCOMPARE(Record(1, kA).type, kAssignKey);
+    QVERIFY(boxes.texts().isEmpty());
+
+    QTimer::singleShot(0, [&] {
+      app::ProfileManagerDialog& manager = *Window().profileManager();
+      ReportModel& rows = manager.list().reportModel();
+      QVERIFY(rows.setData(rows.index(0, 0), Qt::Checked, Qt::CheckStateRole));
+      manager.button("CONTROL_OK")->click();
+    });
+    Button("FUNC_PROFILES")->click();
+    QVERIFY(world_->WaitIdle());
+    QTRY_COMPARE(boxes.texts(), QStringList{Text("PROFILE_SELECT_PROMPT")});
+    QCOMPARE(world_->ActiveProfileOnKeyboard(), 0);  // answered No: discarded, then switched
+    QVERIFY(!Button("CONTROL2_APPLY")->isEnabled());
+    QCOMPARE(Record(1, kA), KeyAssignment{});
+  }
+
   void addMakesADefaultProfileFile() {
     QVERIFY(Connect());
     const std::filesystem::path made = world_->Root() / "new.fwc";
