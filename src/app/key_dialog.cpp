@@ -189,6 +189,11 @@ void KeyDialog::placeControls() {
     refresh();
   });
   connect(macros_->lineEdit(), &QLineEdit::textEdited, this, &KeyDialog::nameTyped);
+  connect(macros_->lineEdit(), &QLineEdit::editingFinished, this, [this] {
+    if (!session_ || showing_) return;
+    session_->CommitName();
+    refresh();
+  });
   connect(button("FUNC_MACRO_ADD"), &QAbstractButton::clicked, this, &KeyDialog::addMacro);
   connect(button("FUNC_MACRO_DELETE"), &QAbstractButton::clicked, this, &KeyDialog::deleteMacro);
   connect(button("FUNC_MACRO_RECORD"), &QAbstractButton::clicked, this, &KeyDialog::toggleRecording);
@@ -429,17 +434,18 @@ void KeyDialog::showMacroList() {
     same = macros_->itemText(i) == QString::fromStdU16String(list[static_cast<size_t>(i)].name);
   }
   if (!same) {
-    const QString typing = macros_->lineEdit()->text();
-    const int cursor = macros_->lineEdit()->cursorPosition();
     macros_->clear();
     for (const MacroRecord& m : list) macros_->addItem(QString::fromStdU16String(m.name));
-    if (macros_->lineEdit()->hasFocus()) {
-      macros_->lineEdit()->setText(typing);
-      macros_->lineEdit()->setCursorPosition(cursor);
-    }
   }
   if (macros_->currentIndex() != session_->CurrentMacro()) {
     macros_->setCurrentIndex(session_->CurrentMacro());
+  }
+  // The box names the current macro (nothing without one), but never moves
+  // under the user's typing.
+  if (!typingName_) {
+    const int current = session_->CurrentMacro();
+    const QString name = current >= 0 ? QString::fromStdU16String(list[static_cast<size_t>(current)].name) : QString();
+    if (macros_->lineEdit()->text() != name) macros_->lineEdit()->setText(name);
   }
   const bool current = session_->CurrentMacro() >= 0;
   for (const char* key : {"FUNC_MACRO_RECORD", "FUNC_MACRO_DELETE2", "FUNC_MACRO_CLEAR", "FUNC_MACRO_UP_TOP",
@@ -632,7 +638,9 @@ void KeyDialog::nameTyped(const QString& typed) {
   if (showing_) return;
   const int cursor = macros_->lineEdit()->cursorPosition();
   const QString kept = QString::fromStdString(session_->TypeName(typed.toStdString()));
+  typingName_ = true;
   refresh();
+  typingName_ = false;
   if (macros_->lineEdit()->text() != kept) macros_->lineEdit()->setText(kept);
   macros_->setItemText(session_->CurrentMacro(), kept);
   macros_->lineEdit()->setCursorPosition(std::min(cursor, static_cast<int>(kept.size())));

@@ -130,6 +130,8 @@ class KeyDialog : public SkinnedDialog, public KeyEditorSeam {
   QProgressBar* memoryBar_ = nullptr;
   QElapsedTimer clock_;  // steady: the recorded pauses
   bool showing_ = false;  // the controls are being filled, not edited
+  // The user types in the name box: a refresh leaves its text alone.
+  bool typingName_ = false;
   bool grabbed_ = false;
   bool filterInstalled_ = false;
   QPoint placedAt_;

@@ -182,6 +182,7 @@ int KeyEditSession::Cycles() const {
 void KeyEditSession::SelectMacro(int index) {
   if (macros_.empty()) current_ = -1;
   if (index < 0 || index >= static_cast<int>(macros_.size())) return;
+  if (index != current_) CommitName();
   current_ = index;
   selectedStep_ = -1;
 }
@@ -190,6 +191,14 @@ bool KeyEditSession::NameBeginsWith(std::u16string_view prefix, int except) cons
   const std::string wanted = Utf16ToUtf8(prefix);
   for (size_t i = 0; i < macros_.size(); ++i) {
     if (static_cast<int>(i) != except && StartsWithIgnoreCase(Utf16ToUtf8(macros_[i].name), wanted)) return true;
+  }
+  return false;
+}
+
+bool KeyEditSession::NameTaken(std::u16string_view name, int except) const {
+  const std::string wanted = Utf16ToUtf8(name);
+  for (size_t i = 0; i < macros_.size(); ++i) {
+    if (static_cast<int>(i) != except && EqualsIgnoreCase(Utf16ToUtf8(macros_[i].name), wanted)) return true;
   }
   return false;
 }
@@ -241,9 +250,19 @@ std::string KeyEditSession::TypeName(std::string_view typed) {
     return Utf16ToUtf8(Current()->name);
   }
   if (!Current()) return {};
-  if (name.empty() || NameBeginsWith(name, current_)) name = GeneratedName();
+  // Taken as typed: "G" on the way to "Greeting" is no name to judge yet.
   Current()->name = name;
   return Utf16ToUtf8(name);
+}
+
+std::string KeyEditSession::CommitName() {
+  MacroRecord* macro = Current();
+  if (!macro) return {};
+  if (macro->name.empty() || NameTaken(macro->name, current_)) {
+    macro->name = GeneratedName();
+    dirty_ = true;
+  }
+  return Utf16ToUtf8(macro->name);
 }
 
 bool KeyEditSession::DeletingNeedsConfirmation() {
@@ -402,6 +421,7 @@ MacroMemory KeyEditSession::Memory() const {
 
 EditResult KeyEditSession::Apply() {
   StopRecording();
+  CommitName();
   editor_.ReplaceMacros(macros_);
   for (MacroRecord& m : macros_) m.pending = 0;
 

@@ -121,11 +121,14 @@ class KeyEditSession {
   void SelectMacro(int index);
   // TooManyMacros at 100; else a macro with a generated name becomes current.
   EditResult AddMacro();
-  // The name box's text changed: the current macro takes it (a generated name
-  // when it is empty or another macro's name begins with it; cut to 249
-  // characters), or, with no macros, a macro of that name is made. The name
-  // the box shows.
+  // The name box's text changed: the current macro takes it as it stands (cut
+  // to 249 characters), or, with no macros, a macro of that name is made. The
+  // name the box shows.
   std::string TypeName(std::string_view typed);
+  // The name is finished (Enter, the box left, another macro chosen, Apply):
+  // an empty name, or one another macro has without regard to case, becomes a
+  // generated one. A name that begins another is a name of its own. The name.
+  std::string CommitName();
   // Whether deleting the current macro needs the user's Yes (keys play it). When
   // it does, the next save writes every key map, whatever the answer.
   bool DeletingNeedsConfirmation();
@@ -176,6 +179,8 @@ class KeyEditSession {
   std::u16string GeneratedName();
   // Whether another macro than except's name begins with prefix, without regard to case.
   bool NameBeginsWith(std::u16string_view prefix, int except) const;
+  // Whether another macro than except is named name, without regard to case.
+  bool NameTaken(std::u16string_view name, int except) const;
   void InsertStep(MacroStep step);
 
   ProfileEditor& editor_;

@@ -259,6 +259,38 @@ class KeyDialogTest : public QObject {
     QVERIFY(world_->Core().Workspace().WriteAll());
   }
 
+  // Typed into the name box with the focus there, as a person types: every
+  // keystroke stays ("G" with "Greeting" present), the box always names the
+  // macro it shows, and a finished name that is another's gives way.
+  void TheNameBoxNamesTheMacroShownAndKeepsWhatIsTyped() {
+    QVERIFY(Connect());
+    uint16_t id = 0;
+    QCOMPARE(world_->Core().Editor().AddMacro("Greeting", {{10, kH, kStepPress}}, 1, &id), EditResult::Ok);
+    WithDialog(kH, true, [&](app::KeyDialog& d) {
+      QLineEdit& name = *d.macroBox().lineEdit();
+      QCOMPARE(name.text(), QString("Greeting"));
+      Click(d, "FUNC_MACRO_ADD");
+      QCOMPARE(name.text(), QString("Macro 1"));
+      name.setFocus();
+      name.selectAll();
+      QTest::keyClicks(&name, "Gre");
+      QCOMPARE(name.text(), QString("Gre"));
+      QCOMPARE(d.macroBox().itemText(1), QString("Gre"));
+      QTest::keyClicks(&name, "eting");
+      QTest::keyClick(&name, Qt::Key_Return);  // the name is finished
+      QCOMPARE(name.text(), QString("Macro 2"));
+      name.setFocus();
+      name.selectAll();
+      QTest::keyClicks(&name, "Greet");
+      Click(d, "FUNC_MACRO_DELETE");  // the new one, which no key plays
+      QCOMPARE(d.macroBox().count(), 1);
+      QCOMPARE(name.text(), QString("Greeting"));
+      QCOMPARE(d.steps().reportModel().rowCount(), 1);
+      d.ok();
+    });
+    QCOMPARE(world_->Core().Editor().Macros().size(), size_t{1});
+  }
+
   void TheGaugeSaysWhenTheMacrosWouldNotFit() {
     QVERIFY(Connect({"--macro-blocks", "1"}));  // 128 bytes of macro memory
     WithDialog(kA, true, [&](app::KeyDialog& d) {

@@ -438,7 +438,10 @@ TEST_F(SessionTest, AHundredMacrosAreTheMost) {
   EXPECT_EQ(session.CurrentMacro(), 99);
 }
 
-TEST_F(SessionTest, ATypedNameIsKeptUnlessAnotherNameBeginsWithIt) {
+// A name is taken as typed, keystroke by keystroke ("J" on the way to
+// "Jumper" is left alone), and judged once finished: only an empty name or
+// another macro's own name (without regard to case) gives way to a generated one.
+TEST_F(SessionTest, ATypedNameIsJudgedWhenFinished) {
   AddMacro("Dash");
   AddMacro("Jump");
   Assign(kA, KeyAction::Macro(1, 1));
@@ -447,20 +450,30 @@ TEST_F(SessionTest, ATypedNameIsKeptUnlessAnotherNameBeginsWithIt) {
   const std::pair<std::string, std::string> typedAndKept[] = {
       {"Sprint", "Sprint"},
       {"", "Macro 1"},
-      {"ju", "Macro 2"},
-      {"JUMP", "Macro 3"},
-      {"Jumper", "Jumper"},  // Jump does not begin with Jumper
+      {"ju", "ju"},          // begins another name: a name of its own
+      {"JUMP", "Macro 2"},   // another's name
+      {"Jumper", "Jumper"},
       {"Dash", "Dash"},      // its own name
       {longName, std::string(kMaxMacroNameChars, 'n')},
   };
   for (const auto& [typed, kept] : typedAndKept) {
-    EXPECT_EQ(session.TypeName(typed), kept) << typed;
+    std::string shown;
+    for (size_t n = 1; n <= typed.size(); ++n) shown = session.TypeName(typed.substr(0, n));
+    if (typed.empty()) shown = session.TypeName("");
+    EXPECT_EQ(shown, typed.substr(0, kMaxMacroNameChars)) << typed;  // as typed, on every keystroke
+    EXPECT_EQ(session.CommitName(), kept) << typed;
     EXPECT_EQ(Utf16ToUtf8(session.Macros()[0].name), kept) << typed;
   }
   EXPECT_EQ(session.Macros()[1].name, u"Jump");
   EXPECT_TRUE(session.Dirty());
+  // Choosing another macro and Apply finish a name too.
+  EXPECT_EQ(session.TypeName("jump"), "jump");
+  session.SelectMacro(1);
+  EXPECT_EQ(session.Macros()[0].name, u"Macro 3");
+  session.SelectMacro(0);
+  EXPECT_EQ(session.TypeName(""), "");
   ASSERT_EQ(session.Apply(), EditResult::Ok);
-  EXPECT_EQ(Editor().Macros()[0].name, std::u16string(kMaxMacroNameChars, u'n'));
+  EXPECT_EQ(Editor().Macros()[0].name, u"Macro 4");
 }
 
 TEST_F(SessionTest, ANameTypedWithoutMacrosMakesOne) {
