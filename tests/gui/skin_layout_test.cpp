@@ -257,6 +257,23 @@ class SkinLayoutTest : public QObject {
     QTest::mouseRelease(&dialog, Qt::LeftButton, {}, QPoint(50, 40));
     QCOMPARE(dialog.pos(), start + QPoint(30, 20));
 
+    // A click is no move: neither the pointer moving afterwards without the
+    // button, nor a twitch shorter than the drag distance while it is held.
+    const QPoint clicked = dialog.pos();
+    auto moveTo = [&](QPoint at, Qt::MouseButtons buttons) {
+      QMouseEvent event(QEvent::MouseMove, QPointF(at), dialog.mapToGlobal(QPointF(at)), Qt::NoButton, buttons,
+                        Qt::NoModifier);
+      QApplication::sendEvent(&dialog, &event);
+    };
+    QTest::mouseClick(&dialog, Qt::LeftButton, {}, QPoint(20, 20));
+    moveTo(QPoint(90, 70), Qt::NoButton);
+    QCOMPARE(dialog.pos(), clicked);
+    QTest::mousePress(&dialog, Qt::LeftButton, {}, QPoint(20, 20));
+    moveTo(QPoint(21, 20), Qt::LeftButton);
+    QTest::mouseRelease(&dialog, Qt::LeftButton, {}, QPoint(21, 20));
+    moveTo(QPoint(90, 70), Qt::NoButton);
+    QCOMPARE(dialog.pos(), clicked);
+
     // A press on a child control is the control's, not a drag.
     QPoint before = dialog.pos();
     QTest::mousePress(&child, Qt::LeftButton, {}, QPoint(5, 5));

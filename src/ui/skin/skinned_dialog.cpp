@@ -1,5 +1,6 @@
 #include "ui/skin/skinned_dialog.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -71,18 +72,36 @@ void SkinnedDialog::paintEvent(QPaintEvent*) {
 
 void SkinnedDialog::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return QDialog::mousePressEvent(event);
-  // Let the window system move us where it can (Wayland allows nothing else).
-  if (QWindow* window = windowHandle(); window && window->startSystemMove()) return;
-  dragOffset_ = event->globalPosition().toPoint() - pos();
+  // A click is not a move: the move starts once the pointer has travelled
+  // the drag distance with the button held.
+  pressedAt_ = event->globalPosition().toPoint();
+  dragOffset_.reset();
 }
 
 void SkinnedDialog::mouseMoveEvent(QMouseEvent* event) {
-  if (dragOffset_ && (event->buttons() & Qt::LeftButton)) move(event->globalPosition().toPoint() - *dragOffset_);
+  if (!(event->buttons() & Qt::LeftButton)) {
+    pressedAt_.reset();
+    dragOffset_.reset();
+  } else if (dragOffset_) {
+    move(event->globalPosition().toPoint() - *dragOffset_);
+  } else if (pressedAt_ &&
+             (event->globalPosition().toPoint() - *pressedAt_).manhattanLength() >= QApplication::startDragDistance()) {
+    const QPoint pressed = *pressedAt_;
+    pressedAt_.reset();
+    // Let the window system move us where it can (Wayland allows nothing else).
+    if (QWindow* window = windowHandle(); !window || !window->startSystemMove()) {
+      dragOffset_ = pressed - pos();
+      move(event->globalPosition().toPoint() - *dragOffset_);
+    }
+  }
   QDialog::mouseMoveEvent(event);
 }
 
 void SkinnedDialog::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) dragOffset_.reset();
+  if (event->button() == Qt::LeftButton) {
+    pressedAt_.reset();
+    dragOffset_.reset();
+  }
   QDialog::mouseReleaseEvent(event);
 }
 

@@ -61,6 +61,7 @@ class SkinnedDialog : public QDialog {
   SkinLayout layout_;
   QPixmap background_;  // already shaped: transparent outside the outline
   QRegion outline_;
+  std::optional<QPoint> pressedAt_;  // the left button is down on the background, no move yet
   std::optional<QPoint> dragOffset_;  // when the window system cannot move us
 };
 
