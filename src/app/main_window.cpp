@@ -10,6 +10,7 @@
 #include "app/lighting_panel.h"
 #include "app/profile_manager.h"
 #include "model/keyboard_model.h"
+#include "store/profile_file.h"
 #include "store/settings.h"
 #include "ui/skin/skin_entries.h"
 #include "ui/skin/skin_layout.h"
@@ -59,6 +60,10 @@ void MainWindow::stopRecording() {
 }
 
 QString MainWindow::text(std::string_view key) const { return QString::fromStdString(core_.Lang().GetText(key)); }
+
+QString MainWindow::formatted(std::string_view key, const std::string& argument) const {
+  return QString::fromStdString(core_.Lang().FormatTextOf(key, argument));
+}
 
 ImageButton* MainWindow::button(const std::string& skinKey) const {
   auto it = buttons_.find(skinKey);
@@ -285,9 +290,14 @@ void MainWindow::restoreDefaults() {
               [this](const RestoreOutcome& outcome) {
                 if (outcome.result == RestoreResult::NoProfile) {
                   QMessageBox::information(this, text("MAIN_CAPTION"), text("MAIN_DEFAULT_NO_PROFILE"));
-                  return;
+                } else if (outcome.result == RestoreResult::BackupFailed) {
+                  QMessageBox::warning(this, text("MAIN_CAPTION"), text("MAIN_SAFETY_BACKUP_FAILED"));
+                } else if (outcome.apply.result == ApplyResult::Applied) {
+                  QMessageBox::information(this, text("MAIN_CAPTION"),
+                                           formatted("MAIN_DEFAULT_DONE", outcome.backup.file.string()));
+                } else {
+                  showApplyOutcome(outcome.apply);
                 }
-                showApplyOutcome(outcome.apply);
               });
 }
 
@@ -316,12 +326,27 @@ void MainWindow::restore() {
 }
 
 void MainWindow::restoreFrom(const QString& path) {
-  runner_.run([this, file = path.toStdString()] { return core_.Editor().Import(file); },
-              [this](const ImportOutcome& outcome) {
-                // A refused file was told by the core (MAIN_PROMPT_INPORT) and changed nothing.
-                if (outcome.loaded && !outcome.Written()) {
+  // A file that is no profile file is refused before anything is asked or saved.
+  if (ProfileData probe; !LoadProfileFile(path.toStdString(), probe)) {
+    QMessageBox::warning(this, text("MAIN_CAPTION"), text("MAIN_PROMPT_INPORT"));
+    return;
+  }
+  // All three profiles and the macros are replaced: asked first, and what the
+  // keyboard holds is saved before (the core's safety backup).
+  const auto answer = QMessageBox::question(this, text("MAIN_CAPTION"), formatted("MAIN_RESTORE_PROMPT", path.toStdString()),
+                                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+  if (answer != QMessageBox::Yes) return;
+  runner_.run([this, file = path.toStdString()] { return core_.Editor().RestoreFromFile(file); },
+              [this](const ProfileEditor::FileRestoreOutcome& outcome) {
+                if (outcome.backup.device != DevResult::Ok) {
+                  QMessageBox::warning(this, text("MAIN_CAPTION"), text("MAIN_SAFETY_BACKUP_FAILED"));
+                } else if (outcome.import.Written()) {
+                  QMessageBox::information(this, text("MAIN_CAPTION"),
+                                           formatted("MAIN_RESTORE_DONE", outcome.backup.file.string()));
+                } else if (outcome.import.loaded) {
                   QMessageBox::warning(this, text("MAIN_CAPTION"), text("MAIN_APPLY_FAILED"));
                 }
+                // A refused file was told by the core (MAIN_PROMPT_INPORT) and changed nothing.
               });
 }
 

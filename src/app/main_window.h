@@ -136,6 +136,8 @@ class MainWindow : public SkinnedDialog {
   void showApplyOutcome(const ApplyOutcome& outcome);
   void stepProgress();
   QString text(std::string_view key) const;
+  // A format text of the language file with its one argument.
+  QString formatted(std::string_view key, const std::string& argument) const;
 
   KeyloftCore& core_;
   SequenceRunner& runner_;

@@ -63,9 +63,9 @@ std::string KeyLineWords(const KeyLine& k);
 // "NAME<tab>WORDS" and a line feed on stdout.
 void PrintKeyLine(const KeyLine& k);
 
-// The keyboard's three profiles saved to a new timestamped file in the user
-// data folder, and where said on stderr; before anything overwrites them.
-int SafetyBackup(Session& session, std::filesystem::path& written);
+// Where the core saved the keyboard's profiles before an overwrite, said on
+// stderr; or why it could not (nothing was written then), and the exit code.
+int ReportSafetyBackup(const SafetyBackupOutcome& backup);
 
 // Colours as RRGGBB in hexadecimal ("#" allowed before), and back.
 std::optional<Colour> ParseColourText(std::string_view text);

@@ -35,24 +35,12 @@ int ExpectNoArguments(std::span<const std::string> words) {
 }  // namespace
 
 // The keyboard's three profiles into a new file named by the time, in the user data folder.
-int SafetyBackup(Session& session, std::filesystem::path& written) {
-  const auto now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-  std::tm local{};
-  localtime_r(&now, &local);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-  const auto folder = session.Core().UserFiles().Folder();
-  written = folder / (std::string("backup-") + stamp + ".fwc");
-  for (int n = 2; std::filesystem::exists(written); ++n) {
-    written = folder / (std::string("backup-") + stamp + "-" + std::to_string(n) + ".fwc");
+int ReportSafetyBackup(const SafetyBackupOutcome& backup) {
+  if (backup.device != DevResult::Ok) {
+    return Fail(kExitKeyboard, "could not read the keyboard's profiles for the safety backup (" +
+                                   DevResultText(backup.device) + "); nothing was written");
   }
-  DevResult result = DevResult::NoReply;
-  session.Run([&] { result = session.Core().Sync().ReadOnboardImage(written); });
-  if (result != DevResult::Ok) {
-    return Fail(kExitKeyboard, "could not read the keyboard's profiles for the safety backup (" + DevResultText(result) +
-                                   "); nothing was written");
-  }
-  Err() << "keyloftctl: the keyboard's profiles were saved to " << written.string() << '\n';
+  Err() << "keyloftctl: the keyboard's profiles were saved to " << backup.file.string() << '\n';
   return kExitOk;
 }
 
@@ -221,11 +209,11 @@ int RunRestore(const GlobalOptions& options, std::span<const std::string> words)
   if (int code = ProfileFileExitCode(path, check, damage)) return code;
   if (int code = session.Connect()) return code;
   if (int code = session.RefuseWhileEditing()) return code;
-  std::filesystem::path backup;
-  if (int code = SafetyBackup(session, backup)) return code;
-
-  ImportOutcome result;
-  session.Run([&] { result = session.Core().Editor().Import(file); });
+  ProfileEditor::FileRestoreOutcome restored;
+  session.Run([&] { restored = session.Core().Editor().RestoreFromFile(file); });
+  if (int code = ReportSafetyBackup(restored.backup)) return code;
+  const std::filesystem::path& backup = restored.backup.file;
+  const ImportOutcome& result = restored.import;
   if (!result.loaded) return Fail(kExitFileRejected, path.string() + " could not be loaded");
   if (result.written.result == SaveResult::MacrosTooLong) {
     return Fail(kExitKeyboard, "the keyboard did not take the profiles: the macros do not fit its memory");

@@ -105,8 +105,6 @@ int RunReset(const GlobalOptions& options, std::span<const std::string> words) {
   bool yes = false;
   session.Run([&] { yes = session.Ui().Confirm("MAIN_PROMPT_DEFAULT"); });
   if (!yes) return Fail(kExitUsage, "nothing was changed");
-  std::filesystem::path backup;
-  if (int code = SafetyBackup(session, backup)) return code;
 
   KeyloftCore& core = session.Core();
   RestoreOutcome restored;
@@ -122,6 +120,8 @@ int RunReset(const GlobalOptions& options, std::span<const std::string> words) {
   if (restored.result == RestoreResult::NoProfile) {
     return Fail(kExitKeyboard, "the keyboard's active profile is not known; nothing was reset");
   }
+  if (int code = ReportSafetyBackup(restored.backup)) return code;
+  const std::filesystem::path& backup = restored.backup.file;
   const int active = restored.profile;
   if (int code = ApplyExitCode(restored.apply, "the defaults")) return code;
   if (withLighting && restored.lighting != DevResult::Ok) {

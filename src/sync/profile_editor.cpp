@@ -1,6 +1,8 @@
 #include "sync/profile_editor.h"
 
 #include <algorithm>
+#include <ctime>
+#include <system_error>
 
 #include "device/connection.h"
 #include "model/key_assignments.h"
@@ -229,8 +231,13 @@ RestoreOutcome ProfileEditor::RestoreDefaults(bool withLighting) {
   RestoreOutcome outcome;
   const int active = GetActiveProfile(device_, channel_);
   if (!ValidProfile(active)) return outcome;
-  outcome.result = RestoreResult::Done;
   outcome.profile = active;
+  outcome.backup = SafetyBackup();
+  if (outcome.backup.device != DevResult::Ok) {
+    outcome.result = RestoreResult::BackupFailed;
+    return outcome;
+  }
+  outcome.result = RestoreResult::Done;
   // The other profiles and the macros go to the keyboard too: they must be its own.
   if (const auto caught = sync_.CatchUpReadBack(); caught.device != DevResult::Ok) {
     outcome.apply = {ApplyResult::WriteFailed, caught.device};
@@ -306,5 +313,31 @@ ImportOutcome ProfileEditor::Import(const std::filesystem::path& path) {
 }
 
 bool ProfileEditor::Export(const std::filesystem::path& path) { return ExportProfile(path, workspace_); }
+
+SafetyBackupOutcome ProfileEditor::SafetyBackup() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  const std::filesystem::path folder = sync_.UserFolder();
+  SafetyBackupOutcome outcome;
+  outcome.file = folder / (std::string("backup-") + stamp + ".fwc");
+  std::error_code ec;
+  for (int n = 2; std::filesystem::exists(outcome.file, ec); ++n) {
+    outcome.file = folder / (std::string("backup-") + stamp + "-" + std::to_string(n) + ".fwc");
+  }
+  outcome.device = sync_.ReadOnboardImage(outcome.file);
+  return outcome;
+}
+
+ProfileEditor::FileRestoreOutcome ProfileEditor::RestoreFromFile(const std::filesystem::path& path) {
+  // One turn: nothing comes between what was saved and what overwrites it.
+  DeviceSequence sequence(device_, DeviceSequence::Fresh);
+  FileRestoreOutcome outcome;
+  outcome.backup = SafetyBackup();
+  if (outcome.backup.device == DevResult::Ok) outcome.import = Import(path);
+  return outcome;
+}
 
 }  // namespace keyloft

@@ -58,13 +58,21 @@ struct KeyAction {
 };
 
 enum class RestoreResult {
-  Done,       // the records were reset and Apply ran (see apply)
-  NoProfile,  // the active profile is not known (no keyboard): nothing was reset
+  Done,          // the records were reset and Apply ran (see apply)
+  NoProfile,     // the active profile is not known (no keyboard): nothing was reset
+  BackupFailed,  // what the keyboard held could not be saved first (see backup): nothing was reset
+};
+
+// What the keyboard held before an overwrite, saved first.
+struct SafetyBackupOutcome {
+  DevResult device = DevResult::NoReply;  // Ok: saved
+  std::filesystem::path file;
 };
 
 struct RestoreOutcome {
   RestoreResult result = RestoreResult::NoProfile;
   int profile = -1;
+  SafetyBackupOutcome backup;
   ApplyOutcome apply;
   DevResult lighting = DevResult::Ok;  // with the lighting reset
 };
@@ -135,6 +143,17 @@ class ProfileEditor {
   VerifyOutcome VerifyMacros();
   ImportOutcome Import(const std::filesystem::path& path);
   bool Export(const std::filesystem::path& path);
+  // The keyboard's three profiles and its macros saved to a new
+  // backup-<date>-<time>.fwc in the user data folder: done before anything
+  // overwrites them (RestoreDefaults, RestoreFromFile).
+  SafetyBackupOutcome SafetyBackup();
+  // A profile file put on the keyboard in place of all three profiles and the
+  // macros, after a SafetyBackup; nothing is imported when the backup failed.
+  struct FileRestoreOutcome {
+    SafetyBackupOutcome backup;
+    ImportOutcome import;
+  };
+  FileRestoreOutcome RestoreFromFile(const std::filesystem::path& path);
 
  private:
   // A change made: Apply enabled, and the keys shown again.

@@ -21,6 +21,8 @@ SyncEngine::SyncEngine(DeviceContext& device, ProfileWorkspace& workspace, Light
 
 std::filesystem::path SyncEngine::WorkingProfileFile() const { return keyloft::WorkingProfileFile(userData_.Folder()); }
 
+const std::filesystem::path& SyncEngine::UserFolder() const { return userData_.Folder(); }
+
 DevResult SyncEngine::ReadOnboardImage(const std::filesystem::path& path) {
   DeviceSequence sequence(device_, DeviceSequence::Fresh);
   ProfileData image;

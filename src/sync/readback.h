@@ -57,6 +57,8 @@ class SyncEngine {
              const Localisation& lang, SyncPorts ports);
 
   std::filesystem::path WorkingProfileFile() const;
+  // The per-user data folder: the working file, the schemes, the backups.
+  const std::filesystem::path& UserFolder() const;
 
   // The three key maps and the macro area into a profile file at path, which
   // is replaced only when every read succeeded: the first failure otherwise

@@ -48,6 +48,15 @@ class MainWindowTest : public QObject {
     QVERIFY(world_->WaitIdle());
     QVERIFY(!Button("CONTROL2_APPLY")->isEnabled());
   }
+  // The safety backups in the user data folder, oldest first.
+  std::vector<std::filesystem::path> Backups() {
+    std::vector<std::filesystem::path> found;
+    for (const auto& e : std::filesystem::directory_iterator(world_->Core().UserFiles().Folder())) {
+      if (e.path().filename().string().starts_with("backup-")) found.push_back(e.path());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+  }
   bool KeyMapsOnKeyboardMatch() {
     VerifyOutcome verified;
     const int all[] = {0, 1, 2};
@@ -192,6 +201,10 @@ class MainWindowTest : public QObject {
     Button("FUNC_DEFAULT")->click();
     QVERIFY(world_->WaitIdle());
     QCOMPARE(Record(0, kA), KeyAssignment{});
+    // Done, and said so with where the keyboard's content was saved first.
+    QTRY_COMPARE(boxes.texts().size(), 3);
+    QCOMPARE(Backups().size(), size_t{1});
+    QVERIFY(boxes.texts()[2].contains(QString::fromStdString(Backups().front().string())));
     QCOMPARE(Record(1, kA).type, kAssignKey);  // another profile stays
     QVERIFY(!Window().keyButton(kA)->isTicked());
     QVERIFY(!Button("CONTROL2_APPLY")->isEnabled());
@@ -221,12 +234,31 @@ class MainWindowTest : public QObject {
 
     AssignAndApply(0, kA, kA);
     QCOMPARE(Record(0, kA), KeyAssignment{});
+    // Asked first: No changes nothing.
+    MessageBoxes boxes(QMessageBox::No);
+    world_->Trace().Clear();
+    Window().restoreFrom(file);
+    QVERIFY(world_->WaitIdle());
+    QCOMPARE(boxes.texts().size(), 1);
+    QVERIFY(world_->Trace().CommandNumbers().empty());
+
+    // Yes: what the keyboard held is saved first, then the file's profiles go to it.
+    boxes.clear();
+    boxes.setAnswer(QMessageBox::Yes);
+    const auto backupsBefore = Backups();
     Window().restoreFrom(file);
     QVERIFY(world_->WaitIdle());
     QCOMPARE(Record(0, kA).type, kAssignKey);
     QVERIFY(Window().keyButton(kA)->isTicked());
     QVERIFY(!Button("CONTROL2_APPLY")->isEnabled());
     QVERIFY(KeyMapsOnKeyboardMatch());
+    const auto backups = Backups();
+    QCOMPARE(backups.size(), backupsBefore.size() + 1);
+    ProfileData before;
+    QVERIFY(LoadProfileFile(backups.back(), before));
+    QCOMPARE(before.block.arrays[0][0x1E], KeyAssignment{});
+    QTRY_COMPARE(boxes.texts().size(), 2);
+    QVERIFY(boxes.texts()[1].contains(QString::fromStdString(backups.back().string())));
   }
 
   void aBackupThatCannotBeWrittenSaysSo() {
@@ -252,7 +284,7 @@ class MainWindowTest : public QObject {
     world_->Trace().Clear();
     Window().restoreFrom(QString::fromStdString(damaged.string()));
     QVERIFY(world_->WaitIdle());
-    QTRY_VERIFY(boxes.texts().contains(Text("MAIN_PROMPT_INPORT")));
+    QCOMPARE(boxes.texts(), QStringList{Text("MAIN_PROMPT_INPORT")});  // before any question
     QCOMPARE(Record(0, kA), KeyAssignment{});
     for (uint8_t number : world_->Trace().CommandNumbers()) {
       QVERIFY(number != CMD_WRITE_KEYMAP && number != CMD_WRITE_MACROS);
