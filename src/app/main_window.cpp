@@ -351,7 +351,10 @@ void MainWindow::restoreFrom(const QString& path) {
 }
 
 void MainWindow::openProfileManager() {
-  if (!profileManager_) profileManager_ = std::make_unique<ProfileManagerDialog>(core_, runner_, ports_, cache_, programFolder_, this);
+  if (!profileManager_) {
+    profileManager_ = std::make_unique<ProfileManagerDialog>(core_, runner_, ports_, cache_, programFolder_, this);
+    connect(profileManager_.get(), &ProfileManagerDialog::helpRequested, this, &MainWindow::helpRequested);
+  }
   profileManager_->run();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <cstdio>
 
@@ -66,6 +67,7 @@ void ProfileManagerDialog::placeControls() {
   rows.setCheckable(true);
   rows.setSingleCheck(true);
   connect(&rows, &ReportModel::checkChanged, this, [this] { markChanged(); });
+  connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ProfileManagerDialog::selectionChanged);
   connect(button("FUNC_ADD"), &QAbstractButton::clicked, this, &ProfileManagerDialog::add);
   connect(button("FUNC_LOAD"), &QAbstractButton::clicked, this, &ProfileManagerDialog::load);
   connect(button("FUNC_DELETE"), &QAbstractButton::clicked, this, &ProfileManagerDialog::remove);
@@ -96,18 +98,41 @@ void ProfileManagerDialog::run() {
 void ProfileManagerDialog::fill() {
   ReportModel& rows = list_->reportModel();
   while (rows.rowCount() > 0) rows.removeRow(0);
-  const std::filesystem::path working = WorkingProfileFile(core_.UserFiles().Folder());
-  for (int r = 0; r < core_.Model().profileCount; ++r) appendFile(working);
+  for (int r = 0; r < core_.Model().profileCount; ++r) appendOnboardRow(r);
+  // The files kept from last time, after the keyboard's own rows.
+  const std::vector<std::string> kept = core_.AppSettings().ReadProfileList();
+  for (size_t r = static_cast<size_t>(core_.Model().profileCount); r < kept.size(); ++r) {
+    if (!kept[r].empty()) appendFile(kept[r]);
+  }
   const int active = core_.Device().activeProfileCache;
   if (active >= 0 && active < core_.Model().profileCount) rows.setChecked(active, true);
+  selectionChanged();
   clearChanged();
+}
+
+void ProfileManagerDialog::appendOnboardRow(int profile) {
+  ReportModel& rows = list_->reportModel();
+  // The working copy stands for the onboard profiles in the list's stored form.
+  const std::filesystem::path working = WorkingProfileFile(core_.UserFiles().Folder());
+  const std::string key = "FUNC_KEY_DESC" + std::to_string(profile + 1);
+  const int row = rows.appendRow({QString(), text(key), text("PROFILE_ROW_ONBOARD")},
+                                 QString::fromStdString(working.string() + ".fwc"));
+  for (int c = kNameColumn; c <= kFolderColumn; ++c) rows.setToolTip(row, c, text("PROFILE_ROW_ONBOARD_TIP"));
 }
 
 void ProfileManagerDialog::appendFile(const std::filesystem::path& file) {
   ReportModel& rows = list_->reportModel();
-  const int row = rows.appendRow({QString(), QString::fromStdString(file.stem().string()), Folder(file)});
+  const int row = rows.appendRow({QString(), QString::fromStdString(file.filename().string()), Folder(file)},
+                                 QString::fromStdString(file.string()));
+  for (int c = kNameColumn; c <= kFolderColumn; ++c) rows.setToolTip(row, c, QString::fromStdString(file.string()));
   // Only the first three rows stand for onboard profiles.
   if (row >= 3) rows.setRowTickable(row, false, text("PROFILE_ROW_NOT_ONBOARD"));
+}
+
+void ProfileManagerDialog::selectionChanged() {
+  // The keyboard's own profiles cannot be deleted: their rows are its profiles.
+  const int row = list_->selectedRow();
+  button("FUNC_DELETE")->setEnabled(row >= core_.Model().profileCount);
 }
 
 void ProfileManagerDialog::markChanged() {
@@ -160,7 +185,7 @@ void ProfileManagerDialog::loadFile(const std::filesystem::path& file) {
 
 void ProfileManagerDialog::remove() {
   const int row = list_->selectedRow();
-  if (row < 0) return;
+  if (row < core_.Model().profileCount) return;
   ReportModel& rows = list_->reportModel();
   list_->setSelectedRow(row + 1 < rows.rowCount() ? row + 1 : row - 1);
   rows.removeRow(row);
@@ -170,9 +195,7 @@ void ProfileManagerDialog::remove() {
 void ProfileManagerDialog::applyChanges() {
   const ReportModel& rows = list_->reportModel();
   std::vector<std::string> paths;
-  for (int r = 0; r < rows.rowCount(); ++r) {
-    paths.push_back((rows.text(r, kFolderColumn) + rows.text(r, kNameColumn) + ".fwc").toStdString());
-  }
+  for (int r = 0; r < rows.rowCount(); ++r) paths.push_back(rows.rowData(r).toString().toStdString());
   core_.AppSettings().WriteProfileList(paths);
   const int ticked = rows.firstCheckedRow();  // only rows 0..2 can be ticked
   runner_.run([this, ticked] { return core_.Sync().ProfileManagerApply(ticked); });
@@ -191,6 +214,26 @@ void ProfileManagerDialog::closeIfOpen() {
 }
 
 void ProfileManagerDialog::reject() { finish(QDialog::Rejected); }
+
+void ProfileManagerDialog::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_F1:
+      emit helpRequested();
+      return;
+    case Qt::Key_Space:
+      if (const int row = list_ ? list_->selectedRow() : -1; row >= 0) {
+        ReportModel& rows = list_->reportModel();
+        rows.setData(rows.index(row, kTickColumn), Qt::Checked, Qt::CheckStateRole);
+      }
+      return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      button("CONTROL_OK")->click();
+      return;
+    default:
+      SkinnedDialog::keyPressEvent(event);
+  }
+}
 
 void ProfileManagerDialog::finish(int result) {
   clearChanged();

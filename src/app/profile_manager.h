@@ -45,10 +45,20 @@ class ProfileManagerDialog : public SkinnedDialog {
   // Escape and the window manager's close are Cancel: the dialog is finished.
   void reject() override;
 
+ signals:
+  void helpRequested();
+
+ protected:
+  // F1 help, Space ticks the selected row, Enter is OK.
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   void placeControls();
   void fill();
+  // Rows 0..2 are the keyboard's own profiles; later rows name files kept.
+  void appendOnboardRow(int profile);
   void appendFile(const std::filesystem::path& file);
+  void selectionChanged();
   void markChanged();
   void clearChanged();
   void add();

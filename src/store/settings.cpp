@@ -1,5 +1,7 @@
 #include "store/settings.h"
 
+#include <algorithm>
+
 #include <cstdio>
 
 #include "lang/localisation.h"
@@ -42,6 +44,19 @@ void Settings::WriteProfileList(const std::vector<std::string>& paths) {
     registry_.WriteString(kProfilesSubKey, name, paths[i]);
   }
   registry_.WriteString(kProfilesSubKey, "PROFILE00", std::to_string(paths.size()));
+}
+
+std::vector<std::string> Settings::ReadProfileList() const {
+  // A damaged count must not make thousands of rows.
+  constexpr int kMostRows = 999;
+  const int count = std::clamp(ScanInt(registry_.ReadString(kProfilesSubKey, "PROFILE00").value_or("0"), 0), 0, kMostRows);
+  std::vector<std::string> paths;
+  for (int i = 0; i < count; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%s%02d", "PROFILE", i + 1);
+    paths.push_back(registry_.ReadString(kProfilesSubKey, name).value_or(std::string()));
+  }
+  return paths;
 }
 
 bool Settings::ReadLightingView() const {

@@ -43,6 +43,9 @@ class Settings {
   // PROFILE01.. with the paths, then PROFILE00 with their count. Entries of
   // higher numbers from an earlier, longer list stay as they are.
   void WriteProfileList(const std::vector<std::string>& paths);
+  // The list as last written: PROFILE01.. up to the count in PROFILE00;
+  // values that are missing or not text read as empty paths.
+  std::vector<std::string> ReadProfileList() const;
 
   bool ReadLightingView() const;
   void WriteLightingView(bool on);

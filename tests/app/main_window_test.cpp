@@ -429,6 +429,34 @@ class MainWindowTest : public QObject {
       QCOMPARE(registry.ReadString(kProfilesSubKey, name).value_or("?"), working);
     }
     QCOMPARE(registry.ReadString(kProfilesSubKey, "PROFILE04").value_or("?"), extra.string());
+
+    // The next opening lists the kept file again, by its name and with its
+    // whole path as tooltip; the keyboard's rows say what they are and cannot
+    // be deleted; Space ticks the selected row and Enter is OK.
+    QTimer::singleShot(0, [&] {
+      app::ProfileManagerDialog& manager = *Window().profileManager();
+      ReportModel& rows = manager.list().reportModel();
+      QCOMPARE(rows.rowCount(), 4);
+      QCOMPARE(rows.text(0, 1), Text("FUNC_KEY_DESC1"));
+      QCOMPARE(rows.text(3, 1), QString("extra.fwc"));
+      QCOMPARE(rows.data(rows.index(3, 2), Qt::ToolTipRole).toString(), QString::fromStdString(extra.string()));
+      QCOMPARE(rows.data(rows.index(3, 0), Qt::ToolTipRole).toString(), Text("PROFILE_ROW_NOT_ONBOARD"));
+      manager.list().setSelectedRow(1);
+      QVERIFY(!manager.button("FUNC_DELETE")->isEnabled());
+      manager.button("FUNC_DELETE")->click();
+      QCOMPARE(rows.rowCount(), 4);
+      manager.list().setSelectedRow(3);
+      QVERIFY(manager.button("FUNC_DELETE")->isEnabled());
+      manager.list().setSelectedRow(1);
+      QTest::keyClick(&manager, Qt::Key_Space);
+      QVERIFY(rows.isChecked(1));
+      QVERIFY(manager.pending());
+      QTest::keyClick(&manager, Qt::Key_Return);
+    });
+    Button("FUNC_PROFILES")->click();
+    QVERIFY(world_->WaitIdle());
+    QCOMPARE(world_->ActiveProfileOnKeyboard(), 1);
+    QCOMPARE(registry.ReadString(kProfilesSubKey, "PROFILE04").value_or("?"), extra.string());
   }
 
   // Escape after a tick finishes the dialog: a later profile click asks no
@@ -495,7 +523,7 @@ class MainWindowTest : public QObject {
       QVERIFY(manager.addFile(made));
       QVERIFY(!manager.addFile(unmakeable));  // said, not listed
       QCOMPARE(manager.list().reportModel().rowCount(), 4);
-      QCOMPARE(manager.list().reportModel().text(3, 1), QString("new"));
+      QCOMPARE(manager.list().reportModel().text(3, 1), QString("new.fwc"));
       manager.button("CONTROL_CANCEL")->click();
     });
     Button("FUNC_PROFILES")->click();

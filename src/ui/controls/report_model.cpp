@@ -107,6 +107,13 @@ void ReportModel::setBackgroundColor(int row, int column, const QColor& color) {
   }
 }
 
+void ReportModel::setToolTip(int row, int column, const QString& text) {
+  if (Cell* c = cell(row, column)) {
+    c->toolTip = text;
+    changeCell(row, column, {Qt::ToolTipRole});
+  }
+}
+
 void ReportModel::setRowTickable(int row, bool tickable, const QString& why) {
   if (!hasRow(row)) return;
   rows_[row].tickable = tickable;
@@ -134,8 +141,11 @@ QVariant ReportModel::data(const QModelIndex& index, int role) const {
       if (checkable_ && index.column() == 0) return rows_[index.row()].checked ? Qt::Checked : Qt::Unchecked;
       return {};
     case RowDataRole: return rows_[index.row()].data;
-    case Qt::ToolTipRole:
-      return rows_[index.row()].tickable ? QVariant() : QVariant(rows_[index.row()].untickableWhy);
+    case Qt::ToolTipRole: {
+      const Row& r = rows_[index.row()];
+      if (!r.tickable && (index.column() == 0 || c->toolTip.isEmpty())) return r.untickableWhy;
+      return c->toolTip.isEmpty() ? QVariant() : QVariant(c->toolTip);
+    }
     default: return {};
   }
 }

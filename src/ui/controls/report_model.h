@@ -54,6 +54,8 @@ class ReportModel : public QAbstractTableModel {
   QColor textColor(int row, int column) const;
   void setTextColor(int row, int column, const QColor& color);
   void setBackgroundColor(int row, int column, const QColor& color);
+  // A cell's own tooltip; an untickable row's reason shows on its tick column.
+  void setToolTip(int row, int column, const QString& text);
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -74,6 +76,7 @@ class ReportModel : public QAbstractTableModel {
     QString text;
     QColor textColor;
     QColor backgroundColor;
+    QString toolTip;
   };
   struct Row {
     std::vector<Cell> cells;
