@@ -138,6 +138,15 @@ void KeyDialog::placeControls() {
   });
   steps_->setColumnEditBox(kDelayColumn);
 
+  // The key being edited, right of the drawn title and on the title's line.
+  editedKey_ = new TransparentLabel(this);
+  PlaceControl(*editedKey_, layout, kButtonSection, "CONTROL_TITLE");
+  const QRect title = editedKey_->geometry();
+  editedKey_->setGeometry(title.right() + 1, title.y(), this->width() - title.x() - title.right() - 1, title.height());
+  editedKey_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  editedKey_->setTextColor(QColor(0x22, 0xD3, 0xEE));
+  editedKey_->setFontHeight(15);
+
   cycles_ = new QLineEdit(this);
   PlaceControl(*cycles_, layout, kButtonSection, "FUNC_MACRO_CYCLES");
   cyclesLabel_ = new TransparentLabel(this);
@@ -197,13 +206,25 @@ void KeyDialog::placeControls() {
   connect(button("FUNC_MACRO_ADD"), &QAbstractButton::clicked, this, &KeyDialog::addMacro);
   connect(button("FUNC_MACRO_DELETE"), &QAbstractButton::clicked, this, &KeyDialog::deleteMacro);
   connect(button("FUNC_MACRO_RECORD"), &QAbstractButton::clicked, this, &KeyDialog::toggleRecording);
-  // While recording, the button wears a red outline and says Stop in its tooltip.
+  // While recording, the button is red and says Stop, over its picture's "Record".
   button("FUNC_MACRO_RECORD")->setDrawCallback([this](ImageButton& b, bool) {
     if (!session_ || !session_->Recording()) return;
     QPainter painter(&b);
     painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF frame = QRectF(b.rect()).adjusted(1, 1, -1, -1);
     painter.setPen(QPen(QColor(0xFF, 0x4D, 0x4D), 2));
-    painter.drawRoundedRect(QRectF(b.rect()).adjusted(1, 1, -1, -1), 4, 4);
+    painter.setBrush(QColor(0x5A, 0x16, 0x1C));
+    painter.drawRoundedRect(frame, 4, 4);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xFF, 0x4D, 0x4D));
+    const qreal mark = frame.height() * 0.32;
+    const QRectF square(frame.left() + 12, frame.center().y() - mark / 2, mark, mark);
+    painter.drawRect(square);
+    painter.setPen(QColor(0xF4, 0xF6, 0xF8));
+    QFont font = b.font();
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(frame.adjusted(square.width() + 16, 0, -6, 0), Qt::AlignCenter, text("MACRO_ACTION_STOP_RECORD"));
   });
   connect(button("FUNC_MACRO_DELETE2"), &QAbstractButton::clicked, this, [this] {
     session_->DeleteStep();
@@ -248,7 +269,12 @@ void KeyDialog::placeControls() {
 }
 
 void KeyDialog::setTexts() {
-  setWindowTitle(text("MAIN_CAPTION"));
+  // Which key this is, for the eye and for the window list and screen readers.
+  const QString edited = QString::fromStdString(core_.Lang().FormatTextOf(
+      session_->MacroOnly() ? "COMPOSITE_EDITS_MACRO" : "COMPOSITE_EDITS_KEY",
+      KeyName(core_.Lang(), session_->Key())));
+  editedKey_->setText(edited);
+  setWindowTitle(edited + QStringLiteral(" – ") + text("MAIN_CAPTION"));
   button("CONTROL_CLEAR")->setTooltipText(text("COMPOSITE_PROMPT_CLEAR"), true);
   button("CONTROL_OSK")->setTooltipText(osk_.isEmpty() ? text("COMPOSITE_PROMPT_NO_OSK") : text("COMPOSITE_PROMPT_OSK"),
                                         true);

@@ -124,6 +124,7 @@ class KeyDialog : public SkinnedDialog, public KeyEditorSeam {
   ReportList* steps_ = nullptr;
   QLineEdit* cycles_ = nullptr;
   QCheckBox* recordDelay_ = nullptr;
+  TransparentLabel* editedKey_ = nullptr;
   TransparentLabel* cyclesLabel_ = nullptr;
   TransparentLabel* recordDelayLabel_ = nullptr;
   QLabel* memoryText_ = nullptr;

@@ -9,6 +9,7 @@
 #include "app/key_dialog.h"
 #include "app/lighting_panel.h"
 #include "app/profile_manager.h"
+#include "model/key_codes.h"
 #include "model/keyboard_model.h"
 #include "store/profile_file.h"
 #include "store/settings.h"
@@ -129,6 +130,8 @@ void MainWindow::placeButtons() {
   button("CONTROL_MINIMIZE")->setTooltipText(text("MAIN_MINIMIZE_PROMPT"), true);
   button("CONTROL_CLOSE")->setTooltipText(text("MAIN_CLOSE_PROMPT"), true);
   button("CONTROL_MENU")->setTooltipText(text("MAIN_MENU_PROMPT"), true);
+  button("FUNC_MACRO")->setTooltipText(
+      formatted("MAIN_MACROS_PROMPT", KeyName(core_.Lang(), core_.Model().macroKey)), true);
   for (const char* link : {"KORVIN_LINK", "KEY_VAVUZE", "KEY_FACEBOOK", "KEY_INSTARGRAM"}) {
     const std::string key = link;
     const std::string address =
@@ -147,11 +150,7 @@ void MainWindow::wire() {
   for (int p = 0; p < 3; ++p) connect(button(kProfileKeys[p]), &QAbstractButton::clicked, this, [this, p] { profileClicked(p); });
   for (int r = 0; r < 4; ++r) connect(button(kReportKeys[r]), &QAbstractButton::clicked, this, [this, r] { reportRateClicked(r); });
   connect(button("FUNC_PROFILES"), &QAbstractButton::clicked, this, &MainWindow::openProfileManager);
-  connect(button("FUNC_MACRO"), &QAbstractButton::clicked, this, [this] {
-    const KeyCode macroKey = core_.Model().macroKey;
-    if (keyEditor_) keyEditor_->openForKey(macroKey, keyButton(macroKey)->rect().translated(
-                                                         keyButton(macroKey)->mapToGlobal(QPoint())), true);
-  });
+  connect(button("FUNC_MACRO"), &QAbstractButton::clicked, this, [this] { openKeyEditor(core_.Model().macroKey, true); });
   connect(button("FUNC_DEFAULT"), &QAbstractButton::clicked, this, &MainWindow::restoreDefaults);
   connect(button("FLIP_1"), &QAbstractButton::clicked, this, &MainWindow::toggleFlip);
   connect(button("FLIP_2"), &QAbstractButton::clicked, this, &MainWindow::toggleFlip);
@@ -186,9 +185,18 @@ void MainWindow::keyClicked(KeyCode key) {
     lightingPanel_->paintKey(key);
     return;
   }
-  if (key == kFnKey || !keyEditor_) return;  // Fn has no assignment of its own
+  if (key == kFnKey) return;  // Fn has no assignment of its own
+  // The macro key edits its macro, as the Macros button does.
+  openKeyEditor(key, key == core_.Model().macroKey);
+}
+
+void MainWindow::openKeyEditor(KeyCode key, bool macroOnly) {
   ImageButton* b = keyButton(key);
-  keyEditor_->openForKey(key, QRect(b->mapToGlobal(QPoint()), b->size()), false);
+  if (!keyEditor_ || !b) return;
+  // The key stays drawn pressed while its dialog is open.
+  b->setDown(true);
+  keyEditor_->openForKey(key, QRect(b->mapToGlobal(QPoint()), b->size()), macroOnly);
+  b->setDown(false);
 }
 
 void MainWindow::redrawKeys() {

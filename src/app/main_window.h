@@ -134,6 +134,8 @@ class MainWindow : public SkinnedDialog {
   void openLink(const std::string& key);
   void setBusy(bool busy);
   void showApplyOutcome(const ApplyOutcome& outcome);
+  // The key dialog for a key, beside its button; macroOnly: the macro page alone.
+  void openKeyEditor(KeyCode key, bool macroOnly);
   void stepProgress();
   QString text(std::string_view key) const;
   // A format text of the language file with its one argument.

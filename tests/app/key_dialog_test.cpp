@@ -183,6 +183,44 @@ class KeyDialogTest : public QObject {
     ApplyAndVerify();
   }
 
+  // A key's dialog names the key and the key stays drawn pressed while it is
+  // open; the macro key G9 opens the macro page alone, as the Macros button
+  // does; the Record button looks and reads otherwise while it records.
+  void TheDialogSaysWhichKeyItEdits() {
+    QVERIFY(Connect());
+    bool ran = false;
+    QTimer::singleShot(0, this, [&] {
+      QVERIFY(Window().keyButton(kA)->isDown());
+      QVERIFY(Dialog().windowTitle().startsWith(QString::fromStdString(
+          world_->Core().Lang().FormatTextOf("COMPOSITE_EDITS_KEY", std::string("A")))));
+      QVERIFY(!Session().MacroOnly());
+      Dialog().cancel();
+      ran = true;
+    });
+    Window().keyButton(kA)->click();
+    QVERIFY(ran);
+    QVERIFY(!Window().keyButton(kA)->isDown());
+
+    ran = false;
+    QTimer::singleShot(0, this, [&] {
+      app::KeyDialog& d = Dialog();
+      QVERIFY(Session().MacroOnly());
+      QVERIFY(!d.button("CONTROL_KEY")->isEnabled());
+      QVERIFY(d.windowTitle().contains("G9"));
+      Click(d, "FUNC_MACRO_ADD");
+      ImageButton& record = *d.button("FUNC_MACRO_RECORD");
+      const QImage idle = record.grab().toImage();
+      d.toggleRecording();
+      QVERIFY(record.grab().toImage() != idle);
+      d.toggleRecording();
+      QCOMPARE(record.grab().toImage(), idle);
+      d.cancel();
+      ran = true;
+    });
+    Window().keyButton(kG9)->click();
+    QVERIFY(ran);
+  }
+
   void WholeWayFromAKeyToTheKeyboard() {
     QVERIFY(Connect());
     WithDialog(kA, false, [&](app::KeyDialog& d) {
