@@ -34,7 +34,11 @@ const std::vector<std::string> kFourColourGroup = {"CONTROL_HONGPIC", "CONTROL_H
                                                    "CONTROL_LANPIC"};
 const std::vector<std::string> kUserGroup = {"CONTROL_USERysStatic", "CONTROL_USERysButton", "CONTROL_USERjsStatic",
                                              "CONTROL_USERjsButton", "CONTROL_USERgjStatic", "CONTROL_USERgjStaPic1",
-                                             "CONTROL_USERgjStaPic2", "CONTROL_umCombo"};
+                                             "CONTROL_USERgjStaPic2", "CONTROL_umCombo", "COLOR_R", "COLOR_G",
+                                             "COLOR_B", "COLOR_R_CAPTION", "COLOR_G_CAPTION", "COLOR_B_CAPTION"};
+// Shown in the view for every effect but Custom: why a key click paints nothing.
+const std::vector<std::string> kNotPaintableGroup = {"PAINT_HINT"};
+constexpr std::array<const char*, 3> kChannelFields = {"COLOR_R", "COLOR_G", "COLOR_B"};
 // Shown whether the view is on or off: they turn it on.
 const std::vector<std::string> kAlwaysShown = {"CONTROL_DengStatic", "CONTROL_DengStaPic", "CONTROL_DengDisable"};
 
@@ -143,6 +147,31 @@ void LightingPanel::build() {
   effectColour_[1] = make<ColorButton>("CONTROL_FYYSButton");
   brushColour_ = make<ColorButton>("CONTROL_USERysButton");
   baseColour_ = make<ColorButton>("CONTROL_USERjsButton");
+  // The brush colour as numbers, each channel with its letter before it.
+  for (size_t c = 0; c < kChannelFields.size(); ++c) {
+    channels_[c] = make<QSpinBox>(kChannelFields[c]);
+    channels_[c]->setRange(0, 255);
+    channels_[c]->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    channels_[c]->setAccessibleName(QString::fromStdString(lang.GetText(std::string("LIGHT_CHANNEL_") + "RGB"[c])));
+    auto* letter = new TransparentLabel(&window_);
+    const QRect field = channels_[c]->geometry();
+    letter->setGeometry(field.left() - 16, field.top(), 12, field.height());
+    letter->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    letter->setText(QString(QChar("RGB"[c])));
+    letter->setBuddy(channels_[c]);
+    controls_[std::string(kChannelFields[c]) + "_CAPTION"] = letter;
+  }
+  // Where Custom's tools stand; every other effect leaves the place empty.
+  auto* hint = new TransparentLabel(&window_);
+  const QRect channels = window_.skinLayout().Rect(kButtonSection, "CONTROL_RGBStatic").ToQRect();
+  hint->setGeometry(channels.left() - 110, channels.top() + 4, channels.right() + 1 - (channels.left() - 110), 96);
+  hint->setWordWrap(true);
+  hint->setTextColor(QColor(0x9A, 0xA3, 0xAD));
+  hint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  hint->setText(QString::fromStdString(lang.GetText("LIGHT_PAINT_ONLY_CUSTOM")));
+  controls_["PAINT_HINT"] = hint;
+  static_cast<PictureButton*>(control("CONTROL_DengStaPic"))->setToolTip(QString::fromStdString(lang.GetText("LIGHT_VIEW_LIGHTING_TIP")));
+  static_cast<PictureButton*>(control("CONTROL_DengDisable"))->setToolTip(QString::fromStdString(lang.GetText("LIGHT_VIEW_KEYS_TIP")));
   directionSuffix_.clear();
 
   imageSliders();
@@ -216,8 +245,19 @@ void LightingPanel::wire() {
   }
   connect(brushColour_, &ColorButton::colorChosen, this, [this](const QColor& color) {
     lighting_.tools.brushColour = FromQColor(color);
+    showBrushChannels();
     send([this, colour = FromQColor(color)] { core_.KeyColours().SetBrushColour(colour); });
   });
+  for (QSpinBox* channel : channels_) {
+    // Taken as typed: the spin box itself keeps the number within 0..255.
+    connect(channel, &QSpinBox::valueChanged, this, [this] {
+      const QColor color(channels_[0]->value(), channels_[1]->value(), channels_[2]->value());
+      if (FromQColor(color) == lighting_.tools.brushColour) return;
+      lighting_.tools.brushColour = FromQColor(color);
+      brushColour_->setColor(color);
+      send([this, colour = FromQColor(color)] { core_.KeyColours().SetBrushColour(colour); });
+    });
+  }
   connect(baseColour_, &ColorButton::colorChosen, this, [this](const QColor& color) {
     send([this, colour = FromQColor(color)] { return core_.KeyColours().SetBaseColour(colour); });
   });
@@ -304,6 +344,7 @@ void LightingPanel::showControls(int mode, bool enteringView, bool fromOffPictur
   show(kReactiveGroup, shown.reactiveColour);
   show(kFourColourGroup, shown.fourColour);
   show(kUserGroup, shown.userDefined);
+  show(kNotPaintableGroup, !shown.userDefined);
   updatePreviewTimer();
 }
 
@@ -366,7 +407,17 @@ void LightingPanel::syncUserControls() {
   if (lighting_.scheme >= 0 && lighting_.scheme < schemes_->count()) schemes_->setCurrentIndex(lighting_.scheme);
   baseColour_->setColor(ToQColor(lighting_.tools.baseColour));
   brushColour_->setColor(ToQColor(lighting_.tools.brushColour));
+  showBrushChannels();
   imageTools();
+}
+
+void LightingPanel::showBrushChannels() {
+  const QColor colour = ToQColor(lighting_.tools.brushColour);
+  const int values[] = {colour.red(), colour.green(), colour.blue()};
+  for (size_t c = 0; c < channels_.size(); ++c) {
+    const QSignalBlocker quiet(channels_[c]);
+    channels_[c]->setValue(values[c]);
+  }
 }
 
 // ---- Pictures ------------------------------------------------------------------

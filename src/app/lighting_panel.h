@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QObject>
 #include <QPixmap>
+#include <QSpinBox>
 #include <QTimer>
 #include <array>
 #include <map>
@@ -77,6 +78,7 @@ class LightingPanel : public QObject, public LightingPanelSeam, private Lighting
   void turnViewOn(bool fromOffPicture);
   void showControls(int mode, bool enteringView, bool fromOffPicture);
   void hidePanel();
+  void showBrushChannels();
   void imageLedPictures();
   void imageSliders();
   void imageArrows(int mode);
@@ -98,6 +100,7 @@ class LightingPanel : public QObject, public LightingPanelSeam, private Lighting
   LightingSnapshot lighting_;
   bool viewOn_ = false;
   std::map<std::string, QWidget*> controls_;
+  std::array<QSpinBox*, 3> channels_{};  // the brush colour's red, green and blue
   std::map<std::string, QPixmap> pictures_;
   std::map<KeyCode, std::optional<Colour>> keyColours_;
   QComboBox* effects_ = nullptr;

@@ -103,6 +103,9 @@ void MainWindow::placeButtons() {
   for (int n = 1; n <= kGKeysShown; ++n) button(GKeyButtonKey(n))->raise();  // G keys over AB
   for (KeyCode f : {0x03B, 0x03C, 0x03D, 0x03E, 0x03F}) button(KeyButtonKey(f))->raise();  // over Flip0
   for (int n = 1; n <= 6; ++n) button(DKeyButtonKey(n))->raise();
+  // The row Flip turns off does nothing: it looks so.
+  for (KeyCode f : core_.Model().flipFunctionKeys) button(KeyButtonKey(f))->setDimWhenDisabled(true);
+  for (int n = 1; n <= core_.Model().dKeys; ++n) button(DKeyButtonKey(n))->setDimWhenDisabled(true);
   button("FLIP_1")->raise();
   button("FLIP_2")->raise();
 

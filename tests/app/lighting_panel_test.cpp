@@ -2,6 +2,7 @@
 // process: what the keyboard ends up holding is read from its memory dump.
 #include <QComboBox>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QTest>
 
 #include "app/key_dialog.h"
@@ -195,6 +196,35 @@ class LightingPanelTest : public QObject {
     QCOMPARE(opened, kFirstGKey);
     QVERIFY(world_->WaitIdle());
     QCOMPARE(world_->Dump()["key_colours"].text, before);
+  }
+
+  // The brush colour as three numbers: they follow the colour chosen, and a
+  // number typed changes the brush at once. Only Custom paints; every other
+  // effect says so where Custom's tools would stand.
+  void theBrushColourIsTypedAsNumbers() {
+    QVERIFY(Connect());
+    Click("CONTROL_DengStaPic");
+    SelectEffect(1);
+    QVERIFY(Control("PAINT_HINT")->isVisible());
+    QVERIFY(!Control("COLOR_R")->isVisible());
+    SelectEffect(kUserDefinedMode);
+    QVERIFY(!Control("PAINT_HINT")->isVisible());
+    auto* red = static_cast<QSpinBox*>(Control("COLOR_R"));
+    auto* green = static_cast<QSpinBox*>(Control("COLOR_G"));
+    QVERIFY(red->isVisible());
+    auto* brush = static_cast<ColorButton*>(Control("CONTROL_USERysButton"));
+    emit brush->colorChosen(QColor(10, 20, 30));
+    QCOMPARE(red->value(), 10);
+    QCOMPARE(green->value(), 20);
+    green->selectAll();
+    QTest::keyClicks(green, "300");  // kept within 0..255
+    QVERIFY(green->value() <= 255);
+    green->setValue(200);
+    QCOMPARE(brush->color(), QColor(10, 200, 30));
+    Click("CONTROL_USERgjStaPic1");
+    Window().keyButton(kA)->click();
+    QVERIFY(world_->WaitIdle());
+    QCOMPARE(KeyColourOnKeyboard(LedSlotOfKey(world_->Core().Model().ledSlots, kA)), std::string("0ac81e"));
   }
 
   void schemesAreChosenAndRenamedInTheList() {

@@ -141,6 +141,24 @@ class ImageButtonTest : public QObject {
     QCOMPARE(button.currentLook(), Look::Disabled);
   }
 
+  // A disabled button is drawn with its disabled picture; one asked to dim
+  // is darker still, so a skin whose disabled picture is the normal one does
+  // not make it look clickable.
+  void DimmedWhenDisabledOnlyWhenAsked() {
+    SolidSet solid;
+    QWidget window;
+    window.resize(200, 200);
+    ImageButton button(&window);
+    button.setGeometry(10, 10, 20, 20);
+    button.setSkin(QPoint(10, 10), solid.set);
+    button.setEnabled(false);
+    QCOMPARE(PixelOf(button, {5, 5}), SolidSet::kColors[3]);
+    button.setDimWhenDisabled(true);
+    QVERIFY(qGray(PixelOf(button, {5, 5})) < qGray(SolidSet::kColors[3]));
+    button.setEnabled(true);
+    QCOMPARE(PixelOf(button, {5, 5}), SolidSet::kColors[0]);
+  }
+
   void FrameModeDrawsOnlyATwoPixelOutline() {
     SolidSet pictures;
     QWidget window;

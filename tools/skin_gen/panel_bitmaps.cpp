@@ -168,11 +168,10 @@ void DrawSwitchSide(QPainter& p, const QRect& r, bool leftSide, Look look) {
   p.drawRoundedRect(shape, 6, 6);
   if (!leftSide) p.fillRect(QRect(r.left(), r.top() + 1, 1, r.height() - 2), border);
   p.restore();
-  const Icon icon = leftSide ? Icon::Bulb : Icon::BulbOff;
-  const QColor iconColour = look == Look::Ticked ? QColor(Qt::white) : (look == Look::Over ? kAccent : kTextSoft);
-  DrawIcon(p, icon, QRectF(r.left() + 14, r.center().y() - 6.5, 13, 13), iconColour);
-  DrawText(p, QRect(r.left() + 32, r.top(), r.width() - 36, r.height()), Qt::AlignLeft | Qt::AlignVCenter,
-           leftSide ? "On" : "Off", Font(12, look == Look::Ticked), text);
+  // What each side shows: the keys' lighting, or what the keys do. Not
+  // "On" and "Off": the switch changes the view, never the keyboard's LEDs.
+  DrawText(p, r.adjusted(4, 0, -4, 0), Qt::AlignCenter, leftSide ? "Lighting" : "Keys",
+           Font(12, look == Look::Ticked), text);
 }
 
 void DrawSwatch(QPainter& p, const QRect& r, QColor colour, bool chosen) {
@@ -240,7 +239,7 @@ std::map<std::string, QImage> PanelBitmaps(const QImage& background) {
     out[name] = image;
   };
 
-  at("led.bmp", "CONTROL_DengStatic", [](QPainter& p, QRect r) { DrawLabel(p, r, Icon::Bulb, "Lighting"); });
+  at("led.bmp", "CONTROL_DengStatic", [](QPainter& p, QRect r) { DrawLabel(p, r, Icon::Bulb, "View"); });
   at("brightness.bmp", "CONTROL_LightStatic", [](QPainter& p, QRect r) { DrawLabel(p, r, Icon::Sun, "Brightness"); });
   at("speed.bmp", "CONTROL_SpeedStatic", [](QPainter& p, QRect r) { DrawLabel(p, r, Icon::Gauge, "Speed"); });
   at("direction.bmp", "CONTROL_BLFXStatic", [](QPainter& p, QRect r) { DrawLabel(p, r, Icon::Compass, "Direction"); });

@@ -57,12 +57,6 @@ void PaintMainStatic(QPainter& p) {
   DrawCaption(p, QRect(520, 110, 80, 22), Qt::AlignLeft | Qt::AlignVCenter, "Alt keys", kTextDim, 9);
   DrawCard(p, g.panel, 8);
   for (const QRect& d : g.panelDividers) p.fillRect(d, kCardLine);
-  // Captions of the numeric colour fields.
-  for (const char* channel : {"COLOR_R", "COLOR_G", "COLOR_B"}) {
-    const QRect field = l.Rect(channel);
-    DrawCaption(p, QRect(field.left() - 16, field.top(), 12, field.height()), Qt::AlignRight | Qt::AlignVCenter,
-                QString(QChar(channel[6])), kTextDim, 10);
-  }
 }
 
 QString Caption(const std::string& key) {

@@ -120,6 +120,7 @@ void ImageButton::paintEvent(QPaintEvent*) {
     painter.drawPixmap(QPoint(0, 0), *picture, QRect(origin_ - QPoint(1, 1), size()));
   }
   if (drawText_) drawCaption(painter, look);
+  if (dimWhenDisabled_ && !isEnabled()) painter.fillRect(rect(), QColor(0x10, 0x12, 0x15, 150));
   painter.end();
   if (drawCallback_) drawCallback_(*this, look == Look::Normal && !frameMode_);
 }

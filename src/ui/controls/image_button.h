@@ -50,6 +50,9 @@ class ImageButton : public QAbstractButton {
   // An empty text changes nothing.
   void setTooltipText(const QString& text, bool activate);
   const QString& tooltipText() const { return tooltipText_; }
+  // A disabled button whose skin has no disabled picture of its own is
+  // drawn dimmed, so it does not look clickable.
+  void setDimWhenDisabled(bool on) { dimWhenDisabled_ = on; }
   void setDrawCallback(DrawCallback callback) { drawCallback_ = std::move(callback); }
 
   QPoint origin() const { return origin_; }
@@ -75,6 +78,7 @@ class ImageButton : public QAbstractButton {
   const QPixmap* alternativePictures_[2] = {nullptr, nullptr};
   bool hover_ = false;
   bool ticked_ = false;
+  bool dimWhenDisabled_ = false;
   bool frameMode_ = false;
   QColor frameColor_;
   int framePercent_ = 0;
