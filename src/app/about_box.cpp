@@ -26,6 +26,9 @@ AboutBox::AboutBox(const Localisation& lang, std::filesystem::path manual, QWidg
   // The manual beside the program: a link the project owns, offline.
   auto* link = new LinkLabel(text("MENU_4"), QUrl::fromLocalFile(QString::fromStdString(manual.string())), this);
   link->setOpenExternalLinks(false);
+  // The box's own palette: a link of the fixed hyperlink blue is lost on a dark window.
+  const QColor linkColour = palette().color(QPalette::Link);
+  link->setColors(linkColour, linkColour, linkColour.lighter(125));
   connect(link, &QLabel::linkActivated, this, &AboutBox::manualRequested);
   connect(link, &LinkLabel::clicked, this, &AboutBox::manualRequested);
   layout->addWidget(link);

@@ -3,6 +3,7 @@
 // read from its memory dump and its trace.
 #include <QTest>
 
+#include "app/about_box.h"
 #include "app/profile_manager.h"
 #include "app_test_world.h"
 #include "device/keyboard_protocol.h"
@@ -10,6 +11,7 @@
 #include "store/profile_file.h"
 #include "store/registry.h"
 #include "store/settings.h"
+#include "ui/controls/link_label.h"
 #include "ui/skin/skin_entries.h"
 
 using namespace keyloft;
@@ -334,6 +336,21 @@ class MainWindowTest : public QObject {
     const std::string keys = world_->Keyloftctl({"keys", "--profile", "1"}).out;
     QVERIFY2(keys.find("\nA\t") != std::string::npos, keys.c_str());
     QCOMPARE(keys.find("\nA\tdefault\n") == std::string::npos, written);
+  }
+
+  // The About box's link to the manual takes the window's link colour, not
+  // a fixed blue lost on the dark background.
+  void theAboutBoxLinkIsReadable() {
+    QVERIFY(Connect());
+    emit world_->App().tray().aboutRequested();
+    QVERIFY(world_->App().aboutBox());
+    auto* link = world_->App().aboutBox()->findChild<LinkLabel*>();
+    QVERIFY(link);
+    const QColor shown = link->palette().color(QPalette::WindowText);
+    QCOMPARE(shown, world_->App().aboutBox()->palette().color(QPalette::Link));
+    const QColor background = world_->App().aboutBox()->palette().color(QPalette::Window);
+    QVERIFY(std::abs(qGray(shown.rgb()) - qGray(background.rgb())) > 80);
+    world_->App().aboutBox()->close();
   }
 
   // Without changes the close ends the program at once.
