@@ -126,8 +126,8 @@ void Application::openMainWindow() {
 
 void Application::hideMainWindow() {
   // Without a tray a hidden window could not be found again: it goes to the
-  // task bar instead.
-  if (trayShown_) {
+  // task bar instead. Asked each time: a tray may come or go meanwhile.
+  if (Tray::available()) {
     window_->hide();
   } else {
     window_->showMinimized();
@@ -223,6 +223,8 @@ bool Application::eventFilter(QObject* watched, QEvent* event) {
 
 void Application::keyboardRemoved() {
   qCInfo(lcStartup) << "removed";
+  // The window the user looks at goes away: said once, never in the way.
+  if (window_->isVisible() && !window_->isMinimized()) sayKeyboardRemoved();
   window_->closeChildDialogs();
   if (about_) about_->close();
   hideMainWindow();
@@ -230,6 +232,17 @@ void Application::keyboardRemoved() {
 }
 
 void Application::openRequested() { openMainWindow(); }
+
+void Application::sayKeyboardRemoved() {
+  const QString text = QString::fromStdString(core_->Lang().GetText("MAIN_KEYBOARD_REMOVED"));
+  if (tray_->showMessage(text)) return;
+  if (removedNotice_) return;
+  auto* notice = new QMessageBox(QMessageBox::Information, Caption(), text, QMessageBox::Ok);
+  notice->setAttribute(Qt::WA_DeleteOnClose);
+  notice->setModal(false);
+  removedNotice_ = notice;
+  notice->show();
+}
 
 void Application::showTrayIcon(TrayIcon icon) { tray_->setState(icon); }
 

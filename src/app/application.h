@@ -59,6 +59,7 @@ class Application : public QObject, private DesktopShell {
   SequenceRunner& runner() { return *runner_; }
   Tray& tray() { return *tray_; }
   bool trayShown() const { return trayShown_; }
+  QMessageBox* removedNotice() const { return removedNotice_; }
   AboutBox* aboutBox() const { return about_; }
 
  signals:
@@ -73,6 +74,9 @@ class Application : public QObject, private DesktopShell {
   void showAbout();
   void hideMainWindow();
   void startCompanion();
+  // The keyboard went while the window was shown: a tray message, or a notice
+  // that waits for nobody.
+  void sayKeyboardRemoved();
 
   // DesktopShell
   void showNotice(const QString& text) override;
@@ -108,6 +112,7 @@ class Application : public QObject, private DesktopShell {
   QPointer<AboutBox> about_;
   // The "no keyboard" box while it is shown: asked again, it is raised, not stacked.
   QPointer<QMessageBox> noKeyboardBox_;
+  QPointer<QMessageBox> removedNotice_;
   bool trayShown_ = false;
   bool stopped_ = false;
   bool exitAsked_ = false;

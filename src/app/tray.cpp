@@ -50,17 +50,22 @@ Tray::Tray(const Localisation& lang, std::filesystem::path programFolder, QObjec
   connect(menu_.addAction(text("MENU_22")), &QAction::triggered, this, &Tray::aboutRequested);
   connect(menu_.addAction(text("MENU_33")), &QAction::triggered, this, &Tray::exitRequested);
   icon_.setContextMenu(&menu_);
-  icon_.setToolTip(text("KEYBOARD_TRAY_DESC"));
   icon_.setIcon(LoadStateIcon(programFolder_, state_));
+  showStateInToolTip();
   connect(&icon_, &QSystemTrayIcon::activated, this, &Tray::activated);
 }
 
 bool Tray::available() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
 bool Tray::show() {
-  if (!available()) return false;
   singleClickOpens_ = StatusNotifierHost();
   icon_.show();
+  return available();
+}
+
+bool Tray::showMessage(const QString& text) {
+  if (!available() || !icon_.isVisible() || !QSystemTrayIcon::supportsMessages()) return false;
+  icon_.showMessage(QStringLiteral("Keyloft"), text, QSystemTrayIcon::Information, 5000);
   return true;
 }
 
@@ -70,6 +75,15 @@ void Tray::setState(TrayIcon state) {
   if (state == state_) return;
   state_ = state;
   icon_.setIcon(LoadStateIcon(programFolder_, state));
+  showStateInToolTip();
+}
+
+void Tray::showStateInToolTip() {
+  const char* key = state_ == TrayIcon::Disconnected ? "TRAY_NO_KEYBOARD"
+                    : state_ == TrayIcon::MacroPlaying ? "TRAY_PLAYING"
+                                                       : "TRAY_CONNECTED";
+  icon_.setToolTip(QString::fromStdString(lang_.GetText("KEYBOARD_TRAY_DESC")) + QStringLiteral("\n") +
+                   QString::fromStdString(lang_.GetText(key)));
 }
 
 void Tray::activated(QSystemTrayIcon::ActivationReason reason) {

@@ -34,10 +34,16 @@ class Tray : public QObject {
 
   // Whether a tray is there to show the icon in.
   static bool available();
-  // Shows the icon; false when there is no tray.
+  // Shows the icon, and keeps it asked for: a tray that comes after the
+  // program (a panel started later) takes it then. False when there is no
+  // tray now.
   bool show();
   void hide();
+  // The icon and its tooltip, which says whether a keyboard is connected.
   void setState(TrayIcon state);
+  QString toolTip() const { return icon_.toolTip(); }
+  // A passing message from the icon; false when there is no tray to show it.
+  bool showMessage(const QString& text);
   TrayIcon state() const { return state_; }
   QMenu& menu() { return menu_; }
   QAction* openAction() const { return open_; }
@@ -49,6 +55,7 @@ class Tray : public QObject {
 
  private:
   void activated(QSystemTrayIcon::ActivationReason reason);
+  void showStateInToolTip();
 
   const Localisation& lang_;
   std::filesystem::path programFolder_;

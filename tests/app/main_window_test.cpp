@@ -353,6 +353,29 @@ class MainWindowTest : public QObject {
     world_->App().aboutBox()->close();
   }
 
+  // The tray's tooltip says whether a keyboard is connected; a removal while
+  // the window is shown is said once, by a notice that waits for nobody.
+  void aRemovalWhileShownIsSaidOnce() {
+    QVERIFY(Connect());
+    QTRY_VERIFY(world_->App().tray().toolTip().contains(Text("TRAY_CONNECTED")));
+    QVERIFY(Window().isVisible());
+    QVERIFY(world_->Ctl("unplug").starts_with("ok"));
+    QTRY_VERIFY(world_->App().removedNotice());
+    QCOMPARE(world_->App().removedNotice()->text(), Text("MAIN_KEYBOARD_REMOVED"));
+    QVERIFY(!world_->App().removedNotice()->isModal());
+    QTRY_VERIFY(world_->App().tray().toolTip().contains(Text("TRAY_NO_KEYBOARD")));
+    world_->App().removedNotice()->close();
+    QTRY_VERIFY(!world_->App().removedNotice());
+    // Back, and gone again while the window is hidden: nothing to say.
+    QVERIFY(world_->Ctl("plug").starts_with("ok"));
+    QVERIFY(world_->WaitReady(2));
+    Button("CONTROL_CANCEL")->click();  // out of sight: to the tray, or the task bar without one
+    QVERIFY(!Window().isVisible() || Window().isMinimized());
+    QVERIFY(world_->Ctl("unplug").starts_with("ok"));
+    QTRY_VERIFY(world_->App().tray().toolTip().contains(Text("TRAY_NO_KEYBOARD")));
+    QVERIFY(!world_->App().removedNotice());
+  }
+
   // Without changes the close ends the program at once.
   void exitWithoutChangesAsksNothing() {
     QVERIFY(Connect());
