@@ -57,6 +57,7 @@ Application::Application(StartOptions options, const Paths& paths, SingleInstanc
   connect(tray_.get(), &Tray::exitRequested, this, &Application::requestExit);
   connect(window_.get(), &MainWindow::dismissed, this, &Application::hideMainWindow);
   connect(window_.get(), &MainWindow::closeRequested, this, &Application::requestExit);
+  connect(window_.get(), &MainWindow::reportRequested, this, &Application::showReport);
   connect(window_.get(), &MainWindow::helpRequested, this,
           [this] { OpenManual(paths_.programFolder, core_->Lang(), window_.get()); });
 }
@@ -232,6 +233,20 @@ void Application::keyboardRemoved() {
 }
 
 void Application::openRequested() { openMainWindow(); }
+
+void Application::showReport() {
+  if (report_) {
+    report_->raise();
+    report_->activateWindow();
+    return;
+  }
+  // keyloftctl reaches the keyboard this copy serves.
+  QStringList arguments;
+  if (options_.vhidDir) arguments << QStringLiteral("--vhid") << QString::fromStdString(*options_.vhidDir);
+  report_ = new DiagnosticsReport(core_->Lang(), arguments, window_->isVisible() ? window_.get() : nullptr);
+  report_->show();
+  report_->start();
+}
 
 void Application::sayKeyboardRemoved() {
   const QString text = QString::fromStdString(core_->Lang().GetText("MAIN_KEYBOARD_REMOVED"));

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/about_box.h"
+#include "app/diagnostics_report.h"
 #include "app/command_line.h"
 #include "app/desktop_ports.h"
 #include "app/main_window.h"
@@ -60,6 +61,7 @@ class Application : public QObject, private DesktopShell {
   Tray& tray() { return *tray_; }
   bool trayShown() const { return trayShown_; }
   QMessageBox* removedNotice() const { return removedNotice_; }
+  DiagnosticsReport* report() const { return report_; }
   AboutBox* aboutBox() const { return about_; }
 
  signals:
@@ -77,6 +79,8 @@ class Application : public QObject, private DesktopShell {
   // The keyboard went while the window was shown: a tray message, or a notice
   // that waits for nobody.
   void sayKeyboardRemoved();
+  // The report button: one report window, the doctor run in it.
+  void showReport();
 
   // DesktopShell
   void showNotice(const QString& text) override;
@@ -113,6 +117,7 @@ class Application : public QObject, private DesktopShell {
   // The "no keyboard" box while it is shown: asked again, it is raised, not stacked.
   QPointer<QMessageBox> noKeyboardBox_;
   QPointer<QMessageBox> removedNotice_;
+  QPointer<DiagnosticsReport> report_;
   bool trayShown_ = false;
   bool stopped_ = false;
   bool exitAsked_ = false;

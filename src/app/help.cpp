@@ -50,6 +50,14 @@ std::optional<LinkTarget> ResolveLink(std::string_view address, const fs::path& 
   return LinkTarget{{}, programFolder / relative};
 }
 
+bool OpenFolder(const fs::path& folder, const Localisation& lang, QWidget* parent) {
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder.string())))) {
+    Tell(parent, lang, "MAIN_LINK_FAILED", folder.string());
+    return false;
+  }
+  return true;
+}
+
 bool OpenLink(std::string_view address, const fs::path& programFolder, const Localisation& lang, QWidget* parent) {
   const std::optional<LinkTarget> target = ResolveLink(address, programFolder);
   if (!target) {

@@ -27,6 +27,9 @@ struct LinkTarget {
 };
 std::optional<LinkTarget> ResolveLink(std::string_view address, const std::filesystem::path& programFolder);
 
+// Opens a folder in the desktop's file manager; false (the user was told) when it could not.
+bool OpenFolder(const std::filesystem::path& folder, const Localisation& lang, QWidget* parent);
+
 // Opens a link of the skin; false when it leads nowhere or could not be opened (the user was told).
 bool OpenLink(std::string_view address, const std::filesystem::path& programFolder, const Localisation& lang,
               QWidget* parent);

@@ -135,15 +135,12 @@ void MainWindow::placeButtons() {
   button("CONTROL_MENU")->setTooltipText(text("MAIN_MENU_PROMPT"), true);
   button("FUNC_MACRO")->setTooltipText(
       formatted("MAIN_MACROS_PROMPT", KeyName(core_.Lang(), core_.Model().macroKey)), true);
-  for (const char* link : {"KORVIN_LINK", "KEY_VAVUZE", "KEY_FACEBOOK", "KEY_INSTARGRAM"}) {
-    const std::string key = link;
-    const std::string address =
-        skinLayout().Link(key == "KEY_FACEBOOK" ? "Link1" : key == "KEY_INSTARGRAM" ? "Link2" : "Link");
-    const std::optional<LinkTarget> target = ResolveLink(address, programFolder_);
-    button(key)->setTooltipText(
-        target && !target->file.empty() ? QString::fromStdString(target->file.string()) : QString::fromStdString(address),
-        true);
-  }
+  // Tooltips say what a button does, never a raw file path.
+  button("KORVIN_LINK")->setTooltipText(text("MAIN_MANUAL_PROMPT"), true);
+  button("KEY_VAVUZE")->setTooltipText(text("MAIN_FOLDER_PROMPT"), true);
+  button("KEY_FACEBOOK")->setTooltipText(text("MAIN_REPORT_PROMPT"), true);
+  button("KEY_INSTARGRAM")->hide();
+
 }
 
 void MainWindow::wire() {
@@ -158,9 +155,11 @@ void MainWindow::wire() {
   connect(button("FLIP_1"), &QAbstractButton::clicked, this, &MainWindow::toggleFlip);
   connect(button("FLIP_2"), &QAbstractButton::clicked, this, &MainWindow::toggleFlip);
   connect(button("KORVIN_LINK"), &QAbstractButton::clicked, this, [this] { openLink("Link"); });
-  connect(button("KEY_VAVUZE"), &QAbstractButton::clicked, this, [this] { openLink("Link"); });
-  connect(button("KEY_FACEBOOK"), &QAbstractButton::clicked, this, [this] { openLink("Link1"); });
-  connect(button("KEY_INSTARGRAM"), &QAbstractButton::clicked, this, [this] { openLink("Link2"); });
+  connect(button("KEY_VAVUZE"), &QAbstractButton::clicked, this, [this] {
+    core_.UserFiles().EnsureUserDataFolder();
+    OpenFolder(core_.UserFiles().Folder(), core_.Lang(), this);
+  });
+  connect(button("KEY_FACEBOOK"), &QAbstractButton::clicked, this, &MainWindow::reportRequested);
   connect(button("CONTROL_HELP"), &QAbstractButton::clicked, this, &MainWindow::helpRequested);
   connect(button("CONTROL_MINIMIZE"), &QAbstractButton::clicked, this, &QWidget::showMinimized);
   connect(button("CONTROL_CLOSE"), &QAbstractButton::clicked, this, &MainWindow::closeRequested);

@@ -106,6 +106,8 @@ class MainWindow : public SkinnedDialog {
   // The Close button: the program ends.
   void closeRequested();
   void helpRequested();
+  // The report button: a diagnostics report for a bug report.
+  void reportRequested();
 
  public slots:
   void apply();

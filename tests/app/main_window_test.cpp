@@ -1,6 +1,8 @@
 // The main window and the profile manager, clicked as a user clicks them,
 // against a virtual keyboard process: what the keyboard ends up holding is
 // read from its memory dump and its trace.
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QTest>
 
 #include "app/about_box.h"
@@ -374,6 +376,23 @@ class MainWindowTest : public QObject {
     QVERIFY(world_->Ctl("unplug").starts_with("ok"));
     QTRY_VERIFY(world_->App().tray().toolTip().contains(Text("TRAY_NO_KEYBOARD")));
     QVERIFY(!world_->App().removedNotice());
+  }
+
+  // The report button runs the doctor through this copy and gives a text
+  // to paste, already on the clipboard; the folder button has a purpose of
+  // its own, and the third round button is gone.
+  void theReportButtonGivesADiagnosticsReport() {
+    QVERIFY(Connect());
+    QVERIFY(!Button("KEY_INSTARGRAM")->isVisible());
+    Button("KEY_FACEBOOK")->click();
+    QVERIFY(world_->App().report());
+    QTRY_VERIFY_WITH_TIMEOUT(world_->App().report()->done(), 30000);
+    const QString report = world_->App().report()->text();
+    QVERIFY2(report.startsWith("Keyloft " KEYLOFT_VERSION), qPrintable(report));
+    QVERIFY2(report.contains("$ keyloftctl doctor\n"), qPrintable(report));
+    QVERIFY2(!report.contains("was not found"), qPrintable(report));
+    QCOMPARE(QGuiApplication::clipboard()->text(), report);
+    world_->App().report()->close();
   }
 
   // Without changes the close ends the program at once.

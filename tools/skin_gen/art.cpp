@@ -297,6 +297,16 @@ void DrawIcon(QPainter& p, Icon icon, const QRectF& b, const QColor& colour) {
       p.drawPolyline(QPolygonF({P(0.22, 0.42), P(0.22, 0.88), P(0.78, 0.88), P(0.78, 0.42)}));
       line(0.5, 0.88, 0.5, 0.65);
       break;
+    case Icon::Folder:  // a folder with its tab
+      p.drawPolygon(QPolygonF({P(0.08, 0.24), P(0.4, 0.24), P(0.5, 0.36), P(0.92, 0.36), P(0.92, 0.84), P(0.08, 0.84)}));
+      line(0.08, 0.46, 0.92, 0.46);
+      break;
+    case Icon::Report:  // a sheet with lines of text and a folded corner
+      p.drawPolygon(QPolygonF({P(0.2, 0.1), P(0.62, 0.1), P(0.8, 0.28), P(0.8, 0.9), P(0.2, 0.9)}));
+      line(0.34, 0.42, 0.66, 0.42);
+      line(0.34, 0.58, 0.66, 0.58);
+      line(0.34, 0.74, 0.56, 0.74);
+      break;
     case Icon::Chat:
       p.drawRoundedRect(QRectF(x + w * 0.1, y + h * 0.14, w * 0.8, h * 0.56), 2.5, 2.5);
       p.drawPolyline(QPolygonF({P(0.3, 0.7), P(0.26, 0.9), P(0.48, 0.7)}));

@@ -62,7 +62,7 @@ FittedLegend FitLegend(const QString& text, int faceWidth, int faceHeight, bool 
 enum class Icon {
   None, Menu, Help, Minimize, Close, Profiles, Macro, Reset, Swap, Globe, Home, Chat, Camera, Check, Cross,
   Plus, Trash, Load, Top, Up, Down, Bottom, Record, Keyboard, Eraser, Apply, Bulb, BulbOff, Sun, Gauge,
-  Compass, Palette, Brush, Fill, Music, Gear, Key, Rainbow, Restore,
+  Compass, Palette, Brush, Fill, Music, Gear, Key, Rainbow, Restore, Folder, Report,
 };
 void DrawIcon(QPainter& p, Icon icon, const QRectF& box, const QColor& colour);
 

@@ -163,11 +163,11 @@ void PaintMainControl(QPainter& p, const std::string& key, const QRect& r, Look 
   } else if (key == "KORVIN_LINK") {
     DrawLink(p, r, look);
   } else if (key == "KEY_VAVUZE") {
-    DrawIconLink(p, r, look, Icon::Home);
+    DrawIconLink(p, r, look, Icon::Folder);  // the folder of backups and the user's files
   } else if (key == "KEY_FACEBOOK") {
-    DrawIconLink(p, r, look, Icon::Chat);
+    DrawIconLink(p, r, look, Icon::Report);  // a diagnostics report
   } else if (key == "KEY_INSTARGRAM") {
-    DrawIconLink(p, r, look, Icon::Camera);
+    // No third purpose: the place stays empty and the program hides the button.
   } else if (key == "KORVIN_VER") {
     DrawBadge(p, r, Look::Normal, Caption(key));
   } else if (key == "CONTROL2_APPLY") {
