@@ -481,6 +481,11 @@ void KeyDialog::showMacroList() {
   if (!cycles_->hasFocus() || cycles_->text() != QString::number(session_->Cycles())) {
     cycles_->setText(QString::number(session_->Cycles()));
   }
+  // The count is the macro's: every key that plays it plays it as often.
+  const int keys = current ? core_.Editor().KeysPlayingMacro(list[static_cast<size_t>(session_->CurrentMacro())].id) : 0;
+  const QString shared = QString::fromStdString(core_.Lang().FormatTextOf("MACRO_CYCLES_SHARED", static_cast<long long>(keys)));
+  cycles_->setToolTip(shared);
+  cyclesLabel_->setToolTip(shared);
 }
 
 void KeyDialog::showSteps() {

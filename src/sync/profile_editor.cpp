@@ -184,14 +184,15 @@ EditResult ProfileEditor::DeleteMacro(uint16_t id) {
   return EditResult::Ok;
 }
 
-bool ProfileEditor::KeysPlayMacro(uint16_t id) const {
+bool ProfileEditor::KeysPlayMacro(uint16_t id) const { return KeysPlayingMacro(id) > 0; }
+
+int ProfileEditor::KeysPlayingMacro(uint16_t id) const {
   return workspace_.Read([id](const ProfileData& model) {
+    int keys = 0;
     for (const RecordArray& records : model.block.arrays) {
-      for (const KeyAssignment& r : records) {
-        if (PlaysMacro(r, id)) return true;
-      }
+      for (const KeyAssignment& r : records) keys += PlaysMacro(r, id) ? 1 : 0;
     }
-    return false;
+    return keys;
   });
 }
 

@@ -122,6 +122,8 @@ class ProfileEditor {
   // ---- The key dialog's macros -----------------------------------------------
   // Whether any key of any profile plays the macro.
   bool KeysPlayMacro(uint16_t id) const;
+  // How many key records, in all three profiles, play the macro.
+  int KeysPlayingMacro(uint16_t id) const;
   void WriteAllKeyMapsNextSave();
   // Bytes of macro memory the keyboard reported; 0 before one connected.
   size_t MacroCapacity() const;

@@ -329,6 +329,20 @@ class KeyDialogTest : public QObject {
     QCOMPARE(world_->Core().Editor().Macros().size(), size_t{1});
   }
 
+  // The play count is the macro's: its box says how many keys share it.
+  void ThePlayCountSaysItIsTheMacros() {
+    QVERIFY(Connect());
+    uint16_t id = 0;
+    ProfileEditor& editor = world_->Core().Editor();
+    QCOMPARE(editor.AddMacro("Greeting", {{10, kH, kStepPress}}, 2, &id), EditResult::Ok);
+    QCOMPARE(editor.AssignKey(0, kA, KeyAction::Macro(id, 2)), EditResult::Ok);
+    QCOMPARE(editor.AssignKey(2, kA, KeyAction::Macro(id, 2)), EditResult::Ok);
+    WithDialog(kH, true, [&](app::KeyDialog& d) {
+      QCOMPARE(d.cyclesBox().toolTip(), QString::fromStdString(world_->Core().Lang().FormatTextOf(
+                                            "MACRO_CYCLES_SHARED", static_cast<long long>(2))));
+    });
+  }
+
   void TheGaugeSaysWhenTheMacrosWouldNotFit() {
     QVERIFY(Connect({"--macro-blocks", "1"}));  // 128 bytes of macro memory
     WithDialog(kA, true, [&](app::KeyDialog& d) {
