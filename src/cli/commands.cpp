@@ -19,7 +19,8 @@ std::span<const Command> Commands() {
       {"assign",
        "assign KEY ACTION [--profile N]\n"
        "  change one key and apply it. KEY: a key name, G1..G9 or a key code (0x01e).\n"
-       "  ACTION: default, key:NAME, macro:NAME[:CYCLES], media:NAME, function:N (1..11)",
+       "  ACTION: default, key:NAME, mouse:left|right|middle|wheel-up|wheel-down, macro:NAME[:CYCLES],\n"
+       "          media:NAME, function:N (1..11)",
        RunAssign},
       {"lighting",
        "lighting [--profile N] | lighting set [--profile N] [--effect N] [--brightness 0..4]\n"

@@ -37,6 +37,18 @@ bool ParseAction(const Localisation& lang, std::string_view text, Action& action
     action.action = KeyAction::Key(*code);
     return true;
   }
+  if (kind == "mouse") {
+    // The keyboard's mouse actions, by the names a script would use.
+    static constexpr std::pair<std::string_view, KeyCode> kMouse[] = {
+        {"left", 0x171}, {"right", 0x172}, {"middle", 0x173}, {"wheel-up", 0x161}, {"wheel-down", 0x162}};
+    for (const auto& [name, code] : kMouse) {
+      if (EqualsIgnoreCase(arg, name)) {
+        action.action = KeyAction::Key(code);
+        return true;
+      }
+    }
+    return error = "mouse must be left, right, middle, wheel-up or wheel-down", false;
+  }
   if (kind == "media") {
     const auto index = FindMediaByName(lang, arg);
     if (!index) return error = "no media key named '" + std::string(arg) + "'", false;
@@ -66,7 +78,8 @@ bool ParseAction(const Localisation& lang, std::string_view text, Action& action
     action.macroName = std::string(name);
     return true;
   }
-  error = "unknown action '" + std::string(text) + "': use default, key:NAME, macro:NAME[:CYCLES], media:NAME or function:N";
+  error = "unknown action '" + std::string(text) +
+          "': use default, key:NAME, mouse:BUTTON, macro:NAME[:CYCLES], media:NAME or function:N";
   return false;
 }
 

@@ -356,6 +356,26 @@ TEST_F(CtlTest, AssignMediaAndAnUnknownMacro) {
   EXPECT_NE(macro.err.find("no macro named 'nothing'"), std::string::npos);
 }
 
+// The keyboard's mouse actions by name; each reaches the key map as the
+// keyboard's own mouse item and reads back as the same button.
+TEST_F(CtlTest, AssignMouseActions) {
+  StartKeyboard();
+  const std::pair<const char*, const char*> cases[] = {{"mouse:left", "Left Button"},
+                                                       {"mouse:Right", "Right Button"},
+                                                       {"mouse:middle", "Middle Button"},
+                                                       {"mouse:wheel-up", "Wheel Up"},
+                                                       {"mouse:wheel-down", "Wheel Down"}};
+  for (const auto& [action, name] : cases) {
+    const RunResult r = Ctl({"--verify", "assign", "F1", action});
+    ASSERT_EQ(r.exitCode, 0) << action << ": " << r.err;
+    EXPECT_NE(Ctl({"keys"}).out.find(std::string("\nF1\tReassigned to key (") + name + ")\n"), std::string::npos)
+        << action;
+  }
+  const RunResult wrong = Ctl({"assign", "F1", "mouse:side"});
+  EXPECT_EQ(wrong.exitCode, 2);
+  EXPECT_NE(wrong.err.find("mouse must be left, right, middle, wheel-up or wheel-down"), std::string::npos);
+}
+
 // ---- Backup and restore ------------------------------------------------------
 
 TEST_F(CtlTest, RestoreBringsBackABackupAndSavesTheKeyboardFirst) {
