@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/help.h"
@@ -22,6 +23,15 @@
 
 namespace keyloft::app {
 namespace {
+
+// A step's key in the key column's list: the keys' list positions, then the
+// mouse actions; -1 for a key the list does not hold.
+int StepKeyListIndex(KeyCode key) {
+  const auto mouse = std::find(kMouseActions.begin(), kMouseActions.end(), key);
+  if (mouse != kMouseActions.end()) return kKeyListLength + static_cast<int>(mouse - kMouseActions.begin());
+  const uint16_t position = KeyCodeToListPosition(key);
+  return position == kNoListPosition || position >= kKeyListLength ? -1 : static_cast<int>(position);
+}
 
 enum StepColumn { kKeyColumn, kStateColumn, kDelayColumn };
 
@@ -54,7 +64,7 @@ QString FindOnScreenKeyboard() {
 
 KeyDialog::KeyDialog(KeyloftCore& core, DesktopPorts& ports, SkinPictureCache& cache,
                      const std::filesystem::path& programFolder, QWidget* parent)
-    : SkinnedDialog(programFolder / kSkinFolderName / kCompositeLayoutFile, parent),
+    : SkinnedWindow(programFolder / kSkinFolderName / kCompositeLayoutFile, core.Lang(), parent),
       core_(core),
       ports_(ports),
       cache_(cache),
@@ -68,36 +78,41 @@ KeyDialog::~KeyDialog() {
   if (grabbed_) releaseKeyboard();
 }
 
-QString KeyDialog::text(std::string_view key) const { return QString::fromStdString(core_.Lang().GetText(key)); }
-
 bool KeyDialog::ask(std::string_view key) {
   return QMessageBox::question(this, windowTitle(), text(key), QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
          QMessageBox::Yes;
 }
 
-ImageButton* KeyDialog::button(const char* skinKey) const {
-  auto it = buttons_.find(skinKey);
-  return it == buttons_.end() ? nullptr : it->second;
-}
-
 // ---- Building ---------------------------------------------------------------------
 
-void KeyDialog::placeControls() {
-  if (steps_) return;  // placed at the first opening, kept for the later ones
-  const SkinLayout& layout = skinLayout();
-  buttons_ = PlaceImageButtons(*this, layout, CompositeLayoutEntries(), cache_);
-  button("CONTROL_MASK")->setEnabled(false);
-  button("CONTROL_MASK")->lower();
-  button("CONTROL_TITLE")->setEnabled(false);
+// The key's name beside the drawn title.
+void KeyDialog::placeTitle(const SkinLayout& layout) {
+  // The key being edited, right of the drawn title and on the title's line.
+  editedKey_ = new TransparentLabel(this);
+  PlaceControl(*editedKey_, layout, kButtonSection, "CONTROL_TITLE");
+  const QRect title = editedKey_->geometry();
+  editedKey_->setGeometry(title.right() + 1, title.y(), this->width() - title.x() - title.right() - 1, title.height());
+  editedKey_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+}
 
+// The pages that choose one thing: the key (or a mouse action), a media key, a function.
+void KeyDialog::placeChoicePages(const SkinLayout& layout) {
   capture_ = new QLineEdit(this);
   capture_->setReadOnly(true);
   capture_->setFocusPolicy(Qt::NoFocus);
   PlaceControl(*capture_, layout, kButtonSection, "FUNC_KEY_INPUT");
+  // Or one of the keyboard's mouse actions, below the captured key.
+  mouse_ = new QComboBox(this);
+  mouse_->setFocusPolicy(Qt::NoFocus);
+  mouse_->setGeometry(capture_->geometry().translated(0, capture_->height() + 12));
   media_ = new QComboBox(this);
   PlaceControl(*media_, layout, kButtonSection, "FUNC_MEDIA_SELECT");
   function_ = new QComboBox(this);
   PlaceControl(*function_, layout, kButtonSection, "FUNC_FUNCTION_SELECT");
+}
+
+// The macro page: the macro list, its steps and memory gauge, cycles and record delays.
+void KeyDialog::placeMacroPage(const SkinLayout& layout) {
   macros_ = new QComboBox(this);
   macros_->setEditable(true);
   macros_->setInsertPolicy(QComboBox::NoInsert);
@@ -126,26 +141,18 @@ void KeyDialog::placeControls() {
   steps_->setInPlaceEditing(true);
   QStringList keyNames;
   for (uint16_t p = 0; p < kKeyListLength; ++p) keyNames << QString::fromStdString(GetListPositionName(core_.Lang(), p));
+  // The keyboard's mouse actions after the keys: a step can press them too.
+  for (KeyCode action : kMouseActions) keyNames << QString::fromStdString(GetKeyName(core_.Lang(), action));
   steps_->setColumnDropDown(kKeyColumn, keyNames, [this](int row) {
     const auto& s = session_->Steps();
     if (row < 0 || row >= static_cast<int>(s.size())) return -1;
-    const uint16_t position = KeyCodeToListPosition(s[static_cast<size_t>(row)].key);
-    return position == kNoListPosition ? -1 : static_cast<int>(position);
+    return StepKeyListIndex(s[static_cast<size_t>(row)].key);
   });
   steps_->setColumnDropDown(kStateColumn, {kPressMark, kReleaseMark}, [this](int row) {
     const auto& s = session_->Steps();
     return row >= 0 && row < static_cast<int>(s.size()) ? static_cast<int>(s[static_cast<size_t>(row)].state) : -1;
   });
   steps_->setColumnEditBox(kDelayColumn);
-
-  // The key being edited, right of the drawn title and on the title's line.
-  editedKey_ = new TransparentLabel(this);
-  PlaceControl(*editedKey_, layout, kButtonSection, "CONTROL_TITLE");
-  const QRect title = editedKey_->geometry();
-  editedKey_->setGeometry(title.right() + 1, title.y(), this->width() - title.x() - title.right() - 1, title.height());
-  editedKey_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  editedKey_->setTextColor(QColor(0x22, 0xD3, 0xEE));
-  editedKey_->setFontHeight(15);
 
   cycles_ = new QLineEdit(this);
   PlaceControl(*cycles_, layout, kButtonSection, "FUNC_MACRO_CYCLES");
@@ -155,6 +162,18 @@ void KeyDialog::placeControls() {
   PlaceControl(*recordDelay_, layout, kButtonSection, "FUNC_MACRO_RECORD_DELAY");
   recordDelayLabel_ = new TransparentLabel(this);
   PlaceControl(*recordDelayLabel_, layout, kButtonSection, "FUNC_MACRO_RECORD_DELAY2");
+}
+
+void KeyDialog::placeControls() {
+  if (steps_) return;  // placed at the first opening, kept for the later ones
+  const SkinLayout& layout = skinLayout();
+  buttons_ = PlaceImageButtons(*this, layout, CompositeLayoutEntries(), cache_);
+  button("CONTROL_MASK")->setEnabled(false);
+  button("CONTROL_MASK")->lower();
+  button("CONTROL_TITLE")->setEnabled(false);
+  placeTitle(layout);
+  placeChoicePages(layout);
+  placeMacroPage(layout);
 
   osk_ = FindOnScreenKeyboard();
   ImageButton* osk = button("CONTROL_OSK");
@@ -185,6 +204,10 @@ void KeyDialog::placeControls() {
 
   connect(media_, qOverload<int>(&QComboBox::activated), this, [this](int index) {
     if (index >= 0) session_->SelectMedia(static_cast<uint32_t>(index));
+    refresh();
+  });
+  connect(mouse_, qOverload<int>(&QComboBox::activated), this, [this](int index) {
+    if (index > 0) session_->SelectMouse(index - 1);
     refresh();
   });
   connect(function_, qOverload<int>(&QComboBox::activated), this, [this](int index) {
@@ -274,6 +297,15 @@ void KeyDialog::setTexts() {
       session_->MacroOnly() ? "COMPOSITE_EDITS_MACRO" : "COMPOSITE_EDITS_KEY",
       KeyName(core_.Lang(), session_->Key())));
   editedKey_->setText(edited);
+  // Set here, the assignment of a key the keyboard has no place for would do
+  // nothing on it: the dialog says so where the key is named.
+  const bool kept = core_.Editor().KeyboardKeepsAssignment(session_->Key());
+  editedKey_->setToolTip(kept ? QString()
+                              : QString::fromStdString(core_.Lang().FormatTextOf(
+                                    "KEY_NOT_KEPT", KeyName(core_.Lang(), session_->Key()))));
+  editedKey_->setFontHeight(kept ? 15 : 11);
+  editedKey_->setTextColor(kept ? QColor(0x22, 0xD3, 0xEE) : QColor(0xF5, 0xB0, 0x41));
+  if (!kept) editedKey_->setText(edited + QStringLiteral("\n") + text("COMPOSITE_NOT_KEPT"));
   setWindowTitle(edited + QStringLiteral(" – ") + text("MAIN_CAPTION"));
   button("CONTROL_CLEAR")->setTooltipText(text("COMPOSITE_PROMPT_CLEAR"), true);
   button("CONTROL_OSK")->setTooltipText(osk_.isEmpty() ? text("COMPOSITE_PROMPT_NO_OSK") : text("COMPOSITE_PROMPT_OSK"),
@@ -284,17 +316,17 @@ void KeyDialog::setTexts() {
   for (const MediaEntry& entry : MediaList()) media_->addItem(QString::fromStdString(GetKeyName(core_.Lang(), entry.code)));
   function_->clear();
   for (size_t i = 1; i <= kFunctionCount; ++i) function_->addItem(text("FUNC_KEY_DESC" + std::to_string(i)));
+  mouse_->clear();
+  mouse_->addItem(text("COMPOSITE_MOUSE_CHOOSE"));
+  for (KeyCode action : kMouseActions) mouse_->addItem(QString::fromStdString(GetKeyName(core_.Lang(), action)));
+  mouse_->setAccessibleName(text("COMPOSITE_MOUSE_CHOOSE"));
 }
 
 // ---- Opening and closing ------------------------------------------------------------
 
 void KeyDialog::openForKey(KeyCode key, const QRect& buttonOnScreen, bool macroOnly) {
   if (session_) return;
-  if (auto error = loadSkin()) {
-    std::fprintf(stderr, "keyloft: %s\n", error->Message().c_str());
-    QMessageBox::warning(parentWidget(), text("MAIN_CAPTION"), QString::fromStdString(error->Message()));
-    return;
-  }
+  if (!loadSkinOrWarn(parentWidget(), text("MAIN_CAPTION"))) return;
   placeControls();
   const int shown = core_.Model().ShownProfile(core_.Device().activeProfileCache);
   const KeyCode target = macroOnly ? core_.Model().macroKey : key;
@@ -423,6 +455,8 @@ void KeyDialog::showPageControls() {
   for (int i = 0; i < 4; ++i) button(kPageButtons[i])->setTicked(i == shown);
 
   capture_->setVisible(keyPage);
+  mouse_->setVisible(keyPage && !session_->MacroOnly());
+  mouse_->setCurrentIndex(session_->MouseSource() ? session_->MouseItem() + 1 : 0);
   const KeyCode shownKey = session_->MouseSource() ? kMouseActions[static_cast<size_t>(session_->MouseItem())]
                                                    : session_->CapturedKey();
   capture_->setText(shownKey ? QString::fromStdString(GetKeyName(core_.Lang(), shownKey)) : QString());
@@ -568,7 +602,7 @@ void KeyDialog::updateGrab() {
 }
 
 bool KeyDialog::event(QEvent* e) {
-  const bool handled = SkinnedDialog::event(e);
+  const bool handled = SkinnedWindow::event(e);
   // Let go of the keyboard as soon as another window is active.
   if (e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate || e->type() == QEvent::Show) {
     updateGrab();
@@ -583,7 +617,7 @@ bool KeyDialog::eventFilter(QObject* watched, QEvent* event) {
     QWidget* target = qobject_cast<QWidget*>(watched);
     if (target && target->window() == this && handleKey(static_cast<QKeyEvent*>(event))) return true;
   }
-  return SkinnedDialog::eventFilter(watched, event);
+  return SkinnedWindow::eventFilter(watched, event);
 }
 
 bool KeyDialog::handleKey(QKeyEvent* event) {
@@ -625,7 +659,7 @@ void KeyDialog::keyPressEvent(QKeyEvent* event) {
       event->accept();
       return;
     default:
-      SkinnedDialog::keyPressEvent(event);
+      SkinnedWindow::keyPressEvent(event);
   }
 }
 
@@ -686,6 +720,8 @@ void KeyDialog::cyclesTyped(const QString& typed) {
 void KeyDialog::stepEdited(int row, int column, int index) {
   if (column == kKeyColumn && index >= 0 && index < kKeyListLength) {
     session_->SetStepKey(row, ListPositionToKeyCode(static_cast<uint16_t>(index)));
+  } else if (column == kKeyColumn && index >= kKeyListLength && index < kKeyListLength + static_cast<int>(kMouseActions.size())) {
+    session_->SetStepKey(row, kMouseActions[static_cast<size_t>(index - kKeyListLength)]);
   } else if (column == kStateColumn && (index == 0 || index == 1)) {
     session_->SetStepState(row, static_cast<uint16_t>(index));
   }

@@ -32,7 +32,7 @@
 #include "ui/controls/report_list.h"
 #include "ui/controls/transparent_label.h"
 #include "ui/skin/skin_pictures.h"
-#include "ui/skin/skinned_dialog.h"
+#include "app/skinned_window.h"
 
 class QKeyEvent;
 
@@ -41,7 +41,7 @@ namespace keyloft::app {
 // The first on-screen keyboard program found on PATH, or empty.
 QString FindOnScreenKeyboard();
 
-class KeyDialog : public SkinnedDialog, public KeyEditorSeam {
+class KeyDialog : public SkinnedWindow, public KeyEditorSeam {
   Q_OBJECT
 
  public:
@@ -56,9 +56,11 @@ class KeyDialog : public SkinnedDialog, public KeyEditorSeam {
   bool isOpen() const { return session_ != nullptr; }
   // The open session, for the window's own tests.
   KeyEditSession* session() const { return session_.get(); }
-  ImageButton* button(const char* skinKey) const;
   ReportList& steps() const { return *steps_; }
   QComboBox& macroBox() const { return *macros_; }
+  QComboBox& mouseBox() const { return *mouse_; }
+  // The key's name on the title line, and whether the keyboard keeps what is set.
+  QLabel& editedKeyLabel() const { return *editedKey_; }
   QLineEdit& cyclesBox() const { return *cycles_; }
   QLineEdit& captureBox() const { return *capture_; }
   QCheckBox& recordDelayBox() const { return *recordDelay_; }
@@ -82,6 +84,9 @@ class KeyDialog : public SkinnedDialog, public KeyEditorSeam {
 
  private:
   void placeControls();
+  void placeTitle(const SkinLayout& layout);
+  void placeChoicePages(const SkinLayout& layout);
+  void placeMacroPage(const SkinLayout& layout);
   void setTexts();
   // What stays for the whole opening: macro-only mode, the record-delay option.
   void showMode();
@@ -108,7 +113,6 @@ class KeyDialog : public SkinnedDialog, public KeyEditorSeam {
   void clearSteps();
   void nameTyped(const QString& text);
   void cyclesTyped(const QString& text);
-  QString text(std::string_view key) const;
   bool ask(std::string_view key);
 
   KeyloftCore& core_;
@@ -116,9 +120,9 @@ class KeyDialog : public SkinnedDialog, public KeyEditorSeam {
   SkinPictureCache& cache_;
   std::filesystem::path programFolder_;
   std::unique_ptr<KeyEditSession> session_;
-  std::map<std::string, ImageButton*> buttons_;
   QLineEdit* capture_ = nullptr;
   QComboBox* media_ = nullptr;
+  QComboBox* mouse_ = nullptr;
   QComboBox* function_ = nullptr;
   QComboBox* macros_ = nullptr;
   ReportList* steps_ = nullptr;

@@ -33,7 +33,7 @@ constexpr const char* kSequenceKeys[] = {"FUNC_PROFILE1", "FUNC_PROFILE2", "FUNC
 
 MainWindow::MainWindow(KeyloftCore& core, SequenceRunner& runner, DesktopPorts& ports, SkinPictureCache& cache,
                        std::filesystem::path programFolder, QWidget* parent)
-    : SkinnedDialog(programFolder / kSkinFolderName / kMainLayoutFile, parent),
+    : SkinnedWindow(programFolder / kSkinFolderName / kMainLayoutFile, core.Lang(), parent),
       core_(core),
       runner_(runner),
       ports_(ports),
@@ -58,17 +58,6 @@ void MainWindow::stopRecording() {
   if (ownKeyDialog_ && ownKeyDialog_->session() && ownKeyDialog_->session()->Recording()) {
     ownKeyDialog_->toggleRecording();
   }
-}
-
-QString MainWindow::text(std::string_view key) const { return QString::fromStdString(core_.Lang().GetText(key)); }
-
-QString MainWindow::formatted(std::string_view key, const std::string& argument) const {
-  return QString::fromStdString(core_.Lang().FormatTextOf(key, argument));
-}
-
-ImageButton* MainWindow::button(const std::string& skinKey) const {
-  auto it = buttons_.find(skinKey);
-  return it == buttons_.end() ? nullptr : it->second;
 }
 
 ImageButton* MainWindow::keyButton(KeyCode key) const {
@@ -133,8 +122,6 @@ void MainWindow::placeButtons() {
   button("CONTROL_MINIMIZE")->setTooltipText(text("MAIN_MINIMIZE_PROMPT"), true);
   button("CONTROL_CLOSE")->setTooltipText(text("MAIN_CLOSE_PROMPT"), true);
   button("CONTROL_MENU")->setTooltipText(text("MAIN_MENU_PROMPT"), true);
-  button("FUNC_MACRO")->setTooltipText(
-      formatted("MAIN_MACROS_PROMPT", KeyName(core_.Lang(), core_.Model().macroKey)), true);
   // Tooltips say what a button does, never a raw file path.
   button("KORVIN_LINK")->setTooltipText(text("MAIN_MANUAL_PROMPT"), true);
   button("KEY_VAVUZE")->setTooltipText(text("MAIN_FOLDER_PROMPT"), true);
@@ -204,13 +191,23 @@ void MainWindow::openKeyEditor(KeyCode key, bool macroOnly) {
 void MainWindow::redrawKeys() {
   // The lighting view shows colours, not assignments.
   if (lightingPanel_ && lightingPanel_->viewShown()) return;
-  for (const KeyDescription& d : core_.Editor().DescribeAll(core_.Model().ShownProfile(core_.Device().activeProfileCache))) {
+  const ProfileEditor& editor = core_.Editor();
+  for (const KeyDescription& d : editor.DescribeAll(core_.Model().ShownProfile(core_.Device().activeProfileCache))) {
     ImageButton* b = keyButton(d.key);
     if (!b) continue;
-    b->setTooltipText(QString::fromStdString(d.description), true);
+    QString tip = QString::fromStdString(d.description);
+    // An assignment the keyboard has no place for is said to be Keyloft's alone.
+    if (!editor.KeyboardKeepsAssignment(d.key)) tip += QStringLiteral("\n") + notKept(d.key);
+    b->setTooltipText(tip, true);
     b->setTicked(d.marked);
   }
+  const KeyCode macroKey = core_.Model().macroKey;
+  QString macros = formatted("MAIN_MACROS_PROMPT", KeyName(core_.Lang(), macroKey));
+  if (!editor.KeyboardKeepsAssignment(macroKey)) macros += QStringLiteral("\n") + notKept(macroKey);
+  button("FUNC_MACRO")->setTooltipText(macros, true);
 }
+
+QString MainWindow::notKept(KeyCode key) const { return formatted("KEY_NOT_KEPT", KeyName(core_.Lang(), key)); }
 
 // ---- Profiles, report rate, Flip ---------------------------------------------------
 
@@ -331,7 +328,7 @@ bool MainWindow::backupTo(const QString& file) {
 void MainWindow::restore() {
   const QString path = QFileDialog::getOpenFileName(this, text("MENU_1"),
                                                     QString::fromStdString(core_.UserFiles().Folder().string()),
-                                                    "(*.fwc);;(*.*)");
+                                                    kProfileFileFilter);
   if (!path.isEmpty()) restoreFrom(path);
 }
 
@@ -422,7 +419,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
       emit helpRequested();
       return;
     default:
-      SkinnedDialog::keyPressEvent(event);
+      SkinnedWindow::keyPressEvent(event);
   }
 }
 
@@ -435,7 +432,7 @@ bool MainWindow::event(QEvent* event) {
       return true;
     }
   }
-  return SkinnedDialog::event(event);
+  return SkinnedWindow::event(event);
 }
 
 }  // namespace keyloft::app

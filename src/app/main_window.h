@@ -23,7 +23,7 @@
 #include "sync/scheme_editor.h"
 #include "ui/controls/image_button.h"
 #include "ui/skin/skin_pictures.h"
-#include "ui/skin/skinned_dialog.h"
+#include "app/skinned_window.h"
 
 namespace keyloft::app {
 
@@ -55,7 +55,7 @@ class LightingPanelSeam {
   virtual LightingView& view() = 0;
 };
 
-class MainWindow : public SkinnedDialog {
+class MainWindow : public SkinnedWindow {
   Q_OBJECT
 
  public:
@@ -66,9 +66,6 @@ class MainWindow : public SkinnedDialog {
   // Places every control and gives it its pictures and texts; after loadSkin().
   void buildControls();
 
-  void setKeyEditor(KeyEditorSeam* editor) { keyEditor_ = editor; }
-  // The window's own panel unless another is set.
-  void setLightingPanel(LightingPanelSeam* panel) { lightingPanel_ = panel; }
   LightingPanelSeam* lightingPanel() const { return lightingPanel_; }
 
   // What the core's ports say, on the Qt thread.
@@ -87,7 +84,6 @@ class MainWindow : public SkinnedDialog {
   bool backupTo(const QString& file);
   void restoreFrom(const QString& file);
 
-  ImageButton* button(const std::string& skinKey) const;
   ImageButton* keyButton(KeyCode key) const;
   // The keyboard view's buttons: the keys, the G keys and Fn.
   const std::map<KeyCode, ImageButton*>& keyButtons() const { return keys_; }
@@ -98,7 +94,6 @@ class MainWindow : public SkinnedDialog {
   // The core wants a running recording stopped (before Apply, on a profile change).
   void stopRecording();
   ProfileManagerDialog* profileManager() const { return profileManager_.get(); }
-  const std::map<std::string, ImageButton*>& buttons() const { return buttons_; }
 
  signals:
   // OK (after its Apply) and Cancel: the window goes out of sight.
@@ -139,16 +134,14 @@ class MainWindow : public SkinnedDialog {
   // The key dialog for a key, beside its button; macroOnly: the macro page alone.
   void openKeyEditor(KeyCode key, bool macroOnly);
   void stepProgress();
-  QString text(std::string_view key) const;
-  // A format text of the language file with its one argument.
-  QString formatted(std::string_view key, const std::string& argument) const;
+  // What a key's tooltip adds when the keyboard keeps no assignment for it.
+  QString notKept(KeyCode key) const;
 
   KeyloftCore& core_;
   SequenceRunner& runner_;
   DesktopPorts& ports_;
   SkinPictureCache& cache_;
   std::filesystem::path programFolder_;
-  std::map<std::string, ImageButton*> buttons_;
   std::map<KeyCode, ImageButton*> keys_;
   QLabel* progress_ = nullptr;
   QLabel* reportRateLabel_ = nullptr;

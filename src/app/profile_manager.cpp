@@ -27,7 +27,7 @@ QString Folder(const std::filesystem::path& file) {
 ProfileManagerDialog::ProfileManagerDialog(KeyloftCore& core, SequenceRunner& runner, DesktopPorts& ports,
                                            SkinPictureCache& cache, const std::filesystem::path& programFolder,
                                            QWidget* parent)
-    : SkinnedDialog(programFolder / kSkinFolderName / kProfileLayoutFile, parent),
+    : SkinnedWindow(programFolder / kSkinFolderName / kProfileLayoutFile, core.Lang(), parent),
       core_(core),
       runner_(runner),
       ports_(ports),
@@ -36,18 +36,9 @@ ProfileManagerDialog::ProfileManagerDialog(KeyloftCore& core, SequenceRunner& ru
   setModal(true);
 }
 
-QString ProfileManagerDialog::text(std::string_view key) const {
-  return QString::fromStdString(core_.Lang().GetText(key));
-}
-
 QString ProfileManagerDialog::textOr(std::string_view key, const QString& fixed) const {
   const std::string language = core_.Lang().GetText(key);
   return language.empty() || language == kMissingText ? fixed : QString::fromStdString(language);
-}
-
-ImageButton* ProfileManagerDialog::button(const char* skinKey) const {
-  auto it = buttons_.find(skinKey);
-  return it == buttons_.end() ? nullptr : it->second;
 }
 
 void ProfileManagerDialog::placeControls() {
@@ -81,11 +72,7 @@ void ProfileManagerDialog::placeControls() {
 }
 
 void ProfileManagerDialog::run() {
-  if (auto error = loadSkin()) {
-    std::fprintf(stderr, "keyloft: %s\n", error->Message().c_str());
-    QMessageBox::warning(parentWidget(), text("PROFILE_TIP"), QString::fromStdString(error->Message()));
-    return;
-  }
+  if (!loadSkinOrWarn(parentWidget(), text("PROFILE_TIP"))) return;
   placeControls();
   fill();
   open_ = true;
@@ -150,7 +137,7 @@ void ProfileManagerDialog::clearChanged() {
 void ProfileManagerDialog::add() {
   core_.UserFiles().EnsureUserDataFolder();
   const QString suggested = QString::fromStdString(core_.UserFiles().Folder().string()) + text("PROFILE_NEW");
-  QFileDialog dialog(this, text("PROFILE_TIP"), suggested, "(*.fwc);;(*.*)");
+  QFileDialog dialog(this, text("PROFILE_TIP"), suggested, kProfileFileFilter);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix("fwc");
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
@@ -172,7 +159,7 @@ void ProfileManagerDialog::load() {
   core_.UserFiles().EnsureUserDataFolder();
   const QString path = QFileDialog::getOpenFileName(this, text("PROFILE_TIP"),
                                                     QString::fromStdString(core_.UserFiles().Folder().string()),
-                                                    "(*.fwc);;(*.*)");
+                                                    kProfileFileFilter);
   if (path.isEmpty()) return;
   loadFile(path.toStdString());
 }
@@ -231,7 +218,7 @@ void ProfileManagerDialog::keyPressEvent(QKeyEvent* event) {
       button("CONTROL_OK")->click();
       return;
     default:
-      SkinnedDialog::keyPressEvent(event);
+      SkinnedWindow::keyPressEvent(event);
   }
 }
 

@@ -14,11 +14,11 @@
 #include "ui/controls/image_button.h"
 #include "ui/controls/report_list.h"
 #include "ui/skin/skin_pictures.h"
-#include "ui/skin/skinned_dialog.h"
+#include "app/skinned_window.h"
 
 namespace keyloft::app {
 
-class ProfileManagerDialog : public SkinnedDialog {
+class ProfileManagerDialog : public SkinnedWindow {
   Q_OBJECT
 
  public:
@@ -39,7 +39,6 @@ class ProfileManagerDialog : public SkinnedDialog {
   void loadFile(const std::filesystem::path& file);
 
   ReportList& list() { return *list_; }
-  ImageButton* button(const char* skinKey) const;
   bool pending() const { return pending_; }
 
   // Escape and the window manager's close are Cancel: the dialog is finished.
@@ -66,7 +65,6 @@ class ProfileManagerDialog : public SkinnedDialog {
   void remove();
   void applyChanges();
   void finish(int result);
-  QString text(std::string_view key) const;
   QString textOr(std::string_view key, const QString& fixed) const;
 
   KeyloftCore& core_;
@@ -74,7 +72,6 @@ class ProfileManagerDialog : public SkinnedDialog {
   DesktopPorts& ports_;
   SkinPictureCache& cache_;
   ReportList* list_ = nullptr;
-  std::map<std::string, ImageButton*> buttons_;
   bool pending_ = false;
   bool open_ = false;
 };

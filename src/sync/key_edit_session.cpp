@@ -147,6 +147,15 @@ bool KeyEditSession::CaptureKey(KeyCode key, KeyEventKind kind) {
   return true;
 }
 
+void KeyEditSession::SelectMouse(int item) {
+  if (macroOnly_ || item < 0 || item >= static_cast<int>(kMouseActions.size())) return;
+  mouseSource_ = true;
+  mouseItem_ = item;
+  captured_ = kMouseActions[static_cast<size_t>(item)];
+  page_ = KeyPage::Key;
+  dirty_ = true;
+}
+
 void KeyEditSession::SelectMedia(uint32_t index) {
   if (index >= kMediaCount) return;
   media_ = index;

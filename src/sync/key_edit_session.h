@@ -108,6 +108,9 @@ class KeyEditSession {
   // event (it reaches neither the dialog's controls nor the desktop). Media
   // keys and keys without a code are left to the system.
   bool CaptureKey(KeyCode key, KeyEventKind kind);
+  // A mouse action of the keyboard (kMouseActions[item]) chosen on the
+  // single-key page, as a captured key would be.
+  void SelectMouse(int item);
 
   // ---- The media and function pages ---------------------------------------------
   uint32_t MediaIndex() const { return media_; }

@@ -50,6 +50,7 @@ class KeyDialogTest : public QObject {
   app::KeyDialog& Dialog() { return *Window().ownKeyDialog(); }
   KeyEditSession& Session() { return *Dialog().session(); }
   KeyAssignment Record(KeyCode key) { return world_->Core().Editor().Describe(0, key).record; }
+  QString Lang(const char* key) { return QString::fromStdString(world_->Core().Lang().GetText(key)); }
 
   // Opens the dialog as a click does and runs body while it is shown (it is
   // modal); whatever body leaves open is cancelled.
@@ -148,6 +149,43 @@ class KeyDialogTest : public QObject {
     });
   }
 
+  // The keyboard's mouse actions are offered on the key page and in a
+  // step's key list; chosen, they reach the keyboard.
+  void MouseActionsCanBeChosen() {
+    QVERIFY(Connect());
+    WithDialog(kA, false, [&](app::KeyDialog& d) {
+      QVERIFY(d.mouseBox().isVisible());
+      QCOMPARE(d.mouseBox().count(), 1 + static_cast<int>(kMouseActions.size()));
+      emit d.mouseBox().activated(4);  // Wheel Up
+      QCOMPARE(d.captureBox().text(), QString("Wheel Up"));
+      QVERIFY(Session().MouseSource());
+      d.ok();
+    });
+    QCOMPARE(Record(kA).type, uint16_t{kAssignKey});
+    QCOMPARE(Record(kA).value, uint32_t{kMouseActions[3]});
+    ApplyAndVerify();
+
+    WithDialog(kH, true, [&](app::KeyDialog& d) {
+      QVERIFY(!d.mouseBox().isVisible());
+      Click(d, "FUNC_MACRO_ADD");
+      d.toggleRecording();
+      Tap(d, kEvH);
+      d.toggleRecording();
+      ReportList& steps = d.steps();
+      steps.setSelectedRow(0);
+      QVERIFY(steps.startEdit(0, 0));
+      auto* keys = qobject_cast<QComboBox*>(steps.editor());
+      QVERIFY(keys);
+      QCOMPARE(keys->count(), kKeyListLength + static_cast<int>(kMouseActions.size()));
+      keys->setCurrentIndex(kKeyListLength + 1);  // Right Button
+      steps.finishEdit();
+      QTRY_COMPARE(Session().Steps().at(0).key, kMouseActions[1]);
+      QCOMPARE(d.steps().reportModel().text(0, 0), QString("Right Button"));
+      d.ok();
+    });
+    ApplyAndVerify();
+  }
+
   void RecordsAMacroWithTheMacroButtonIntoG9() {
     QVERIFY(Connect());
     WithDialog(kA, true, [&](app::KeyDialog& d) {
@@ -194,6 +232,7 @@ class KeyDialogTest : public QObject {
       QVERIFY(Dialog().windowTitle().startsWith(QString::fromStdString(
           world_->Core().Lang().FormatTextOf("COMPOSITE_EDITS_KEY", std::string("A")))));
       QVERIFY(!Session().MacroOnly());
+      QVERIFY(!Dialog().editedKeyLabel().text().contains(Lang("COMPOSITE_NOT_KEPT")));
       Dialog().cancel();
       ran = true;
     });
@@ -207,6 +246,8 @@ class KeyDialogTest : public QObject {
       QVERIFY(Session().MacroOnly());
       QVERIFY(!d.button("CONTROL_KEY")->isEnabled());
       QVERIFY(d.windowTitle().contains("G9"));
+      // This keyboard's key map has no place for the G keys: said where the key is named.
+      QVERIFY(d.editedKeyLabel().text().contains(Lang("COMPOSITE_NOT_KEPT")));
       Click(d, "FUNC_MACRO_ADD");
       ImageButton& record = *d.button("FUNC_MACRO_RECORD");
       const QImage idle = record.grab().toImage();

@@ -395,6 +395,18 @@ class MainWindowTest : public QObject {
     world_->App().report()->close();
   }
 
+  // A key the keyboard keeps no assignment for (the G keys here: its key
+  // map has no place for them) says so in its tooltip, and so does Macros.
+  void keysTheKeyboardDoesNotKeepSaySo() {
+    QVERIFY(Connect());
+    const QString notKept = QString::fromStdString(world_->Core().Lang().FormatTextOf("KEY_NOT_KEPT", std::string("G1")));
+    QTRY_VERIFY(Window().keyButton(kFirstGKey)->tooltipText().contains(notKept));
+    QVERIFY(!Window().keyButton(kA)->tooltipText().contains(Text("COMPOSITE_NOT_KEPT")));
+    QVERIFY(!world_->Core().Editor().KeyboardKeepsAssignment(kFirstGKey));
+    QVERIFY(Button("FUNC_MACRO")->tooltipText().contains(
+        QString::fromStdString(world_->Core().Lang().FormatTextOf("KEY_NOT_KEPT", std::string("G9")))));
+  }
+
   // Without changes the close ends the program at once.
   void exitWithoutChangesAsksNothing() {
     QVERIFY(Connect());

@@ -128,7 +128,7 @@ TEST(LanguageFile, OnlyTheFormatTextsHoldPlaceholders) {
                                          "MACRO_MEMORY_NO_NAMES", "MACRO_MEMORY_FULL", "LIGHT_SCHEMES_SET_ASIDE",
                                          "SETTINGS_SET_ASIDE", "WORKING_FILE_SET_ASIDE", "MAIN_RESTORE_PROMPT",
                                          "MAIN_RESTORE_DONE", "MAIN_DEFAULT_DONE", "MAIN_MACROS_PROMPT",
-                                         "COMPOSITE_EDITS_KEY", "COMPOSITE_EDITS_MACRO", "MACRO_CYCLES_SHARED"};
+                                         "COMPOSITE_EDITS_KEY", "COMPOSITE_EDITS_MACRO", "MACRO_CYCLES_SHARED", "KEY_NOT_KEPT"};
   std::set<std::string> seen;
   for (const auto& key : KeysOf("TEXT")) {
     EXPECT_TRUE(seen.insert(key).second) << "duplicate key " << key;
