@@ -243,7 +243,7 @@ void Application::showReport() {
   // keyloftctl reaches the keyboard this copy serves.
   QStringList arguments;
   if (options_.vhidDir) arguments << QStringLiteral("--vhid") << QString::fromStdString(*options_.vhidDir);
-  report_ = new DiagnosticsReport(core_->Lang(), arguments, window_->isVisible() ? window_.get() : nullptr);
+  report_ = new DiagnosticsReport(core_->Lang(), arguments, window_.get());
   report_->show();
   report_->start();
 }
@@ -252,7 +252,8 @@ void Application::sayKeyboardRemoved() {
   const QString text = QString::fromStdString(core_->Lang().GetText("MAIN_KEYBOARD_REMOVED"));
   if (tray_->showMessage(text)) return;
   if (removedNotice_) return;
-  auto* notice = new QMessageBox(QMessageBox::Information, Caption(), text, QMessageBox::Ok);
+  // Owned by the window, so it goes with the program whether or not anyone closed it.
+  auto* notice = new QMessageBox(QMessageBox::Information, Caption(), text, QMessageBox::Ok, window_.get());
   notice->setAttribute(Qt::WA_DeleteOnClose);
   notice->setModal(false);
   removedNotice_ = notice;

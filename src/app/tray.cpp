@@ -64,7 +64,9 @@ bool Tray::show() {
 }
 
 bool Tray::showMessage(const QString& text) {
-  if (!available() || !icon_.isVisible() || !QSystemTrayIcon::supportsMessages()) return false;
+  // Through the desktop's notifications (a StatusNotifier host) only: Qt's own
+  // balloon for an old-style tray ignores the program's colours and is hard to read.
+  if (!available() || !icon_.isVisible() || !StatusNotifierHost() || !QSystemTrayIcon::supportsMessages()) return false;
   icon_.showMessage(QStringLiteral("Keyloft"), text, QSystemTrayIcon::Information, 5000);
   return true;
 }

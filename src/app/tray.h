@@ -42,7 +42,8 @@ class Tray : public QObject {
   // The icon and its tooltip, which says whether a keyboard is connected.
   void setState(TrayIcon state);
   QString toolTip() const { return icon_.toolTip(); }
-  // A passing message from the icon; false when there is no tray to show it.
+  // A passing message from the icon through the desktop's notifications;
+  // false when there are none to show it.
   bool showMessage(const QString& text);
   TrayIcon state() const { return state_; }
   QMenu& menu() { return menu_; }

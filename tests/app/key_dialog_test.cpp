@@ -76,6 +76,13 @@ class KeyDialogTest : public QObject {
     Send(to, QEvent::KeyRelease, evdev);
   }
   static void Click(app::KeyDialog& d, const char* key) { d.button(key)->click(); }
+  // A new macro of one recorded tap of H: a press and a release.
+  static void RecordH(app::KeyDialog& d) {
+    Click(d, "FUNC_MACRO_ADD");
+    d.toggleRecording();
+    Tap(d, kEvH);
+    d.toggleRecording();
+  }
 
   // The main window's Apply, and the keyboard's memory compared with the model.
   void ApplyAndVerify() {
@@ -167,10 +174,7 @@ class KeyDialogTest : public QObject {
 
     WithDialog(kH, true, [&](app::KeyDialog& d) {
       QVERIFY(!d.mouseBox().isVisible());
-      Click(d, "FUNC_MACRO_ADD");
-      d.toggleRecording();
-      Tap(d, kEvH);
-      d.toggleRecording();
+      RecordH(d);
       ReportList& steps = d.steps();
       steps.setSelectedRow(0);
       QVERIFY(steps.startEdit(0, 0));
@@ -289,10 +293,7 @@ class KeyDialogTest : public QObject {
     QVERIFY(Connect());
     MessageBoxes boxes;
     WithDialog(kA, true, [&](app::KeyDialog& d) {
-      Click(d, "FUNC_MACRO_ADD");
-      d.toggleRecording();
-      Tap(d, kEvH);
-      d.toggleRecording();
+      RecordH(d);
       ReportList& steps = d.steps();
       steps.setSelectedRow(0);
       QVERIFY(steps.startEdit(0, 2));
