@@ -1,12 +1,12 @@
 #include "sync/profile_editor.h"
 
 #include <algorithm>
-#include <ctime>
 #include <system_error>
 
 #include "device/connection.h"
 #include "model/key_assignments.h"
 #include "model/macros.h"
+#include "util/atomic_file.h"
 #include "util/text.h"
 
 namespace keyloft {
@@ -316,11 +316,7 @@ ImportOutcome ProfileEditor::Import(const std::filesystem::path& path) {
 bool ProfileEditor::Export(const std::filesystem::path& path) { return ExportProfile(path, workspace_); }
 
 SafetyBackupOutcome ProfileEditor::SafetyBackup() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  const std::string stamp = LocalTimeStamp();
   const std::filesystem::path folder = sync_.UserFolder();
   SafetyBackupOutcome outcome;
   outcome.file = folder / (std::string("backup-") + stamp + ".fwc");

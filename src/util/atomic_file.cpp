@@ -80,12 +80,17 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
   return std::move(s).str();
 }
 
-std::optional<std::filesystem::path> SetFileAside(const std::filesystem::path& path) {
+std::string LocalTimeStamp() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  return stamp;
+}
+
+std::optional<std::filesystem::path> SetFileAside(const std::filesystem::path& path) {
+  const std::string stamp = LocalTimeStamp();
   for (int n = 1; n < 100; ++n) {
     std::filesystem::path aside = path;
     aside += std::string(".unreadable-") + stamp + (n > 1 ? "-" + std::to_string(n) : std::string());

@@ -18,6 +18,10 @@ bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view c
 // The whole file, or nothing when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
 
+// The local time as YYYYMMDD-HHMMSS: the stamp in the names of the files
+// the program keeps (backups, files set aside), which sort by it.
+std::string LocalTimeStamp();
+
 // Moves a file this program cannot use out of the way, never overwriting it:
 // renamed beside itself as "<name>.unreadable-<local time>" (a number added
 // when that name is taken). The new name, or nothing when it could not move.

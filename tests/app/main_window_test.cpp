@@ -4,6 +4,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QTest>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "app/about_box.h"
 #include "app/profile_manager.h"
@@ -405,6 +407,27 @@ class MainWindowTest : public QObject {
     QVERIFY(!world_->Core().Editor().KeyboardKeepsAssignment(kFirstGKey));
     QVERIFY(Button("FUNC_MACRO")->tooltipText().contains(
         QString::fromStdString(world_->Core().Lang().FormatTextOf("KEY_NOT_KEPT", std::string("G9")))));
+  }
+
+  // --kill and SIGTERM end the program without a question (they reach
+  // shutdown directly): what they discard is said on stderr.
+  void anEndNobodyIsAskedAboutSaysWhatItDiscards() {
+    QVERIFY(Connect());
+    QCOMPARE(world_->Core().Editor().AssignKey(0, kA, KeyAction::Key(kB)), EditResult::Ok);
+    QTRY_VERIFY(Button("CONTROL2_APPLY")->isEnabled());
+    const std::filesystem::path said = world_->Root() / "stderr.txt";
+    fflush(stderr);
+    const int saved = ::dup(2);
+    const int file = ::open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(file, 2);
+    world_->App().shutdown();
+    fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    ::close(file);
+    QVERIFY(world_->App().stopped());
+    QVERIFY(TempDir::ReadFile(said).find("keyloft: changes that were not applied to the keyboard are discarded") !=
+            std::string::npos);
   }
 
   // Without changes the close ends the program at once.
